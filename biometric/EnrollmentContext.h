@@ -1,0 +1,27 @@
+// The fields that the window holds for the enrollment workflow, shared with the capture callback.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "WinBio.h"
+
+// The callback writes the atomic fields on the service's thread; everything else belongs to
+// the window's thread.
+struct EnrollmentContext {
+    UnitId unitId = 0;
+    std::atomic<std::int32_t> acceptedCaptureCount{0};
+    std::atomic<StatusCode> lastStatus{0};
+    std::atomic<std::int32_t> mergeFailureCounter{0};
+    std::atomic<std::int32_t> tooFastCounter{0};
+    std::atomic<std::int32_t> poorQualityCounter{0};
+    SessionHandle sessionHandle = 0;
+    WINBIO_IDENTITY identity{};
+    // One character per enrolled finger: u'0' + sub-factor, in the service's order.
+    std::u16string enrolledSet;
+    std::int32_t selectedFinger = 0;
+};
+
+constexpr std::size_t kAllFingersEnrolled = 10;
+constexpr char16_t kSubFactorCharBase = u'0';

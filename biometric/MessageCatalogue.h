@@ -1,0 +1,45 @@
+// The program's numbered texts; a number without a text yields an empty text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+using TextId = std::uint32_t;
+
+constexpr TextId kTextAboutMenuItem = 101;
+constexpr TextId kTitleSelectFinger = 900;
+constexpr TextId kTitlePlaceFinger = 901;
+constexpr TextId kTitleReleaseFinger = 902;
+constexpr TextId kTitleEnrollmentSuccess = 903;
+constexpr TextId kTitleEnrollmentError = 904;
+constexpr TextId kTitleFullyEnrolled = 905;
+constexpr TextId kTitleTimeout = 906;
+constexpr TextId kTitleFingerError = 907;
+constexpr TextId kTitlePlaceFingerAgain = 908;
+constexpr TextId kTextDeleteQuestion = 910;
+constexpr TextId kTextSelectFinger = 1000;
+constexpr TextId kTextPlaceFinger = 1002;
+constexpr TextId kTextReleaseFinger = 1003;
+constexpr TextId kTextTimeout = 1004;
+constexpr TextId kTextCompletedAll = 1005;
+constexpr TextId kTextFailurePrefix = 1006;
+constexpr TextId kTextMismatch = 1007;
+constexpr TextId kTextEnrollmentSuccess = 1011;
+constexpr TextId kTextAllEnrolled = 1012;
+constexpr TextId kTextSessionOpenFailed = 2001;
+constexpr TextId kTextInvalidUnitId = 2002;
+constexpr TextId kTextDatabaseReadFailed = 2003;
+constexpr TextId kTextTemplateExists = 2004;
+constexpr TextId kTextDatabaseFull = 2005;
+constexpr TextId kTextDatabaseLocked = 2006;
+constexpr TextId kTextRecordAdditionFailed = 2007;
+constexpr TextId kTextCaptureTakenOver = 2008;
+constexpr TextId kTextDuplicateEnrollment = 2009;
+constexpr TextId kTextCanceled = 2010;
+constexpr TextId kTextNoMatch = 2011;
+constexpr TextId kTextEnrollmentInProgress = 2012;
+constexpr TextId kTextCollectionPending = 2013;
+constexpr TextId kTextDeleteFailed = 2014;
+constexpr TextId kTextUnitsFailed = 2015;
+
+std::u16string LoadCatalogueText(TextId id);

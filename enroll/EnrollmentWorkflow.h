@@ -1,0 +1,45 @@
+// The enrollment state machine: events 0..8, capture requests, Abort and the event timers.
+#pragma once
+
+#include <cstdint>
+
+#include "EnrollmentContext.h"
+#include "WinBio.h"
+#include "WorkflowDisplay.h"
+
+enum EnrollmentEvent : unsigned {
+    kEventReady = 0,
+    kEventBegin = 1,
+    kEventPlace = 2,
+    kEventRelease = 3,
+    kEventTimeout = 4,
+    kEventCommit = 5,
+    kEventFailure = 6,
+    kEventMismatch = 7,
+    kEventAborted = 8,
+};
+
+constexpr std::int32_t kBadCaptureLimit = 40;
+constexpr int kProgressMaximum = 3;
+constexpr unsigned kFirstEventTimer = kEventPlace;
+constexpr unsigned kLastEventTimer = kEventAborted;
+
+// Lives on the window's thread. Capture results arrive on the service's thread and come back
+// as event timers; a result that arrives after the workflow is gone is dropped safely.
+class EnrollmentWorkflow {
+public:
+    EnrollmentWorkflow(EnrollmentContext& context, WorkflowDisplay& display);
+    ~EnrollmentWorkflow();
+    EnrollmentWorkflow(const EnrollmentWorkflow&) = delete;
+    EnrollmentWorkflow& operator=(const EnrollmentWorkflow&) = delete;
+
+    void RunEnrollmentEvent(unsigned event);
+    void StartCapture();
+    void AbortEnrollment();
+    // Event timers 2..8 only.
+    void HandleTimer(unsigned timerId);
+
+private:
+    EnrollmentContext& m_context;
+    WorkflowDisplay& m_display;
+};
