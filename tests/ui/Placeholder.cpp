@@ -1,0 +1,2 @@
+// Placeholder suite.
+#include <gtest/gtest.h>

@@ -1,0 +1,35 @@
+// The hand picture: a 256-colour bitmap whose greys follow the palette, reloaded on change.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <functional>
+
+// Takes no mouse input: clicks fall through to the window below.
+class CSysColorStatic : public QWidget {
+    Q_OBJECT
+public:
+    explicit CSysColorStatic(QWidget* parent = nullptr);
+
+    // Stores the id, then loads ":/bitmaps/<id>.bmp" with the palette's colours mapped in.
+    void SetBitmapResource(int bitmapId);
+    int BitmapId() const { return m_bitmapId; }
+    const QImage& CurrentImage() const { return m_image; }
+    // Painted over the picture in every frame (the finger marks), in this widget's coordinates.
+    void SetOverlayPainter(std::function<void(QPainter&)> painter);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void LoadAndShow();
+
+    int m_bitmapId = -1;
+    QImage m_image;
+    std::function<void(QPainter&)> m_overlayPainter;
+};
+
+// Loads an indexed bitmap and replaces the colour-table entries (128,128,128), (192,192,192)
+// and (223,223,223) by the palette's shadow, button-face and light colours; null on failure.
+QImage LoadSysColorBitmap(const QString& path, const QPalette& palette);
