@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds Varne and starts it on the simulated sensor, unit 1.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target varne
+exec ./build/app/varne "${@:-1}"

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds everything and runs all tests, then the core tests again
+# under AddressSanitizer + UndefinedBehaviorSanitizer and under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/install-deps.sh
+jobs=$(nproc)
+
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+chmod 700 "$XDG_RUNTIME_DIR"
+# Nothing in the tests may start a session bus of its own.
+export DBUS_SESSION_BUS_ADDRESS=disabled:
+
+echo "== build and test (all targets)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+core_suites='^(WinBio|Catalogue|StatusMessage|EnrolledSet|Identity|Session|Simulated|Enrollment|Capture|Workflow)'
+
+echo "== core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNE_BUILD_UI=OFF \
+    -DVARNE_SANITIZE=address,undefined >/dev/null
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== core tests under ThreadSanitizer"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNE_BUILD_UI=OFF \
+    -DVARNE_SANITIZE=thread >/dev/null
+cmake --build build-tsan -j "$jobs"
+# Recent kernels randomise mappings beyond what this ThreadSanitizer accepts.
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    setarch "$(uname -m)" -R ctest --test-dir build-tsan --output-on-failure -j "$jobs"
