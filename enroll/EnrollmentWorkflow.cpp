@@ -1,2 +1,228 @@
-// Placeholder until implemented.
+// The enrollment state machine: what each event shows and asks of the service.
 #include "EnrollmentWorkflow.h"
+
+#include <algorithm>
+
+#include "EnrolledSet.h"
+#include "StatusMessage.h"
+
+EnrollmentWorkflow::EnrollmentWorkflow(EnrollmentContext& context, WorkflowDisplay& display)
+    : m_context(context),
+      m_display(display),
+      m_handoff(std::make_shared<CaptureHandoff>(context, display)) {}
+
+EnrollmentWorkflow::~EnrollmentWorkflow() {
+    // A capture may still be outstanding; its result must find nothing to write to.
+    m_handoff->Detach();
+}
+
+void EnrollmentWorkflow::RunEnrollmentEvent(unsigned event) {
+    switch (event) {
+        case kEventReady:
+            RunReady();
+            break;
+        case kEventBegin:
+            RunBegin();
+            break;
+        case kEventPlace:
+            RunPlace();
+            break;
+        case kEventRelease:
+            RunRelease();
+            break;
+        case kEventTimeout:
+            RunTimeout();
+            break;
+        case kEventCommit:
+            RunCommit();
+            break;
+        case kEventFailure:
+            RunFailure();
+            break;
+        case kEventMismatch:
+            RunMismatch();
+            break;
+        case kEventAborted:
+            RunAborted();
+            break;
+        default:
+            break;
+    }
+}
+
+void EnrollmentWorkflow::RunReady() {
+    SetProgressPosition(0);
+    if (AllFingersEnrolled()) {
+        ShowStatus(kTitleFullyEnrolled, kTextAllEnrolled, kColorBlack);
+    } else {
+        ShowStatus(kTitleSelectFinger, kTextSelectFinger, kColorBlack);
+    }
+}
+
+void EnrollmentWorkflow::RunBegin() {
+    ResetBadCaptureCounters();
+    SetProgressPosition(0);
+    ShowStatus(kTitlePlaceFinger, kTextPlaceFinger, kColorBlack);
+    m_context.acceptedCaptureCount.store(0);
+    const auto subFactor = static_cast<SubFactor>(m_context.selectedFinger & 0xFF);
+    const StatusCode status =
+        WinBioEnrollBegin(m_context.sessionHandle, subFactor, m_context.unitId);
+    if (status >= 0) {
+        SetProgressPosition(0);
+        EnableAbortButton(true);
+        StartCapture();
+        return;
+    }
+    Deselect();
+    SetProgressPosition(0);
+    ShowStatusText(kTitleEnrollmentError, ComposeStatusMessage(status), kColorError);
+    WinBioEnrollDiscard(m_context.sessionHandle);
+}
+
+void EnrollmentWorkflow::RunPlace() {
+    const TextId title =
+        m_context.acceptedCaptureCount.load() == 0 ? kTitlePlaceFinger : kTitlePlaceFingerAgain;
+    ShowStatus(title, kTextPlaceFinger, kColorBlack);
+    EnableAbortButton(true);
+    StartCapture();
+}
+
+void EnrollmentWorkflow::RunRelease() {
+    SetProgressPosition(m_context.acceptedCaptureCount.load());
+    ShowStatus(kTitleReleaseFinger, kTextReleaseFinger, kColorBlack);
+    EnableAbortButton(true);
+    StartCapture();
+}
+
+void EnrollmentWorkflow::RunTimeout() {
+    Deselect();
+    SetProgressPosition(0);
+    ShowStatus(kTitleTimeout, kTextTimeout, kColorBlack);
+    WinBioEnrollDiscard(m_context.sessionHandle);
+    EnableAbortButton(false);
+}
+
+void EnrollmentWorkflow::RunCommit() {
+    WINBIO_IDENTITY identity{};
+    std::uint8_t isNewTemplate = 1;
+    const StatusCode status =
+        WinBioEnrollCommit(m_context.sessionHandle, &identity, &isNewTemplate);
+    if (status != kOk) {
+        // The service keeps a refused enrollment open, and every later begin would then fail
+        // until the service restarts.
+        WinBioEnrollDiscard(m_context.sessionHandle);
+    }
+    EnableAbortButton(false);
+    Deselect();
+    ReadEnrolledSet(m_context);  // a failed re-read keeps the old set, which is all we can show
+    if (status == kOk) {
+        SetProgressPosition(m_context.acceptedCaptureCount.load());
+        ShowStatus(kTitleEnrollmentSuccess,
+                   AllFingersEnrolled() ? kTextCompletedAll : kTextEnrollmentSuccess, kColorBlack);
+        return;
+    }
+    SetProgressPosition(0);
+    if (status == kDuplicateEnrollment) {
+        ShowStatus(kTitleEnrollmentError, kTextDuplicateEnrollment, kColorError);
+    } else {
+        ShowStatusText(kTitleEnrollmentError, ComposeStatusMessage(status), kColorError);
+    }
+}
+
+void EnrollmentWorkflow::RunFailure() {
+    Deselect();
+    SetProgressPosition(0);
+    ShowStatusText(kTitleEnrollmentError, ComposeStatusMessage(m_context.lastStatus.load()),
+                   kColorError);
+    WinBioEnrollDiscard(m_context.sessionHandle);
+    EnableAbortButton(false);
+}
+
+void EnrollmentWorkflow::RunMismatch() {
+    ShowStatus(kTitleFingerError, kTextMismatch, kColorError);
+    EnableAbortButton(true);
+    StartCapture();
+}
+
+void EnrollmentWorkflow::RunAborted() {
+    Deselect();
+    SetProgressPosition(0);
+    ShowStatus(kTitleSelectFinger, kTextSelectFinger, kColorBlack);
+    WinBioEnrollDiscard(m_context.sessionHandle);
+    EnableAbortButton(false);
+}
+
+void EnrollmentWorkflow::StartCapture() {
+    void* captureContext = CaptureHandoff::NewCaptureContext(m_handoff);
+    const StatusCode status = WinBioEnrollCaptureWithCallback(
+        m_context.sessionHandle, &CaptureHandoff::OnCaptureResult, captureContext);
+    if (status >= 0) {
+        return;
+    }
+    // A refused capture never calls back, so its reference is ours to give back.
+    CaptureHandoff::ReleaseCaptureContext(captureContext);
+    m_context.lastStatus.store(status);
+    RunEnrollmentEvent(kEventFailure);
+}
+
+void EnrollmentWorkflow::AbortEnrollment() {
+    ResetBadCaptureCounters();
+    // Disabled before the cancel, so the cancelled result is told apart as the user's own.
+    EnableAbortButton(false);
+    WinBioCancel(m_context.sessionHandle);
+}
+
+void EnrollmentWorkflow::HandleTimer(unsigned timerId) {
+    if (timerId < kFirstEventTimer || timerId > kLastEventTimer) {
+        return;
+    }
+    m_display.KillEventTimer(timerId);
+    unsigned event = timerId;
+    // Only the first counter found over the limit is reset; the others keep counting.
+    for (std::atomic<std::int32_t>* counter :
+         {&m_context.mergeFailureCounter, &m_context.tooFastCounter,
+          &m_context.poorQualityCounter}) {
+        if (counter->load() > kBadCaptureLimit) {
+            counter->store(0);
+            event = kEventTimeout;
+            break;
+        }
+    }
+    RunEnrollmentEvent(event);
+}
+
+void EnrollmentWorkflow::SetProgressPosition(int position) {
+    // The bar's range is 0..3; the count can run past it, and the bar then shows full.
+    const int shown = std::clamp(position, 0, kProgressMaximum);
+    m_handoff->PublishProgressPosition(shown);
+    m_display.SetProgressPosition(shown);
+}
+
+void EnrollmentWorkflow::EnableAbortButton(bool enabled) {
+    m_handoff->PublishAbortEnabled(enabled);
+    m_display.EnableAbortButton(enabled);
+}
+
+void EnrollmentWorkflow::ShowStatus(TextId titleId, TextId textId, Colorref colour) {
+    m_display.ShowStatus(titleId, textId, std::u16string(), colour, colour);
+}
+
+void EnrollmentWorkflow::ShowStatusText(TextId titleId, const std::u16string& text,
+                                        Colorref colour) {
+    m_display.ShowStatus(titleId, 0, text, colour, colour);
+}
+
+void EnrollmentWorkflow::Deselect() {
+    m_context.selectedFinger = 0;
+    m_display.RedrawFingerMap();
+}
+
+void EnrollmentWorkflow::ResetBadCaptureCounters() {
+    m_context.mergeFailureCounter.store(0);
+    m_context.tooFastCounter.store(0);
+    m_context.poorQualityCounter.store(0);
+}
+
+bool EnrollmentWorkflow::AllFingersEnrolled() const {
+    return m_context.enrolledSet.size() == kAllFingersEnrolled;
+}

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
+#include "CaptureHandoff.h"
 #include "EnrollmentContext.h"
 #include "WinBio.h"
 #include "WorkflowDisplay.h"
@@ -40,6 +43,27 @@ public:
     void HandleTimer(unsigned timerId);
 
 private:
+    void RunReady();
+    void RunBegin();
+    void RunPlace();
+    void RunRelease();
+    void RunTimeout();
+    void RunCommit();
+    void RunFailure();
+    void RunMismatch();
+    void RunAborted();
+
+    // The only ways to change the progress bar and Abort: they keep the callback's copy in step.
+    void SetProgressPosition(int position);
+    void EnableAbortButton(bool enabled);
+
+    void ShowStatus(TextId titleId, TextId textId, Colorref colour);
+    void ShowStatusText(TextId titleId, const std::u16string& text, Colorref colour);
+    void Deselect();
+    void ResetBadCaptureCounters();
+    bool AllFingersEnrolled() const;
+
     EnrollmentContext& m_context;
     WorkflowDisplay& m_display;
+    std::shared_ptr<CaptureHandoff> m_handoff;
 };
