@@ -1,2 +1,171 @@
-// Placeholder until implemented.
+// Opening the session on the unit from the command line, "Search Device", and the final cancel.
 #include "SessionStartup.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <string_view>
+
+#include "EnrolledSet.h"
+#include "MessageCatalogue.h"
+#include "StatusMessage.h"
+
+namespace {
+
+constexpr char kUnitIdSeparator = ':';
+constexpr std::int64_t kDecimalBase = 10;
+constexpr std::int64_t kLargestValue = std::numeric_limits<std::int32_t>::max();
+constexpr std::int64_t kSmallestValue = std::numeric_limits<std::int32_t>::min();
+// Enough to know the clamp applies in either direction; stops growth long before overflow.
+constexpr std::int64_t kMagnitudeCeiling = -kSmallestValue;
+
+// The C locale's white space, as strtol skips it; independent of the process's locale.
+bool IsCWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDecimalDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+struct UnitListing {
+    StatusCode status = kOk;
+    bool unitFound = false;
+};
+
+// Lists the units and looks for one id; once an array came back, its release's status is the
+// one that counts (a failed listing stays failed whatever the release says).
+UnitListing ListUnits(UnitId wantedUnit) {
+    WINBIO_UNIT_SCHEMA* units = nullptr;
+    std::size_t count = 0;
+    UnitListing listing;
+    listing.status = WinBioEnumBiometricUnits(kFactorFingerprint, &units, &count);
+    if (listing.status >= 0 && units != nullptr) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (units[i].UnitId == wantedUnit) {
+                listing.unitFound = true;
+                break;
+            }
+        }
+    }
+    if (units != nullptr) {
+        const StatusCode releaseStatus = WinBioFree(units);
+        if (listing.status >= 0) {
+            listing.status = releaseStatus;
+        }
+    }
+    return listing;
+}
+
+void ShowWarning(WindowHost& host, const std::u16string& text) {
+    host.ShowMessageBox(text, MessageBoxIcon::kWarning);
+}
+
+void ShowWarningWithCode(WindowHost& host, TextId id, StatusCode status) {
+    ShowWarning(host, LoadCatalogueText(id) + FormatErrorCodeLine(status));
+}
+
+// The user has read the message by now; the session goes before the window.
+bool CloseSessionAndWindow(const EnrollmentContext& context, WindowHost& host) {
+    if (context.sessionHandle != 0) {
+        WinBioCloseSession(context.sessionHandle);
+    }
+    host.CloseWindow();
+    return false;
+}
+
+bool CloseWindowOnly(WindowHost& host) {
+    host.CloseWindow();
+    return false;
+}
+
+}  // namespace
+
+UnitId ParseUnitId(const std::string& commandLine) {
+    std::string_view text = commandLine;
+    const auto separator = text.find(kUnitIdSeparator);
+    if (separator != std::string_view::npos) {
+        text.remove_prefix(separator + 1);
+    }
+    std::size_t position = 0;
+    while (position < text.size() && IsCWhiteSpace(text[position])) {
+        ++position;
+    }
+    bool negative = false;
+    if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
+        negative = text[position] == '-';
+        ++position;
+    }
+    std::int64_t magnitude = 0;
+    while (position < text.size() && IsDecimalDigit(text[position])) {
+        const std::int64_t digit = text[position] - '0';
+        magnitude = std::min(magnitude * kDecimalBase + digit, kMagnitudeCeiling);
+        ++position;
+    }
+    const std::int64_t value =
+        std::clamp(negative ? -magnitude : magnitude, kSmallestValue, kLargestValue);
+    // A negative number names a large unit id, as the unsigned reading of its bits.
+    return static_cast<UnitId>(static_cast<std::int32_t>(value));
+}
+
+bool StartBiometricSession(EnrollmentContext& context, const std::string& commandLine,
+                           WindowHost& host) {
+    context.unitId = 0;
+    if (!commandLine.empty()) {
+        context.unitId = ParseUnitId(commandLine);
+    }
+
+    SessionHandle session = 0;
+    const StatusCode openStatus =
+        WinBioOpenSession(kFactorFingerprint, kPoolSystem, kSessionFlagsDefault, nullptr, 0,
+                          kDatabaseDefault, &session);
+    if (openStatus < 0) {
+        ShowWarning(host, LoadCatalogueText(kTextSessionOpenFailed));
+        return CloseWindowOnly(host);
+    }
+    context.sessionHandle = session;
+
+    // The session stays open here; closing the window ends the process.
+    if (context.unitId == 0) {
+        ShowWarning(host, LoadCatalogueText(kTextInvalidUnitId));
+        return CloseWindowOnly(host);
+    }
+
+    const UnitListing listing = ListUnits(context.unitId);
+    if (listing.status < 0) {
+        ShowWarningWithCode(host, kTextUnitsFailed, listing.status);
+        return CloseSessionAndWindow(context, host);
+    }
+    if (!listing.unitFound) {
+        return CloseSessionAndWindow(context, host);
+    }
+
+    const StatusCode readStatus = ReadEnrolledSet(context);
+    if (readStatus < 0) {
+        ShowWarningWithCode(host, kTextDatabaseReadFailed, readStatus);
+        return CloseSessionAndWindow(context, host);
+    }
+    return true;
+}
+
+bool SearchDevice(EnrollmentContext& context, WindowHost& host) {
+    if (context.unitId == 0) {
+        // Waits for a touch; whatever unit id the service leaves is the one used.
+        WinBioLocateSensor(context.sessionHandle, &context.unitId);
+    }
+    if (ListUnits(context.unitId).status < 0) {
+        ShowWarning(host, LoadCatalogueText(kTextUnitsFailed));
+        return CloseWindowOnly(host);
+    }
+    if (ReadEnrolledSet(context) < 0) {
+        ShowWarning(host, LoadCatalogueText(kTextDatabaseReadFailed));
+        return CloseWindowOnly(host);
+    }
+    return true;
+}
+
+void CancelPendingWork(const EnrollmentContext& context) {
+    if (context.sessionHandle != 0) {
+        WinBioCancel(context.sessionHandle);  // the pending capture ends; nothing to report
+    }
+}
