@@ -1,2 +1,102 @@
-// Placeholder until implemented.
+// A static text whose colour, font and background are chosen by its owner.
 #include "CLabel.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kWeightDontCare = 0;  // the font's own weight
+constexpr int kLightestWeight = 1;
+constexpr int kHeaviestWeight = 1000;
+constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs;
+
+}  // namespace
+
+QColor ColorrefToQColor(Colorref colour) {
+    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
+Colorref QColorToColorref(const QColor& colour) {
+    const QColor rgb = colour.toRgb();
+    return static_cast<Colorref>(rgb.red()) | (static_cast<Colorref>(rgb.green()) << 8) |
+           (static_cast<Colorref>(rgb.blue()) << 16);
+}
+
+CLabel::CLabel(QWidget* parent)
+    : QLabel(parent),
+      m_textColour(QColorToColorref(palette().color(QPalette::WindowText))),
+      m_backgroundColour(palette().color(QPalette::Button)),
+      m_fontDescription(QApplication::font()) {
+    setTextFormat(Qt::PlainText);
+    setWordWrap(true);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Clicks over the label belong to the window beneath.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_OpaquePaintEvent);  // paintEvent fills every pixel
+    setFont(m_fontDescription);
+}
+
+void CLabel::SetLabelColor(Colorref colour) {
+    if (colour == m_textColour) {
+        return;
+    }
+    m_textColour = colour;
+    repaint();
+}
+
+void CLabel::SetFontWeight(int weight) {
+    if (weight == kWeightDontCare) {
+        m_fontDescription.setWeight(QApplication::font().weight());
+    } else {
+        m_fontDescription.setWeight(
+            static_cast<QFont::Weight>(std::clamp(weight, kLightestWeight, kHeaviestWeight)));
+    }
+    ApplyFont();
+}
+
+void CLabel::SetFontHeight(int height) {
+    if (height < 0) {
+        m_fontDescription.setPixelSize(-height);
+    } else if (height == 0) {
+        // Zero asks for the default size.
+        const QFont standard = QApplication::font();
+        if (standard.pixelSize() > 0) {
+            m_fontDescription.setPixelSize(standard.pixelSize());
+        } else {
+            m_fontDescription.setPointSizeF(standard.pointSizeF());
+        }
+    } else {
+        // Positive: the height of the whole character cell, leading included, in pixels.
+        m_fontDescription.setPixelSize(height);
+        const int cellHeight = QFontMetrics(m_fontDescription).height();
+        if (cellHeight > 0 && cellHeight != height) {
+            const int scaled = static_cast<int>(std::lround(double(height) * height / cellHeight));
+            m_fontDescription.setPixelSize(std::max(1, scaled));
+        }
+    }
+    ApplyFont();
+}
+
+void CLabel::SetLabelText(const QString& text) {
+    if (text == QLabel::text()) {
+        return;
+    }
+    setText(text);
+}
+
+void CLabel::ApplyFont() {
+    setFont(m_fontDescription);
+    repaint();
+}
+
+void CLabel::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.fillRect(rect(), m_backgroundColour);
+    painter.setFont(m_fontDescription);
+    painter.setPen(ColorrefToQColor(m_textColour));
+    painter.drawText(contentsRect(), kTextFlags, text());
+}

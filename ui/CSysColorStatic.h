@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPixmap>
 #include <QWidget>
 #include <functional>
 
@@ -25,8 +26,11 @@ protected:
 private:
     void LoadAndShow();
 
-    int m_bitmapId = -1;
-    QImage m_image;
+    static constexpr int kNoBitmap = -1;
+
+    int m_bitmapId = kNoBitmap;
+    QImage m_image;    // the mapped bitmap, as loaded
+    QPixmap m_pixmap;  // the same, converted once for drawing
     std::function<void(QPainter&)> m_overlayPainter;
 };
 

@@ -1,0 +1,196 @@
+// Creates a dialog's child widgets from its template, at their pixel rectangles.
+#include "DialogBuilder.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+constexpr std::uint32_t kStyleCaption = 0x00C00000;
+constexpr std::uint32_t kStyleSystemMenu = 0x00080000;
+constexpr std::uint32_t kButtonTypeMask = 0xF;
+constexpr std::uint32_t kDefPushButton = 0x1;
+constexpr std::uint32_t kEditMultiline = 0x4;
+constexpr std::uint32_t kEditAutoHScroll = 0x80;
+constexpr std::uint32_t kEditReadOnly = 0x800;
+constexpr std::uint32_t kStaticNotify = 0x100;
+
+bool TakesNoMouseInput(const ControlTemplate& control) {
+    switch (control.kind) {
+        case ControlKind::kPicture:
+        case ControlKind::kIcon:
+        case ControlKind::kStaticText:
+            return (control.style & kStaticNotify) == 0;
+        case ControlKind::kGroupBox:
+            return true;
+        default:
+            return false;
+    }
+}
+
+Qt::FocusPolicy FocusPolicyFor(const ControlTemplate& control) {
+    if (control.style & kStyleTabStop) {
+        return Qt::StrongFocus;
+    }
+    const bool interactive =
+        control.kind == ControlKind::kPushButton || control.kind == ControlKind::kEdit;
+    return interactive ? Qt::ClickFocus : Qt::NoFocus;
+}
+
+QWidget* CreateEdit(const ControlTemplate& control, QWidget& parent) {
+    const bool readOnly = (control.style & kEditReadOnly) != 0;
+    if (control.style & kEditMultiline) {
+        auto* edit = new QPlainTextEdit(TemplateText(control.text), &parent);
+        edit->setReadOnly(readOnly);
+        edit->setFrameShape(QFrame::NoFrame);
+        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        if (control.style & kEditAutoHScroll) {
+            edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+        }
+        return edit;
+    }
+    auto* edit = new QLineEdit(TemplateText(control.text), &parent);
+    edit->setReadOnly(readOnly);
+    edit->setFrame(false);
+    return edit;
+}
+
+QLabel* CreateTextLabel(const ControlTemplate& control, QWidget& parent) {
+    auto* label = new QLabel(&parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setText(TemplateText(control.text));
+    return label;
+}
+
+}  // namespace
+
+QString TemplateText(const char16_t* text) {
+    return QString::fromUtf16(text);
+}
+
+QIcon LoadIconResource(int iconId) {
+    QIcon icon;
+    const QDir folder(QStringLiteral(":/icons/%1").arg(iconId));
+    for (const QString& name : folder.entryList({QStringLiteral("*.png")}, QDir::Files)) {
+        icon.addFile(folder.filePath(name));
+    }
+    return icon;
+}
+
+QWidget* CreateDefaultControl(const ControlTemplate& control, QWidget& parent) {
+    switch (control.kind) {
+        case ControlKind::kPicture: {
+            // As the template names it, without any colour mapping.
+            auto* picture = new QLabel(&parent);
+            picture->setPixmap(
+                QPixmap(QStringLiteral(":/bitmaps/%1.bmp").arg(TemplateText(control.text))));
+            return picture;
+        }
+        case ControlKind::kIcon: {
+            auto* icon = new QLabel(&parent);
+            const QIcon resource = LoadIconResource(TemplateText(control.text).toInt());
+            if (!resource.isNull()) {
+                const PixelRect place = DialogUnitsToPixels(control.rect);
+                icon->setPixmap(resource.pixmap(QSize(place.Width(), place.Height())));
+            }
+            return icon;
+        }
+        case ControlKind::kStaticText:
+            return CreateTextLabel(control, parent);
+        case ControlKind::kProgressBar: {
+            auto* progress = new QProgressBar(&parent);
+            progress->setTextVisible(false);
+            return progress;
+        }
+        case ControlKind::kEdit:
+            return CreateEdit(control, parent);
+        case ControlKind::kPushButton: {
+            auto* button = new QPushButton(TemplateText(control.text), &parent);
+            button->setDefault((control.style & kButtonTypeMask) == kDefPushButton);
+            return button;
+        }
+        case ControlKind::kGroupBox:
+            return new QGroupBox(TemplateText(control.text), &parent);
+    }
+    return new QWidget(&parent);
+}
+
+BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
+                        const ControlFactory& factory) {
+    dialog.setWindowTitle(TemplateText(dialogTemplate.title));
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint;
+    if ((dialogTemplate.style & kStyleCaption) == kStyleCaption) {
+        flags |= Qt::WindowTitleHint;
+    }
+    if (dialogTemplate.style & kStyleSystemMenu) {
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    }
+    dialog.setWindowFlags(flags);
+    const PixelRect client = DialogUnitsToPixels(dialogTemplate.rect);
+    dialog.setFixedSize(client.Width(), client.Height());
+    dialog.setSizeGripEnabled(false);
+    // Dialogs of this program sit on the button-face colour, and follow it when it changes.
+    dialog.setBackgroundRole(QPalette::Button);
+    dialog.setAutoFillBackground(true);
+
+    BuiltDialog built;
+    std::vector<QWidget*> groupBoxes;
+    for (const ControlTemplate& control : dialogTemplate.controls) {
+        QWidget* widget = factory ? factory(control, dialog) : nullptr;
+        if (widget == nullptr) {
+            widget = CreateDefaultControl(control, dialog);
+        }
+        if (widget->parentWidget() != &dialog) {
+            widget->setParent(&dialog);
+        }
+        const PixelRect place = DialogUnitsToPixels(control.rect);
+        widget->setGeometry(place.left, place.top, place.Width(), place.Height());
+        widget->setEnabled((control.style & kStyleDisabled) == 0);
+        widget->setFocusPolicy(FocusPolicyFor(control));
+        if (TakesNoMouseInput(control)) {
+            widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+        }
+        widget->setHidden((control.style & kStyleVisible) == 0);
+
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            if (control.id == kIdOk) {
+                QObject::connect(button, &QAbstractButton::clicked, &dialog, &QDialog::accept);
+            } else if (control.id == kIdCancel) {
+                QObject::connect(button, &QAbstractButton::clicked, &dialog, &QDialog::reject);
+            }
+        }
+        if (control.kind == ControlKind::kGroupBox) {
+            groupBoxes.push_back(widget);
+        }
+        if (control.id != kNoControlId) {
+            built.byId[control.id] = widget;
+        }
+        built.inOrder.push_back(widget);
+    }
+    // Tab order is template order, whichever order the factory created the widgets in.
+    QWidget* previous = nullptr;
+    for (QWidget* widget : built.inOrder) {
+        if (widget->focusPolicy() == Qt::NoFocus) {
+            continue;
+        }
+        if (previous != nullptr) {
+            QWidget::setTabOrder(previous, widget);
+        }
+        previous = widget;
+    }
+    // Frames lie beneath the controls they surround.
+    for (QWidget* frame : groupBoxes) {
+        frame->lower();
+    }
+    return built;
+}

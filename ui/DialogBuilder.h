@@ -1,0 +1,37 @@
+// Creates a dialog's child widgets from its template, at their pixel rectangles.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "DialogTemplates.h"
+
+struct BuiltDialog {
+    std::map<int, QWidget*> byId;   // controls with an id other than kNoControlId
+    std::vector<QWidget*> inOrder;  // every control, in template (and tab) order
+};
+
+// Returns the widget for a control, parented to `parent`, or nullptr for the default widget.
+// The builder then places it, applies the template's visibility, enabled state and focus policy.
+using ControlFactory = std::function<QWidget*(const ControlTemplate& control, QWidget& parent)>;
+
+// Gives the dialog its title, fixed client size, button-face background and window flags (title
+// bar and close button; no minimise, maximise or resizing), then creates the controls. Buttons with
+// ids kIdOk and kIdCancel end the dialog with accept() and reject(). Statics and group boxes take
+// no mouse input, so clicks on them reach the dialog.
+BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
+                        const ControlFactory& factory = {});
+
+// The default widget for a control kind, before placement: QLabel (picture, icon, text),
+// QProgressBar, QLineEdit or QPlainTextEdit, QPushButton, QGroupBox.
+QWidget* CreateDefaultControl(const ControlTemplate& control, QWidget& parent);
+
+QString TemplateText(const char16_t* text);
+
+// Every ":/icons/<iconId>/*.png" as one icon, its sizes side by side; null when there is none.
+QIcon LoadIconResource(int iconId);
