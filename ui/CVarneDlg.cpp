@@ -1,0 +1,333 @@
+// The main window: builds template 102, routes clicks, keys, timers and the window menu.
+#include "CVarneDlg.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QToolButton>
+#include <algorithm>
+
+#include "ApplicationIdentity.h"
+#include "CAboutDlg.h"
+#include "CLabel.h"
+#include "CSysColorStatic.h"
+#include "DialogBuilder.h"
+#include "DialogTemplates.h"
+#include "EnrolledSet.h"
+#include "FingerMap.h"
+#include "MessageCatalogue.h"
+#include "SessionStartup.h"
+
+namespace {
+
+constexpr int kEventTimerIntervalMs = 10;
+constexpr int kTitleFontWeight = 700;
+constexpr int kTitleFontHeight = -20;
+constexpr int kInstructionFontHeight = -10;
+
+// The menu button sits in the status panel frame's top-right corner, above the title.
+constexpr int kMenuButtonSize = 24;
+constexpr int kMenuButtonInset = 8;
+constexpr int kMenuButtonTop = 14;
+
+QString ToQString(const std::u16string& text) {
+    return QString::fromStdU16String(text);
+}
+
+QWidget* CreateControl(const ControlTemplate& control, QWidget& parent) {
+    switch (control.id) {
+        case kIdPicture:
+            return new CSysColorStatic(&parent);
+        case kIdTitleLabel:
+        case kIdInstructionLabel: {
+            auto* label = new CLabel(&parent);
+            label->setText(TemplateText(control.text));
+            label->setWordWrap(true);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            return label;
+        }
+        case kIdCaptureCounter: {
+            auto* box = new QLineEdit(&parent);
+            box->setReadOnly(true);
+            box->setFrame(false);
+            return box;
+        }
+        default:
+            return nullptr;
+    }
+}
+
+template <typename Widget>
+Widget* ControlById(const BuiltDialog& built, int id) {
+    const auto found = built.byId.find(id);
+    return found == built.byId.end() ? nullptr : qobject_cast<Widget*>(found->second);
+}
+
+}  // namespace
+
+CVarneDlg::CVarneDlg(std::string commandLine, QWidget* parent)
+    : QDialog(parent),
+      m_commandLine(std::move(commandLine)),
+      m_windowMenu(this),
+      m_workflow(m_context, *this) {
+    BuildControls();
+    setWindowIcon(ApplicationIcon());
+    for (unsigned event = kFirstEventTimer; event <= kLastEventTimer; ++event) {
+        QTimer* timer = EventTimer(event);
+        timer->setInterval(kEventTimerIntervalMs);
+        connect(timer, &QTimer::timeout, this, [this, event] { m_workflow.HandleTimer(event); });
+    }
+}
+
+CVarneDlg::~CVarneDlg() {
+    if (m_context.sessionHandle != 0) {
+        CancelPendingWork(m_context);
+    }
+}
+
+void CVarneDlg::BuildControls() {
+    const BuiltDialog built = BuildDialog(*this, MainDialogTemplate(), &CreateControl);
+    m_picture = ControlById<CSysColorStatic>(built, kIdPicture);
+    m_progressBar = ControlById<QProgressBar>(built, kIdProgressBar);
+    m_captureCounter = ControlById<QLineEdit>(built, kIdCaptureCounter);
+    m_instructionLabel = ControlById<CLabel>(built, kIdInstructionLabel);
+    m_titleLabel = ControlById<CLabel>(built, kIdTitleLabel);
+    m_searchDevice = ControlById<QPushButton>(built, kIdSearchDevice);
+    m_abortButton = ControlById<QPushButton>(built, kIdAbort);
+    Q_ASSERT(m_picture && m_progressBar && m_captureCounter && m_instructionLabel && m_titleLabel &&
+             m_searchDevice && m_abortButton);
+
+    m_picture->setObjectName(QStringLiteral("picture"));
+    m_progressBar->setObjectName(QStringLiteral("progressBar"));
+    m_captureCounter->setObjectName(QStringLiteral("captureCounter"));
+    m_instructionLabel->setObjectName(QStringLiteral("instructionLabel"));
+    m_titleLabel->setObjectName(QStringLiteral("titleLabel"));
+    m_searchDevice->setObjectName(QStringLiteral("searchDevice"));
+    m_abortButton->setObjectName(QStringLiteral("abortButton"));
+    if (auto* closeButton = ControlById<QPushButton>(built, kIdCancel)) {
+        closeButton->setObjectName(QStringLiteral("closeButton"));
+    }
+
+    // Enter must never press a button: no button is default, none becomes so by focus.
+    for (QWidget* control : built.inOrder) {
+        if (auto* button = qobject_cast<QPushButton*>(control)) {
+            button->setAutoDefault(false);
+            button->setDefault(false);
+        }
+    }
+
+    m_progressBar->setTextVisible(false);
+    // The hidden "Search Device" button has no handler that could run: nothing shows it.
+    connect(m_abortButton, &QPushButton::clicked, this, [this] { m_workflow.AbortEnrollment(); });
+
+    m_picture->SetOverlayPainter([this](QPainter& painter) {
+        PaintFingerMarks(painter, m_context.enrolledSet, m_context.selectedFinger);
+    });
+}
+
+bool CVarneDlg::InitDialog() {
+    BuildWindowMenu();
+    setWindowIcon(ApplicationIcon());
+
+    m_context.lastStatus.store(0);
+    m_context.acceptedCaptureCount.store(0);
+    m_context.mergeFailureCounter.store(0);
+    m_context.tooFastCounter.store(0);
+    m_context.poorQualityCounter.store(0);
+
+    m_picture->SetBitmapResource(kHandBitmapId);
+    InitStatusPanel();
+
+    if (StartBiometricSession(m_context, m_commandLine, *this)) {
+        m_workflow.RunEnrollmentEvent(kEventReady);
+    } else {
+        m_closeRequested = true;
+    }
+    return !m_closeRequested;
+}
+
+void CVarneDlg::BuildWindowMenu() {
+    m_windowMenu.clear();
+    auto* closeAction = m_windowMenu.addAction(QStringLiteral("&Close"));
+    // Added to the window too, so Alt+F4 closes it even where no window manager does.
+    closeAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    closeAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(closeAction);
+    connect(closeAction, &QAction::triggered, this, &QDialog::reject);
+
+    const QString aboutText = ToQString(LoadCatalogueText(kTextAboutMenuItem));
+    if (!aboutText.isEmpty()) {
+        m_windowMenu.addSeparator();
+        auto* aboutAction = m_windowMenu.addAction(aboutText);
+        aboutAction->setObjectName(QStringLiteral("aboutAction"));
+        connect(aboutAction, &QAction::triggered, this, &CVarneDlg::ShowAboutBox);
+    }
+
+    if (m_windowMenuButton == nullptr) {
+        m_windowMenuButton = new QToolButton(this);
+        m_windowMenuButton->setObjectName(QStringLiteral("windowMenuButton"));
+        m_windowMenuButton->setText(QStringLiteral("\u2261"));
+        m_windowMenuButton->setToolTip(QStringLiteral("Window menu"));
+        m_windowMenuButton->setAccessibleName(QStringLiteral("Window menu"));
+        m_windowMenuButton->setAutoRaise(true);
+        m_windowMenuButton->setPopupMode(QToolButton::InstantPopup);
+        m_windowMenuButton->setMenu(&m_windowMenu);
+        m_windowMenuButton->setFocusPolicy(Qt::TabFocus);
+        const ControlTemplate* panelFrame = nullptr;
+        for (const ControlTemplate& control : MainDialogTemplate().controls) {
+            if (control.kind == ControlKind::kGroupBox) {
+                panelFrame = &control;  // the last group box frames the status panel
+            }
+        }
+        const int frameRight =
+            panelFrame != nullptr ? DialogUnitsToPixels(panelFrame->rect).right : width();
+        m_windowMenuButton->setGeometry(frameRight - kMenuButtonInset - kMenuButtonSize,
+                                        kMenuButtonTop, kMenuButtonSize, kMenuButtonSize);
+        m_windowMenuButton->show();
+
+        auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+        connect(shortcut, &QShortcut::activated, this, &CVarneDlg::PopUpWindowMenuAtCorner);
+    }
+}
+
+void CVarneDlg::InitStatusPanel() {
+    m_progressBar->setRange(0, kProgressMaximum);
+    m_progressBar->setValue(0);
+    m_titleLabel->SetFontWeight(kTitleFontWeight);
+    m_titleLabel->SetFontHeight(kTitleFontHeight);
+    m_instructionLabel->SetFontHeight(kInstructionFontHeight);
+}
+
+int CVarneDlg::FindFingerAt(QPoint point) const {
+    // Read every time: nothing about the picture's place is cached.
+    return ::FindFingerAt(point, m_picture->mapTo(this, QPoint(0, 0)));
+}
+
+void CVarneDlg::ShowStatus(TextId titleId, TextId textId, const std::u16string& text,
+                           Colorref titleColour, Colorref textColour) {
+    m_titleLabel->SetLabelColor(titleColour);
+    m_instructionLabel->SetLabelColor(textColour);
+    const QString title = ToQString(LoadCatalogueText(titleId));
+    const QString instruction =
+        textId != 0 ? ToQString(LoadCatalogueText(textId)) : ToQString(text);
+    m_titleLabel->SetLabelText(title);
+    m_instructionLabel->SetLabelText(instruction);
+}
+
+void CVarneDlg::SetProgressPosition(int position) {
+    // Like the platform's bar: a position outside the range shows at its end, not ignored.
+    m_progressBar->setValue(
+        std::clamp(position, m_progressBar->minimum(), m_progressBar->maximum()));
+}
+
+void CVarneDlg::EnableAbortButton(bool enabled) {
+    m_abortButton->setEnabled(enabled);
+}
+
+void CVarneDlg::RedrawFingerMap() {
+    m_picture->repaint();
+}
+
+QTimer* CVarneDlg::EventTimer(unsigned event) {
+    if (event < kFirstEventTimer || event > kLastEventTimer) {
+        return nullptr;
+    }
+    return &m_eventTimers[event - kFirstEventTimer];
+}
+
+void CVarneDlg::KillEventTimer(unsigned event) {
+    if (QTimer* timer = EventTimer(event)) {
+        timer->stop();
+    }
+}
+
+void CVarneDlg::SetCaptureCounterText(const std::u16string& text) {
+    QMetaObject::invokeMethod(
+        this, [this, shown = ToQString(text)] { m_captureCounter->setText(shown); },
+        Qt::QueuedConnection);
+}
+
+void CVarneDlg::ArmEventTimer(unsigned event) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, event] {
+            if (QTimer* timer = EventTimer(event)) {
+                timer->start();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void CVarneDlg::ShowMessageBox(const std::u16string& text, MessageBoxIcon icon) {
+    const auto boxIcon =
+        icon == MessageBoxIcon::kWarning ? QMessageBox::Warning : QMessageBox::NoIcon;
+    QMessageBox box(boxIcon, ApplicationName(), ToQString(text), QMessageBox::Ok, this);
+    box.exec();
+}
+
+bool CVarneDlg::AskYesNo(const std::u16string& text) {
+    QMessageBox box(QMessageBox::Question, ApplicationName(), ToQString(text),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void CVarneDlg::CloseWindow() {
+    m_closeRequested = true;
+    if (isVisible()) {
+        reject();
+    }
+}
+
+void CVarneDlg::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        HandleFingerClick(FindFingerAt(event->position().toPoint()));
+    }
+    QDialog::mousePressEvent(event);
+}
+
+void CVarneDlg::HandleFingerClick(int finger) {
+    if (finger == 0 || m_context.selectedFinger != 0) {
+        return;
+    }
+    const auto fingerCharacter = static_cast<char16_t>(kSubFactorCharBase + finger);
+    if (m_context.enrolledSet.find(fingerCharacter) != std::u16string::npos) {
+        if (!AskYesNo(LoadCatalogueText(kTextDeleteQuestion))) {
+            return;
+        }
+        if (DeleteFinger(m_context, static_cast<SubFactor>(finger), *this) != kOk) {
+            return;  // DeleteFinger has shown why
+        }
+        ReadEnrolledSet(m_context);
+        RedrawFingerMap();
+        m_workflow.RunEnrollmentEvent(kEventReady);
+        return;
+    }
+    m_context.selectedFinger = finger;
+    RedrawFingerMap();
+    m_workflow.RunEnrollmentEvent(kEventBegin);
+}
+
+void CVarneDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CVarneDlg::ShowAboutBox() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CVarneDlg::PopUpWindowMenuAtCorner() {
+    m_windowMenu.popup(mapToGlobal(QPoint(0, 0)));
+}

@@ -1,0 +1,87 @@
+// The main window: hand picture with the finger map, status panel, window menu and timers.
+#pragma once
+
+#include <QDialog>
+#include <QMenu>
+#include <QTimer>
+#include <array>
+#include <string>
+
+#include "EnrollmentContext.h"
+#include "EnrollmentWorkflow.h"
+#include "WindowHost.h"
+#include "WorkflowDisplay.h"
+
+class CLabel;
+class CSysColorStatic;
+class QAction;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+
+class CVarneDlg : public QDialog, public WorkflowDisplay, public WindowHost {
+    Q_OBJECT
+public:
+    explicit CVarneDlg(std::string commandLine, QWidget* parent = nullptr);
+    ~CVarneDlg() override;
+    CVarneDlg(const CVarneDlg&) = delete;
+    CVarneDlg& operator=(const CVarneDlg&) = delete;
+
+    // Runs before the window is shown, so a failed start never flashes it; false when the
+    // window closed itself (the caller then must not run it).
+    bool InitDialog();
+
+    // The sub-factor under a point in the window's coordinates, or 0.
+    int FindFingerAt(QPoint point) const;
+
+    const EnrollmentContext& Context() const { return m_context; }
+    QMenu& WindowMenu() { return m_windowMenu; }
+
+    // WorkflowDisplay
+    void ShowStatus(TextId titleId, TextId textId, const std::u16string& text, Colorref titleColour,
+                    Colorref textColour) override;
+    void SetProgressPosition(int position) override;
+    void EnableAbortButton(bool enabled) override;
+    void RedrawFingerMap() override;
+    void KillEventTimer(unsigned event) override;
+    void SetCaptureCounterText(const std::u16string& text) override;
+    void ArmEventTimer(unsigned event) override;
+
+    // WindowHost
+    void ShowMessageBox(const std::u16string& text, MessageBoxIcon icon) override;
+    bool AskYesNo(const std::u16string& text) override;
+    void CloseWindow() override;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildWindowMenu();
+    void InitStatusPanel();
+    void HandleFingerClick(int finger);
+    void ShowAboutBox();
+    void PopUpWindowMenuAtCorner();
+    QTimer* EventTimer(unsigned event);
+
+    std::string m_commandLine;
+    bool m_closeRequested = false;
+
+    CSysColorStatic* m_picture = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLineEdit* m_captureCounter = nullptr;
+    CLabel* m_instructionLabel = nullptr;
+    CLabel* m_titleLabel = nullptr;
+    QPushButton* m_searchDevice = nullptr;
+    QPushButton* m_abortButton = nullptr;
+    QToolButton* m_windowMenuButton = nullptr;
+    QMenu m_windowMenu;
+
+    EnrollmentContext m_context;
+    // After the context: it goes first and detaches from capture results still on their way.
+    EnrollmentWorkflow m_workflow;
+    // Ids 2..8; declared last, so they are gone before the workflow is.
+    std::array<QTimer, kLastEventTimer - kFirstEventTimer + 1> m_eventTimers;
+};

@@ -1,0 +1,52 @@
+// Hit-testing and mark painting for the hand picture.
+#include "FingerMap.h"
+
+#include <QPainter>
+
+#include "EnrollmentContext.h"
+#include "WinBio.h"
+
+namespace {
+
+bool IsFinger(int subFactor) {
+    return subFactor >= kFirstFinger && subFactor <= kLastFinger;
+}
+
+}  // namespace
+
+int FindFingerAt(QPoint point, QPoint origin) {
+    const QPoint offset = point - origin;
+    for (int subFactor = 0; subFactor < static_cast<int>(kFingertipTable.size()); ++subFactor) {
+        const QPoint tip = kFingertipTable[subFactor];
+        if (offset.x() >= tip.x() - kHitTolerance && offset.x() <= tip.x() + kHitTolerance &&
+            offset.y() >= tip.y() - kHitTolerance && offset.y() <= tip.y() + kHitTolerance) {
+            return subFactor;
+        }
+    }
+    return 0;
+}
+
+QRect FingerMarkRect(int subFactor) {
+    if (!IsFinger(subFactor)) {
+        return {};
+    }
+    const QPoint tip = kFingertipTable[subFactor];
+    return {tip.x() + kMarkLeftOffset, tip.y() + kMarkTopOffset, kMarkSize, kMarkSize};
+}
+
+void PaintFingerMarks(QPainter& painter, const std::u16string& enrolledSet, int selectedFinger) {
+    painter.save();
+    // Exact pixels: the marks must not bleed into the picture.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (const char16_t character : enrolledSet) {
+        const int subFactor = static_cast<int>(character) - static_cast<int>(kSubFactorCharBase);
+        if (IsFinger(subFactor)) {
+            painter.fillRect(FingerMarkRect(subFactor), kEnrolledMarkColour);
+        }
+    }
+    // Red after green, so a selected finger never looks enrolled.
+    if (IsFinger(selectedFinger)) {
+        painter.fillRect(FingerMarkRect(selectedFinger), kSelectedMarkColour);
+    }
+    painter.restore();
+}
