@@ -1,0 +1,23 @@
+// The application object: runs the main window as the life of the process.
+#pragma once
+
+#include <QApplication>
+#include <optional>
+#include <string>
+
+class CVarneApp : public QApplication {
+    Q_OBJECT
+public:
+    CVarneApp(int& argc, char** argv);
+
+    // Runs the main window modally; returns when it closes, by the user or at its start-up.
+    int InitInstance();
+
+    // The arguments after the program's name, joined by single blanks.
+    static std::string CommandLineText(int argc, const char* const* argv);
+    // What "--help" and "--version" print, or nothing for any other command line.
+    static std::optional<std::string> InformationText(const std::string& commandLine);
+
+private:
+    std::string m_commandLine;
+};
