@@ -1,0 +1,182 @@
+// Reading the simulated sensor's variables: every item kind, the defaults, every malformed value.
+#include <gtest/gtest.h>
+
+#include "SimulatedConfig.h"
+#include "SimulatedScript.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+SimulatedConfig ConfigOf(const SimulatedConfig::Variables& variables) {
+    std::string error;
+    auto config = SimulatedConfig::FromVariables(variables, &error);
+    EXPECT_TRUE(config.has_value()) << error;
+    return config.value_or(*SimulatedConfig::FromVariables({}, nullptr));
+}
+
+}  // namespace
+
+TEST(SimulatedScript, EveryItemKindAndDelay) {
+    struct Row {
+        const char* item;
+        SimulatedCaptureResult expected;
+    };
+    const Row rows[] = {
+        {"more", {kMoreData, 0, 0ms}},
+        {"ok", {kOk, 0, 0ms}},
+        {"poor", {kBadCapture, kRejectPoorQuality, 0ms}},
+        {"fast", {kBadCapture, kRejectTooFast, 0ms}},
+        {"merge", {kBadCapture, kRejectMergeFailure, 0ms}},
+        {"reject:3", {kBadCapture, kRejectTooLeft, 0ms}},
+        {"reject:4294967295", {kBadCapture, 4294967295u, 0ms}},
+        {"0x80098036", {kDeviceFailure, 0, 0ms}},
+        {"0X8009800b", {kDataCollectionInProgress, 0, 0ms}},
+        {"0x2", {2, 0, 0ms}},
+        {"more@700", {kMoreData, 0, 700ms}},
+        {"reject:9@0", {kBadCapture, kRejectTooShort, 0ms}},
+        {"0x80098004@600000", {kCanceled, 0, 600000ms}},
+        {" ok@15 ", {kOk, 0, 15ms}},
+    };
+    for (const auto& row : rows) {
+        std::string error;
+        const auto script = SimulatedScript::Parse(row.item, &error);
+        ASSERT_TRUE(script.has_value()) << row.item << ": " << error;
+        ASSERT_EQ(script->Results().size(), 1u) << row.item;
+        EXPECT_EQ(script->Results()[0], row.expected) << row.item;
+    }
+}
+
+TEST(SimulatedScript, ExplicitScriptIsOneSequenceAcrossEnrollments) {
+    auto script = *SimulatedScript::Parse("more,ok,poor", nullptr);
+    EXPECT_EQ(script.Next()->status, kMoreData);
+    script.OnEnrollBegin();
+    EXPECT_EQ(script.Next()->status, kOk);
+    EXPECT_EQ(script.Next()->status, kBadCapture);
+    EXPECT_FALSE(script.Next().has_value());
+    script.OnEnrollBegin();
+    EXPECT_FALSE(script.Next().has_value());
+}
+
+TEST(SimulatedScript, LifelikeScriptPlaysAgainAtEveryEnrollment) {
+    auto script = SimulatedScript::Lifelike();
+    std::vector<StatusCode> firstRun;
+    while (const auto result = script.Next()) {
+        EXPECT_EQ(result->delay, SimulatedScript::kLifelikeDelay);
+        firstRun.push_back(result->status);
+    }
+    EXPECT_EQ(firstRun,
+              (std::vector<StatusCode>{kMoreData, kMoreData, kBadCapture, kMoreData, kOk}));
+    script.OnEnrollBegin();
+    ASSERT_TRUE(script.Next().has_value());
+}
+
+TEST(SimulatedConfig, DefaultsWhenNothingIsSet) {
+    const auto config = ConfigOf({});
+    EXPECT_EQ(config.Units(), std::vector<UnitId>{1});
+    EXPECT_TRUE(config.Enrolled().empty());
+    EXPECT_TRUE(config.Script().ReplaysEachEnrollment());
+    EXPECT_TRUE(config.StorePath().empty());
+    for (const auto& operation : SimulatedConfig::OperationNames()) {
+        EXPECT_FALSE(config.ForcedFailure(operation).has_value()) << operation;
+    }
+}
+
+TEST(SimulatedConfig, ReadsEveryVariable) {
+    const auto config = ConfigOf({
+        {"VARNE_SIM_UNITS", "3, 1,4294967295"},
+        {"VARNE_SIM_ENROLLED", "10,2,1"},
+        {"VARNE_SIM_SCRIPT", "more@5,ok"},
+        {"VARNE_SIM_FAIL", "open=0x80004005,free=0x8009801D"},
+        {"VARNE_SIM_STORE", "/tmp/x.store"},
+    });
+    EXPECT_EQ(config.Units(), (std::vector<UnitId>{3, 1, 4294967295u}));
+    // The service's order, not sorted.
+    EXPECT_EQ(config.Enrolled(), (std::vector<SubFactor>{10, 2, 1}));
+    EXPECT_FALSE(config.Script().ReplaysEachEnrollment());
+    EXPECT_EQ(config.Script().Results().size(), 2u);
+    EXPECT_EQ(config.ForcedFailure("open"), kUnspecifiedFailure);
+    EXPECT_EQ(config.ForcedFailure("free"), kDatabaseReadError);
+    EXPECT_FALSE(config.ForcedFailure("close").has_value());
+    EXPECT_EQ(config.StorePath(), "/tmp/x.store");
+}
+
+TEST(SimulatedConfig, EmptyValuesMeanNone) {
+    const auto config = ConfigOf({{"VARNE_SIM_UNITS", ""},
+                                  {"VARNE_SIM_ENROLLED", ""},
+                                  {"VARNE_SIM_SCRIPT", ""},
+                                  {"VARNE_SIM_FAIL", ""}});
+    EXPECT_TRUE(config.Units().empty());
+    EXPECT_TRUE(config.Enrolled().empty());
+    EXPECT_TRUE(config.Script().Results().empty());
+    EXPECT_FALSE(config.Script().ReplaysEachEnrollment());
+}
+
+TEST(SimulatedConfig, MalformedValuesNameTheVariableAndItem) {
+    struct Row {
+        const char* variable;
+        const char* value;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"VARNE_SIM_SCRIPT", "more,mor",
+         "VARNE_SIM_SCRIPT: unknown capture result \"mor\" (item 2)"},
+        {"VARNE_SIM_SCRIPT", "more,,ok", "VARNE_SIM_SCRIPT: empty item (item 2)"},
+        {"VARNE_SIM_SCRIPT", "ok,", "VARNE_SIM_SCRIPT: empty item (item 2)"},
+        {"VARNE_SIM_SCRIPT", "ok@", "VARNE_SIM_SCRIPT: bad delay \"\" in \"ok@\" (item 1)"},
+        {"VARNE_SIM_SCRIPT", "ok@-5", "VARNE_SIM_SCRIPT: bad delay \"-5\" in \"ok@-5\" (item 1)"},
+        {"VARNE_SIM_SCRIPT", "ok@600001",
+         "VARNE_SIM_SCRIPT: bad delay \"600001\" in \"ok@600001\" (item 1)"},
+        {"VARNE_SIM_SCRIPT", "ok@1@2",
+         "VARNE_SIM_SCRIPT: bad delay \"1@2\" in \"ok@1@2\" (item 1)"},
+        {"VARNE_SIM_SCRIPT",
+         "reject:", "VARNE_SIM_SCRIPT: unknown capture result \"reject:\" (item 1)"},
+        {"VARNE_SIM_SCRIPT", "reject:x",
+         "VARNE_SIM_SCRIPT: unknown capture result \"reject:x\" (item 1)"},
+        {"VARNE_SIM_SCRIPT", "0x", "VARNE_SIM_SCRIPT: unknown capture result \"0x\" (item 1)"},
+        {"VARNE_SIM_SCRIPT", "0x123456789",
+         "VARNE_SIM_SCRIPT: unknown capture result \"0x123456789\" (item 1)"},
+        {"VARNE_SIM_SCRIPT", "80098036",
+         "VARNE_SIM_SCRIPT: unknown capture result \"80098036\" (item 1)"},
+        {"VARNE_SIM_UNITS", "1,x", "VARNE_SIM_UNITS: bad unit id \"x\" (item 2)"},
+        {"VARNE_SIM_UNITS", "0", "VARNE_SIM_UNITS: unit id 0 is not a unit (item 1)"},
+        {"VARNE_SIM_UNITS", "-1", "VARNE_SIM_UNITS: bad unit id \"-1\" (item 1)"},
+        {"VARNE_SIM_UNITS", "4294967296", "VARNE_SIM_UNITS: bad unit id \"4294967296\" (item 1)"},
+        {"VARNE_SIM_UNITS", "2,2", "VARNE_SIM_UNITS: duplicate unit id \"2\" (item 2)"},
+        {"VARNE_SIM_UNITS", ",1", "VARNE_SIM_UNITS: empty item (item 1)"},
+        {"VARNE_SIM_ENROLLED", "0",
+         "VARNE_SIM_ENROLLED: sub-factor \"0\" is not a finger 1..10 (item 1)"},
+        {"VARNE_SIM_ENROLLED", "1,11",
+         "VARNE_SIM_ENROLLED: sub-factor \"11\" is not a finger 1..10 (item 2)"},
+        {"VARNE_SIM_ENROLLED", "3,3", "VARNE_SIM_ENROLLED: duplicate sub-factor \"3\" (item 2)"},
+        {"VARNE_SIM_ENROLLED", "1;2",
+         "VARNE_SIM_ENROLLED: sub-factor \"1;2\" is not a finger 1..10 (item 1)"},
+        {"VARNE_SIM_FAIL", "opn=0x80004005", "VARNE_SIM_FAIL: unknown operation \"opn\" (item 1)"},
+        {"VARNE_SIM_FAIL", "open",
+         "VARNE_SIM_FAIL: expected operation=0xCODE, got \"open\" (item 1)"},
+        {"VARNE_SIM_FAIL", "open=80004005",
+         "VARNE_SIM_FAIL: bad status code \"80004005\" for \"open\" (item 1)"},
+        {"VARNE_SIM_FAIL", "open=0x8000400g",
+         "VARNE_SIM_FAIL: bad status code \"0x8000400g\" for \"open\" (item 1)"},
+        {"VARNE_SIM_FAIL", "close=0x80004005,close=0x80004005",
+         "VARNE_SIM_FAIL: operation \"close\" given twice (item 2)"},
+        {"VARNE_SIM_FAIL", "units=0x0",
+         "VARNE_SIM_FAIL: status code \"0x0\" for \"units\" is not a failure (item 1)"},
+        {"VARNE_SIM_FAIL", "free=0x80004005,", "VARNE_SIM_FAIL: empty item (item 2)"},
+        {"VARNE_SIM_STORE", "", "VARNE_SIM_STORE: empty path"},
+    };
+    for (const auto& row : rows) {
+        std::string error;
+        const auto config = SimulatedConfig::FromVariables({{row.variable, row.value}}, &error);
+        EXPECT_FALSE(config.has_value()) << row.variable << "=" << row.value;
+        EXPECT_EQ(error, row.message) << row.variable << "=" << row.value;
+    }
+}
+
+TEST(SimulatedConfig, EveryOperationCanBeForced) {
+    for (const auto& operation : SimulatedConfig::OperationNames()) {
+        const auto config = ConfigOf({{"VARNE_SIM_FAIL", operation + "=0x80098036"}});
+        EXPECT_EQ(config.ForcedFailure(operation), kDeviceFailure) << operation;
+    }
+    EXPECT_EQ(SimulatedConfig::OperationNames().size(), 12u);
+}
