@@ -20,6 +20,7 @@ constexpr double kPrintHalfWidth = 66.0;
 constexpr double kPrintHalfHeight = 80.0;
 const QPointF kEdgeDepth(11.0, 9.0);
 const QColor kRidge(26, 40, 60);
+constexpr double kLoopDrift = 0.38;
 
 IconPaint Solid(QColor color) {
     IconPaint paint;
@@ -124,8 +125,10 @@ QPainterPath IconArt::Ridges(int ridgeCount) {
             const double below = std::max(0.0, -std::sin(angle));
             const double rx = radius * (1.0 + 0.45 * below);
             const double ry = radius * 1.18;
-            const QPointF point = kPrintCentre + QPointF(rx * std::cos(angle),
-                                                         -ry * std::sin(angle) + below * gap * 0.6);
+            // Below the core both legs drift the same way: the loop opens to one side.
+            const QPointF point =
+                kPrintCentre + QPointF(rx * std::cos(angle) - below * radius * kLoopDrift,
+                                       -ry * std::sin(angle) + below * gap * 0.6);
             const bool inBreak = breakAt > 0 && std::abs(t - breakAt) < breakHalf;
             if (inBreak) {
                 drawing = false;
@@ -136,13 +139,6 @@ QPainterPath IconArt::Ridges(int ridgeCount) {
                 ridges.lineTo(point);
             }
         }
-    }
-    // Ridges running across below the loop, as on a real fingertip.
-    for (int j = 0; j < 3; ++j) {
-        const double y = kPrintCentre.y() + outer * 0.86 + j * gap;
-        ridges.moveTo(kPrintCentre.x() - kPrintHalfWidth, y - gap * 0.2);
-        ridges.quadTo(QPointF(kPrintCentre.x(), y - gap * 1.4),
-                      QPointF(kPrintCentre.x() + kPrintHalfWidth, y + gap * 0.2));
     }
     return ridges;
 }
