@@ -1,0 +1,85 @@
+// The built program: what it prints without a window, and how it refuses a bad environment.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// No display at all: anything that tried to open a window would fail.
+Outcome RunProgram(const QStringList& arguments, const QProcessEnvironment& extra = {}) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(extra);
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(VARNE_EXECUTABLE), arguments);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+TEST(AppTest, VersionAndHelpPrintWithoutAWindow) {
+    const Outcome version = RunProgram({QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0) << version.err.toStdString();
+    EXPECT_EQ(version.out, QStringLiteral("Varne 1.0.0.1\n"));
+
+    const Outcome help = RunProgram({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
+    for (const char* variable : {"VARNE_SIM_UNITS", "VARNE_SIM_ENROLLED", "VARNE_SIM_SCRIPT",
+                                 "VARNE_SIM_FAIL", "VARNE_SIM_STORE"}) {
+        EXPECT_EQ(help.out.count(QLatin1String(variable)), 1) << variable;
+    }
+}
+
+TEST(AppTest, InformationRequestsAreAnsweredBeforeTheEnvironmentIsRead) {
+    QProcessEnvironment broken;
+    broken.insert(QStringLiteral("VARNE_SIM_SCRIPT"), QStringLiteral("bogus"));
+    EXPECT_EQ(RunProgram({QStringLiteral("--version")}, broken).exitCode, 0);
+}
+
+TEST(AppTest, BadSimulatedSensorVariablesEndTheRunBeforeAnyWindow) {
+    const struct {
+        const char* variable;
+        const char* value;
+    } rows[] = {
+        {"VARNE_SIM_SCRIPT", "more,sideways"},
+        {"VARNE_SIM_UNITS", "one"},
+        {"VARNE_SIM_FAIL", "explode=0x80004005"},
+    };
+    for (const auto& row : rows) {
+        QProcessEnvironment environment;
+        environment.insert(QLatin1String(row.variable), QLatin1String(row.value));
+        const Outcome outcome = RunProgram({QStringLiteral("1")}, environment);
+        EXPECT_EQ(outcome.exitCode, 2) << row.variable;
+        EXPECT_TRUE(outcome.err.contains(QLatin1String(row.variable))) << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.out.isEmpty());
+    }
+}
+
+TEST(AppTest, OnlyTheExactInformationRequestsAreSpecial) {
+    // Anything else is a unit number for the window, so without a display the program fails.
+    for (const QStringList& arguments :
+         {QStringList{QStringLiteral("--version"), QStringLiteral("1")},
+          QStringList{QStringLiteral("--helpme")}}) {
+        const Outcome outcome = RunProgram(arguments);
+        EXPECT_NE(outcome.exitCode, 0) << arguments.join(' ').toStdString();
+        EXPECT_FALSE(outcome.out.startsWith(QStringLiteral("Varne ")));
+        EXPECT_FALSE(outcome.out.startsWith(QStringLiteral("Usage")));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,405 @@
+// The main window on the simulated sensor: finger map, status panel, keys, menu, start-up.
+#include <gtest/gtest.h>
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "CAboutDlg.h"
+#include "CLabel.h"
+#include "CSysColorStatic.h"
+#include "CVarneDlg.h"
+#include "FakeBackend.h"
+#include "FingerMap.h"
+#include "MainWindowTestSupport.h"
+#include "MessageCatalogue.h"
+#include "SimulatedService.h"
+
+namespace {
+
+constexpr int kWaitMs = 5000;
+const QColor kGreen(0, 255, 0);
+const QColor kRed(255, 0, 0);
+// Long enough that a capture stays unanswered for the whole test.
+const std::string kCaptureNeverAnswers = "more@600000";
+
+QString Text(TextId id) {
+    return QString::fromStdU16String(LoadCatalogueText(id));
+}
+
+class MainWindowTest : public testing::Test {
+protected:
+    void TearDown() override {
+        m_dialog.reset();
+        InstallBiometricBackend(nullptr);
+    }
+
+    void UseSimulatedSensor(const SimulatedConfig::Variables& variables) {
+        std::string error;
+        auto backend = CreateSimulatedService(variables, &error);
+        ASSERT_TRUE(backend) << error;
+        InstallBiometricBackend(backend);
+    }
+
+    // Initialises the window on unit 1 and shows it, as the application does.
+    void StartAndShow(const SimulatedConfig::Variables& variables) {
+        UseSimulatedSensor(variables);
+        m_dialog = std::make_unique<CVarneDlg>("1");
+        ASSERT_TRUE(m_dialog->InitDialog());
+        m_dialog->show();
+        m_dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    }
+
+    CVarneDlg& Dialog() { return *m_dialog; }
+    template <typename Widget>
+    Widget& Child(const char* name) {
+        auto* widget = m_dialog->findChild<Widget*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return *widget;
+    }
+    CSysColorStatic& Picture() { return Child<CSysColorStatic>("picture"); }
+    CLabel& TitleLabel() { return Child<CLabel>("titleLabel"); }
+    CLabel& InstructionLabel() { return Child<CLabel>("instructionLabel"); }
+    QPushButton& AbortButton() { return Child<QPushButton>("abortButton"); }
+    QProgressBar& ProgressBar() { return Child<QProgressBar>("progressBar"); }
+
+    QPoint FingertipInWindow(int finger) {
+        return Picture().mapTo(m_dialog.get(), kFingertipTable[finger]);
+    }
+    void ClickFinger(int finger, Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mouseClick(m_dialog.get(), button, {}, FingertipInWindow(finger));
+    }
+    // The picture as it is on screen, marks included.
+    QColor MarkColour(int finger) {
+        return Picture().grab().toImage().pixelColor(kFingertipTable[finger]);
+    }
+    bool WaitForTitle(TextId title) {
+        return QTest::qWaitFor([&] { return TitleLabel().text() == Text(title); }, kWaitMs);
+    }
+
+    std::unique_ptr<CVarneDlg> m_dialog;
+};
+
+TEST_F(MainWindowTest, ShowsTheTemplatesWindowReadyToSelect) {
+    StartAndShow({{"VARNE_SIM_ENROLLED", "3,10"}});
+    EXPECT_EQ(Dialog().windowTitle(), QStringLiteral("Varne"));
+    EXPECT_EQ(Dialog().size(), QSize(792, 319));
+    EXPECT_EQ(Dialog().minimumSize(), Dialog().maximumSize());
+    EXPECT_FALSE(Dialog().windowFlags() &
+                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(Picture().geometry(), QRect(QPoint(20, 55), QSize(390, 210)));
+    EXPECT_EQ(TitleLabel().text(), Text(kTitleSelectFinger));
+    EXPECT_EQ(InstructionLabel().text(), Text(kTextSelectFinger));
+    EXPECT_EQ(TitleLabel().LabelColor(), kColorBlack);
+    EXPECT_FALSE(AbortButton().isEnabled());
+    EXPECT_EQ(ProgressBar().maximum(), 3);
+    EXPECT_EQ(ProgressBar().value(), 0);
+    EXPECT_FALSE(ProgressBar().isTextVisible());
+    EXPECT_FALSE(Child<QLineEdit>("captureCounter").isVisible());
+    EXPECT_FALSE(Child<QPushButton>("searchDevice").isVisible());
+    EXPECT_EQ(MarkColour(3), kGreen);
+    EXPECT_EQ(MarkColour(10), kGreen);
+    EXPECT_NE(MarkColour(2), kGreen);
+}
+
+TEST_F(MainWindowTest, FindsFingersFromThePicturesPlaceInTheWindow) {
+    StartAndShow({});
+    const QPoint tip = FingertipInWindow(2);
+    EXPECT_EQ(tip, QPoint(20 + 260, 55 + 30));
+    EXPECT_EQ(Dialog().FindFingerAt(tip + QPoint(5, -5)), 2);
+    EXPECT_EQ(Dialog().FindFingerAt(tip + QPoint(-6, 0)), 0);
+    EXPECT_EQ(Dialog().FindFingerAt(tip + QPoint(0, 6)), 0);
+    EXPECT_EQ(Dialog().FindFingerAt(QPoint(20 + 4, 55 + 5)), 0);
+}
+
+TEST_F(MainWindowTest, EnrollsAFingerUpToAGreenMark) {
+    StartAndShow({{"VARNE_SIM_SCRIPT", "more@0,more@0,more@0,ok@0"}});
+    ClickFinger(2);
+    ASSERT_TRUE(WaitForTitle(kTitleEnrollmentSuccess)) << TitleLabel().text().toStdString();
+    EXPECT_EQ(InstructionLabel().text(), Text(kTextEnrollmentSuccess));
+    EXPECT_EQ(Dialog().Context().enrolledSet, u"2");
+    EXPECT_EQ(Dialog().Context().selectedFinger, 0);
+    EXPECT_EQ(ProgressBar().value(), 3);
+    EXPECT_FALSE(AbortButton().isEnabled());
+    EXPECT_EQ(MarkColour(2), kGreen);
+    // Written from the service's thread before the last result moved anything.
+    EXPECT_EQ(Child<QLineEdit>("captureCounter").text(), QStringLiteral("3/3"));
+    EXPECT_FALSE(Child<QLineEdit>("captureCounter").isVisible());
+}
+
+TEST_F(MainWindowTest, SelectedFingerIsRedAndFurtherClicksAreIgnored) {
+    StartAndShow({{"VARNE_SIM_ENROLLED", "5"}, {"VARNE_SIM_SCRIPT", kCaptureNeverAnswers}});
+    MessageBoxAnswerer answerer(QMessageBox::Yes);
+    ClickFinger(2);
+    EXPECT_EQ(MarkColour(2), kRed);
+    EXPECT_EQ(TitleLabel().text(), Text(kTitlePlaceFinger));
+    EXPECT_TRUE(AbortButton().isEnabled());
+
+    ClickFinger(3);
+    ClickFinger(5);  // enrolled: would ask to delete if clicks were not ignored
+    QTest::qWait(50);
+    EXPECT_TRUE(answerer.seen.empty());
+    EXPECT_EQ(Dialog().Context().selectedFinger, 2);
+    EXPECT_NE(MarkColour(3), kRed);
+    EXPECT_EQ(MarkColour(5), kGreen);
+}
+
+TEST_F(MainWindowTest, ClickThroughThePictureReachesTheWindow) {
+    StartAndShow({{"VARNE_SIM_SCRIPT", kCaptureNeverAnswers}});
+    // Hit-tested like a real click: lands on whatever widget is under the point.
+    QTest::mouseClick(Dialog().windowHandle(), Qt::LeftButton, {}, FingertipInWindow(7));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Dialog().Context().selectedFinger == 7; }, kWaitMs));
+}
+
+TEST_F(MainWindowTest, RightClickDoesNothing) {
+    StartAndShow({{"VARNE_SIM_ENROLLED", "5"}});
+    MessageBoxAnswerer answerer(QMessageBox::Yes);
+    ClickFinger(2, Qt::RightButton);
+    ClickFinger(5, Qt::RightButton);
+    QTest::qWait(50);
+    EXPECT_TRUE(answerer.seen.empty());
+    EXPECT_EQ(Dialog().Context().selectedFinger, 0);
+    EXPECT_EQ(TitleLabel().text(), Text(kTitleSelectFinger));
+}
+
+TEST_F(MainWindowTest, DeleteConfirmedRemovesTheMark) {
+    StartAndShow({{"VARNE_SIM_ENROLLED", "5,8"}});
+    TitleLabel().SetLabelText(QStringLiteral("stale"));  // event 0 must put it back
+    MessageBoxAnswerer answerer(QMessageBox::Yes);
+    ClickFinger(5);
+    ASSERT_EQ(answerer.seen.size(), 1u);
+    EXPECT_EQ(answerer.seen[0].text, Text(kTextDeleteQuestion));
+    EXPECT_EQ(answerer.seen[0].caption, QStringLiteral("ui_tests"));
+    EXPECT_EQ(answerer.seen[0].icon, QMessageBox::Question);
+    EXPECT_EQ(answerer.seen[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(Dialog().Context().enrolledSet, u"8");
+    EXPECT_NE(MarkColour(5), kGreen);
+    EXPECT_EQ(MarkColour(8), kGreen);
+    EXPECT_EQ(TitleLabel().text(), Text(kTitleSelectFinger));
+}
+
+TEST_F(MainWindowTest, DeleteDeclinedChangesNothing) {
+    StartAndShow({{"VARNE_SIM_ENROLLED", "5"}});
+    TitleLabel().SetLabelText(QStringLiteral("unchanged"));
+    MessageBoxAnswerer answerer(QMessageBox::No);
+    ClickFinger(5);
+    ASSERT_EQ(answerer.seen.size(), 1u);
+    EXPECT_EQ(Dialog().Context().enrolledSet, u"5");
+    EXPECT_EQ(MarkColour(5), kGreen);
+    EXPECT_EQ(TitleLabel().text(), QStringLiteral("unchanged"));
+}
+
+TEST_F(MainWindowTest, FailedDeletionIsShownAndTheFingerStays) {
+    StartAndShow({{"VARNE_SIM_ENROLLED", "5"}, {"VARNE_SIM_FAIL", "delete=0x8009801b"}});
+    TitleLabel().SetLabelText(QStringLiteral("unchanged"));
+    MessageBoxAnswerer answerer(QMessageBox::Yes);
+    ClickFinger(5);
+    ASSERT_EQ(answerer.seen.size(), 2u);
+    EXPECT_EQ(answerer.seen[1].text,
+              QStringLiteral("Failed to delete a template from the database.\n"
+                             "Error code = 0x8009801b"));
+    EXPECT_EQ(answerer.seen[1].icon, QMessageBox::NoIcon);
+    EXPECT_EQ(answerer.seen[1].caption, QStringLiteral("ui_tests"));
+    EXPECT_EQ(Dialog().Context().enrolledSet, u"5");
+    EXPECT_EQ(MarkColour(5), kGreen);
+    EXPECT_EQ(TitleLabel().text(), QStringLiteral("unchanged"));
+}
+
+TEST_F(MainWindowTest, AbortMidCaptureReturnsToSelectFinger) {
+    StartAndShow({{"VARNE_SIM_SCRIPT", "more@0," + kCaptureNeverAnswers}});
+    ClickFinger(4);
+    ASSERT_TRUE(WaitForTitle(kTitleReleaseFinger));
+    EXPECT_EQ(ProgressBar().value(), 1);
+    QTest::mouseClick(&AbortButton(), Qt::LeftButton);
+    ASSERT_TRUE(WaitForTitle(kTitleSelectFinger));
+    EXPECT_EQ(TitleLabel().LabelColor(), kColorBlack);
+    EXPECT_EQ(InstructionLabel().LabelColor(), kColorBlack);
+    EXPECT_EQ(ProgressBar().value(), 0);
+    EXPECT_FALSE(AbortButton().isEnabled());
+    EXPECT_EQ(Dialog().Context().selectedFinger, 0);
+    EXPECT_NE(MarkColour(4), kRed);
+}
+
+TEST_F(MainWindowTest, FailuresShowTheirTitleInTheErrorColour) {
+    const struct {
+        const char* failure;
+        const char* codeLine;
+    } rows[] = {
+        {"begin=0x80098036", "Error code = 0x80098036"},
+        {"capture=0x80098010", "Error code = 0x80098010"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.failure);
+        StartAndShow({{"VARNE_SIM_FAIL", row.failure}});
+        ClickFinger(6);
+        ASSERT_TRUE(WaitForTitle(kTitleEnrollmentError));
+        EXPECT_EQ(TitleLabel().LabelColor(), kColorError);
+        EXPECT_EQ(InstructionLabel().LabelColor(), kColorError);
+        EXPECT_TRUE(InstructionLabel().text().contains(QLatin1String(row.codeLine)))
+            << InstructionLabel().text().toStdString();
+        EXPECT_EQ(Dialog().Context().selectedFinger, 0);
+        // The colour reaches the screen, not just the label's state.
+        const QImage title = TitleLabel().grab().toImage().convertToFormat(QImage::Format_RGB32);
+        bool errorColourShown = false;
+        for (int y = 0; y < title.height() && !errorColourShown; ++y) {
+            for (int x = 0; x < title.width() && !errorColourShown; ++x) {
+                errorColourShown = title.pixel(x, y) == qRgb(176, 0, 0);
+            }
+        }
+        EXPECT_TRUE(errorColourShown);
+        TearDown();
+    }
+}
+
+TEST_F(MainWindowTest, EnterKeepsTheWindowOpenAndEscapeClosesIt) {
+    StartAndShow({});
+    auto& closeButton = Child<QPushButton>("closeButton");
+    for (QWidget* focus :
+         {static_cast<QWidget*>(&closeButton), static_cast<QWidget*>(m_dialog.get())}) {
+        focus->setFocus();
+        QTest::keyClick(focus, Qt::Key_Return);
+        QTest::keyClick(focus, Qt::Key_Enter);
+        EXPECT_TRUE(Dialog().isVisible());
+    }
+    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    EXPECT_FALSE(Dialog().isVisible());
+    EXPECT_EQ(Dialog().result(), QDialog::Rejected);
+}
+
+TEST_F(MainWindowTest, CloseButtonEndsTheWindow) {
+    StartAndShow({});
+    QTest::mouseClick(&Child<QPushButton>("closeButton"), Qt::LeftButton);
+    EXPECT_FALSE(Dialog().isVisible());
+    EXPECT_EQ(Dialog().result(), QDialog::Rejected);
+}
+
+TEST_F(MainWindowTest, WindowMenuHoldsCloseAndAbout) {
+    StartAndShow({});
+    QStringList texts;
+    for (QAction* action : Dialog().WindowMenu().actions()) {
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    EXPECT_EQ(texts, QStringList({QStringLiteral("&Close"), QStringLiteral("-"),
+                                  QStringLiteral("&About Varne...")}));
+    auto& button = Child<QToolButton>("windowMenuButton");
+    EXPECT_TRUE(button.isVisible());
+    EXPECT_EQ(button.menu(), &Dialog().WindowMenu());
+    // Top-right, inside the status panel's frame and clear of the title.
+    EXPECT_GT(button.geometry().left(), TitleLabel().geometry().center().x());
+    EXPECT_LT(button.geometry().bottom(), TitleLabel().geometry().top());
+}
+
+TEST_F(MainWindowTest, AltSpaceOpensTheMenuAndItsAboutEntryTheAboutBox) {
+    StartAndShow({});
+    int aboutBoxes = 0;
+    ModalWatcher closer([&](QWidget& modal) {
+        if (qobject_cast<CAboutDlg*>(&modal) != nullptr) {
+            ++aboutBoxes;
+            EXPECT_EQ(modal.parentWidget(), m_dialog.get());
+            static_cast<QDialog&>(modal).reject();
+        }
+    });
+    QTest::keyClick(m_dialog.get(), Qt::Key_Space, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Dialog().WindowMenu().isVisible(); }, kWaitMs));
+    QTest::keyClick(&Dialog().WindowMenu(), Qt::Key_A);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return aboutBoxes == 1; }, kWaitMs));
+    EXPECT_FALSE(Dialog().WindowMenu().isVisible());
+    EXPECT_TRUE(Dialog().isVisible());
+}
+
+TEST_F(MainWindowTest, IdleWindowPaintsNothing) {
+    StartAndShow({{"VARNE_SIM_ENROLLED", "1,2"}});
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+    QTest::qWait(100);  // let the first frames settle
+    PaintCounter paints(Dialog());
+    QTest::qWait(300);
+    EXPECT_EQ(paints.count, 0);
+}
+
+class MainWindowStartupTest : public testing::Test {
+protected:
+    void TearDown() override { InstallBiometricBackend(nullptr); }
+};
+
+TEST_F(MainWindowStartupTest, FailuresShowTheirTextAndNeverShowTheWindow) {
+    const struct {
+        const char* failure;
+        const char* commandLine;
+        TextId text;
+    } rows[] = {
+        {"open=0x80004005", "1", kTextSessionOpenFailed},
+        {"", "", kTextInvalidUnitId},
+        {"", "unit:0", kTextInvalidUnitId},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.commandLine);
+        std::string error;
+        SimulatedConfig::Variables variables;
+        if (*row.failure != '\0') {
+            variables["VARNE_SIM_FAIL"] = row.failure;
+        }
+        auto backend = CreateSimulatedService(variables, &error);
+        ASSERT_TRUE(backend) << error;
+        InstallBiometricBackend(backend);
+
+        CVarneDlg dialog(row.commandLine);
+        PaintCounter paints(dialog);
+        MessageBoxAnswerer answerer;
+        EXPECT_FALSE(dialog.InitDialog());
+        ASSERT_EQ(answerer.seen.size(), 1u);
+        EXPECT_EQ(answerer.seen[0].text, Text(row.text));
+        EXPECT_EQ(answerer.seen[0].icon, QMessageBox::Warning);
+        EXPECT_EQ(answerer.seen[0].caption, QStringLiteral("ui_tests"));
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(paints.count, 0);
+    }
+}
+
+TEST_F(MainWindowStartupTest, UnknownUnitEndsWithoutAMessage) {
+    ScopedFakeBackend backend;
+    backend->units = {WINBIO_UNIT_SCHEMA{}};
+    backend->units[0].UnitId = 1;
+    CVarneDlg dialog("7");
+    MessageBoxAnswerer answerer;
+    EXPECT_FALSE(dialog.InitDialog());
+    EXPECT_TRUE(answerer.seen.empty());
+}
+
+TEST_F(MainWindowStartupTest, DestroyingTheWindowCancelsOnlyAnOpenSession) {
+    {
+        ScopedFakeBackend backend;
+        backend->units = {WINBIO_UNIT_SCHEMA{}};
+        backend->units[0].UnitId = 1;
+        {
+            CVarneDlg dialog("1");
+            ASSERT_TRUE(dialog.InitDialog());
+            dialog.show();
+            QTest::mouseClick(&dialog, Qt::LeftButton, {},
+                              dialog.findChild<QWidget*>(QStringLiteral("picture"))
+                                  ->mapTo(&dialog, kFingertipTable[2]));
+            ASSERT_TRUE(backend->HasPendingCapture());
+            backend->ClearCalls();
+        }
+        EXPECT_EQ(backend->Calls(), std::vector<std::string>{"cancel 7"});
+        // The late result finds no window and changes nothing.
+        backend->DeliverCapture(kCanceled);
+    }
+    {
+        ScopedFakeBackend backend;
+        backend->results["open"] = kUnspecifiedFailure;
+        MessageBoxAnswerer answerer;
+        {
+            CVarneDlg dialog("1");
+            EXPECT_FALSE(dialog.InitDialog());
+        }
+        EXPECT_FALSE(backend->Called("cancel"));
+    }
+}
+
+}  // namespace
