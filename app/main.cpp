@@ -27,6 +27,8 @@ int main(int argc, char** argv) {
     }
     InstallBiometricBackend(std::move(backend));
 
+    // The resources sit in a static library; naming them keeps the linker from dropping them.
+    Q_INIT_RESOURCE(varne);
     CVarneApp application(argc, argv);
     const int result = application.InitInstance();
     InstallBiometricBackend(nullptr);

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     QApplication application(argc, argv);
+    Q_INIT_RESOURCE(varne);  // linked from a static library, which would drop it otherwise
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
