@@ -7,6 +7,8 @@
 #include <array>
 #include <utility>
 
+#include "DialogBuilder.h"
+
 namespace {
 
 constexpr int kResourceNumberMask = 0xFFFF;
@@ -69,6 +71,7 @@ void CSysColorStatic::SetOverlayPainter(std::function<void(QPainter&)> painter) 
 }
 
 void CSysColorStatic::LoadAndShow() {
+    EnsureCompiledResources();
     const QString path = QStringLiteral(":/bitmaps/%1.bmp").arg(m_bitmapId & kResourceNumberMask);
     QImage loaded = LoadSysColorBitmap(path, palette());
     if (loaded.isNull()) {

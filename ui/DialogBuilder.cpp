@@ -74,11 +74,20 @@ QLabel* CreateTextLabel(const ControlTemplate& control, QWidget& parent) {
 
 }  // namespace
 
+void EnsureCompiledResources() {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(varne);
+        return true;
+    }();
+    (void)registered;
+}
+
 QString TemplateText(const char16_t* text) {
     return QString::fromUtf16(text);
 }
 
 QIcon LoadIconResource(int iconId) {
+    EnsureCompiledResources();
     QIcon icon;
     const QDir folder(QStringLiteral(":/icons/%1").arg(iconId));
     for (const QString& name : folder.entryList({QStringLiteral("*.png")}, QDir::Files)) {
@@ -91,6 +100,7 @@ QWidget* CreateDefaultControl(const ControlTemplate& control, QWidget& parent) {
     switch (control.kind) {
         case ControlKind::kPicture: {
             // As the template names it, without any colour mapping.
+            EnsureCompiledResources();
             auto* picture = new QLabel(&parent);
             picture->setPixmap(
                 QPixmap(QStringLiteral(":/bitmaps/%1.bmp").arg(TemplateText(control.text))));

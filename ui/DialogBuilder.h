@@ -33,5 +33,9 @@ QWidget* CreateDefaultControl(const ControlTemplate& control, QWidget& parent);
 
 QString TemplateText(const char16_t* text);
 
+// Registers the compiled-in resources (bitmaps, icons). They sit in a static library, where
+// nothing else would pull them into the program; the first caller does the work.
+void EnsureCompiledResources();
+
 // Every ":/icons/<iconId>/*.png" as one icon, its sizes side by side; null when there is none.
 QIcon LoadIconResource(int iconId);
