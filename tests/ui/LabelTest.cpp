@@ -1,0 +1,193 @@
+// The label: repaints only on a real change, keeps its background, owns its font and colour.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QTest>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+#include "CLabel.h"
+
+namespace {
+
+// Counts one kind of event on the widgets it is installed on.
+class EventCounter : public QObject {
+public:
+    explicit EventCounter(QEvent::Type type = QEvent::Paint) : m_type(type) {}
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == m_type) {
+            ++count;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QEvent::Type m_type;
+};
+
+class PressRecorder : public QWidget {
+public:
+    int presses = 0;
+    QPoint lastPress;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        ++presses;
+        lastPress = event->position().toPoint();
+    }
+};
+
+// A shown label whose paints are counted from the moment the first frame is done.
+class LabelTest : public testing::Test {
+protected:
+    void SetUp() override {
+        m_window.resize(300, 120);
+        m_label = new CLabel(&m_window);
+        m_label->setGeometry(10, 10, 280, 60);
+        m_label->SetLabelText(QStringLiteral("Place Finger"));
+        m_window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_window));
+        QCoreApplication::processEvents();
+        m_label->installEventFilter(&m_counter);
+    }
+
+    int PaintsAfterEventLoop() {
+        QCoreApplication::processEvents();
+        return m_counter.count;
+    }
+
+    PressRecorder m_window;
+    CLabel* m_label = nullptr;
+    EventCounter m_counter;
+};
+
+TEST_F(LabelTest, TextIsSetOnlyWhenItDiffersExactly) {
+    struct Case {
+        const char* text;
+        bool changes;
+    };
+    const std::vector<Case> cases = {
+        {"Place Finger", false},
+        {"place finger", true},   // case counts
+        {"Place Finger ", true},  // so does trailing space
+        {"", true},
+        {"Line one\nline two", true},
+    };
+    for (const Case& testCase : cases) {
+        SCOPED_TRACE(testCase.text);
+        m_label->SetLabelText(QStringLiteral("Place Finger"));
+        QCoreApplication::processEvents();
+        m_counter.count = 0;
+
+        m_label->SetLabelText(QString::fromUtf8(testCase.text));
+        EXPECT_EQ(m_label->text(), QString::fromUtf8(testCase.text));
+        if (testCase.changes) {
+            EXPECT_GE(PaintsAfterEventLoop(), 1);
+        } else {
+            EXPECT_EQ(PaintsAfterEventLoop(), 0);
+        }
+    }
+}
+
+TEST_F(LabelTest, NewColourRepaintsAtOnceSameColourNever) {
+    m_label->SetLabelColor(kColorBlack);
+    QCoreApplication::processEvents();
+    m_counter.count = 0;
+
+    m_label->SetLabelColor(kColorBlack);
+    EXPECT_EQ(PaintsAfterEventLoop(), 0);
+
+    m_label->SetLabelColor(kColorError);
+    EXPECT_GE(m_counter.count, 1) << "a colour change paints before returning";
+    EXPECT_EQ(m_label->LabelColor(), kColorError);
+
+    const QImage frame = m_label->grab().toImage();
+    bool textInErrorColour = false;
+    for (int y = 0; y < frame.height() && !textInErrorColour; ++y) {
+        for (int x = 0; x < frame.width() && !textInErrorColour; ++x) {
+            textInErrorColour = frame.pixelColor(x, y) == QColor(176, 0, 0);
+        }
+    }
+    EXPECT_TRUE(textInErrorColour);
+}
+
+TEST_F(LabelTest, FontChangesRepaintAtOnceAndKeepTheOtherAttributes) {
+    const QFont standard = QApplication::font();
+    m_label->SetFontWeight(700);
+    EXPECT_GE(m_counter.count, 1);
+    m_label->SetFontHeight(-20);
+    EXPECT_EQ(m_label->font().weight(), QFont::Bold);
+    EXPECT_EQ(m_label->font().pixelSize(), 20);
+    EXPECT_EQ(m_label->font().family(), standard.family());
+    EXPECT_EQ(m_label->font().italic(), standard.italic());
+
+    m_label->SetFontHeight(-10);
+    EXPECT_EQ(m_label->font().pixelSize(), 10);
+    EXPECT_EQ(m_label->font().weight(), QFont::Bold) << "height changes leave the weight";
+}
+
+TEST_F(LabelTest, PositiveHeightIsTheCellHeight) {
+    m_label->SetFontHeight(24);
+    const int cellHeight = QFontMetrics(m_label->font()).height();
+    EXPECT_NEAR(cellHeight, 24, 2);
+    EXPECT_LE(m_label->font().pixelSize(), 24);
+}
+
+TEST_F(LabelTest, BackgroundKeepsTheButtonFaceOfConstruction) {
+    const QColor original = m_label->BackgroundColour();
+    EXPECT_EQ(original, m_window.palette().color(QPalette::Button));
+
+    const QPalette applicationPalette = QApplication::palette();
+    QPalette changed = applicationPalette;
+    changed.setColor(QPalette::Button, QColor(10, 120, 200));
+    QApplication::setPalette(changed);
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(m_label->BackgroundColour(), original);
+    const QImage frame = m_label->grab().toImage();
+    EXPECT_EQ(frame.pixelColor(frame.width() - 1, frame.height() - 1), original);
+    QApplication::setPalette(applicationPalette);
+}
+
+TEST_F(LabelTest, UnconfiguredLabelUsesWindowTextAndDefaultFont) {
+    CLabel fresh;
+    EXPECT_EQ(ColorrefToQColor(fresh.LabelColor()), fresh.palette().color(QPalette::WindowText));
+    EXPECT_EQ(fresh.font(), QApplication::font());
+    EXPECT_EQ(fresh.textFormat(), Qt::PlainText);
+}
+
+TEST_F(LabelTest, ClicksReachTheWindowBeneath) {
+    EventCounter pressesOnControl(QEvent::MouseButtonPress);
+    m_label->installEventFilter(&pressesOnControl);
+    QTest::mouseClick(m_window.windowHandle(), Qt::LeftButton, {}, QPoint(40, 30));
+    EXPECT_EQ(m_window.presses, 1);
+    EXPECT_EQ(m_window.lastPress, QPoint(40, 30)) << "in the window's own coordinates";
+    EXPECT_EQ(pressesOnControl.count, 0) << "the control never sees the press";
+}
+
+TEST(Colorref, ConvertsBothWays) {
+    struct Case {
+        Colorref colour;
+        QColor expected;
+    };
+    const std::vector<Case> cases = {
+        {0x000000, QColor(0, 0, 0)},   {0x0000B0, QColor(176, 0, 0)},
+        {0x00FF00, QColor(0, 255, 0)}, {0x0000FF, QColor(255, 0, 0)},
+        {0xFF0000, QColor(0, 0, 255)}, {0x123456, QColor(0x56, 0x34, 0x12)},
+    };
+    for (const Case& testCase : cases) {
+        EXPECT_EQ(ColorrefToQColor(testCase.colour), testCase.expected)
+            << std::hex << testCase.colour;
+        EXPECT_EQ(QColorToColorref(testCase.expected), testCase.colour);
+    }
+    // Colours in other specs convert through RGB.
+    EXPECT_EQ(QColorToColorref(QColor(176, 0, 0).toHsv()), 0x0000B0u);
+}
+
+}  // namespace

@@ -1,2 +1,0 @@
-// Placeholder suite.
-#include <gtest/gtest.h>
