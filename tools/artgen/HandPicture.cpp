@@ -103,7 +103,7 @@ HandPicture::Hand HandPicture::BuildHand(bool rightHand) {
     std::vector<QPointF> palm;
     for (const QPointF& p :
          {QPointF(262, 104), QPointF(286, 97), QPointF(317, 98), QPointF(345, 107),
-          QPointF(365, 121), QPointF(373, 142), QPointF(369, 166), QPointF(356, 186),
+          QPointF(365, 121), QPointF(371, 142), QPointF(366, 167), QPointF(356, 186),
           QPointF(352, 216), QPointF(282, 216), QPointF(279, 194), QPointF(261, 184),
           QPointF(245, 168), QPointF(242, 148), QPointF(251, 126)}) {
         palm.push_back(at(p.x(), p.y()));
@@ -139,7 +139,7 @@ void HandPicture::PaintFingerDetails(QPainter& painter, const Finger& finger, bo
     // Knuckle: a lit bump with a faint crescent under it.
     if (!thumb) {
         QRadialGradient bump(finger.knuckle, finger.knuckleHalfWidth * 0.9);
-        bump.setColorAt(0, QColor(255, 230, 208, 150));
+        bump.setColorAt(0, QColor(255, 232, 212, 190));
         bump.setColorAt(1, QColor(255, 230, 208, 0));
         painter.setPen(Qt::NoPen);
         painter.setBrush(bump);
@@ -222,6 +222,19 @@ void HandPicture::PaintHand(QPainter& painter, const Hand& hand) {
         painter.setPen(QPen(QColor(255, 228, 204, 38), 3.0, Qt::SolidLine, Qt::RoundCap));
         painter.drawPath(tendon);
     }
+
+    // Hollows between the knuckles give them their relief.
+    for (size_t i = 1; i + 1 < hand.fingers.size(); ++i) {
+        const QPointF hollow =
+            (hand.fingers[i].knuckle + hand.fingers[i + 1].knuckle) / 2 + QPointF(0, 5);
+        QRadialGradient shade(hollow, 7);
+        shade.setColorAt(0, QColor(kSkinShade.red(), kSkinShade.green(), kSkinShade.blue(), 90));
+        shade.setColorAt(1, QColor(kSkinShade.red(), kSkinShade.green(), kSkinShade.blue(), 0));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(shade);
+        painter.drawEllipse(hollow, 7, 7);
+    }
+    painter.setBrush(Qt::NoBrush);
 
     for (size_t i = 0; i < hand.fingers.size(); ++i) {
         PaintFingerDetails(painter, hand.fingers[i], i == 0);
