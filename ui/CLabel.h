@@ -14,8 +14,10 @@ public:
     explicit CLabel(QWidget* parent = nullptr);
 
     void SetLabelColor(Colorref colour);
+    // 1 to 1000 as in OpenType (400 normal, 700 bold), clamped; 0: the default font's weight.
     void SetFontWeight(int weight);
-    // Negative: character height in pixels.
+    // Negative: character height in pixels. Positive: height of the whole character cell,
+    // leading included, in pixels. 0: the default font's size.
     void SetFontHeight(int height);
     void SetLabelText(const QString& text);
 

@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -129,8 +130,17 @@ QWidget* CreateDefaultControl(const ControlTemplate& control, QWidget& parent) {
             button->setDefault((control.style & kButtonTypeMask) == kDefPushButton);
             return button;
         }
-        case ControlKind::kGroupBox:
-            return new QGroupBox(TemplateText(control.text), &parent);
+        case ControlKind::kGroupBox: {
+            const QString title = TemplateText(control.text);
+            if (!title.isEmpty()) {
+                return new QGroupBox(title, &parent);
+            }
+            // An etched line and nothing inside: some styles tint a group box's interior, which
+            // would set it apart from the controls on the button face.
+            auto* frame = new QFrame(&parent);
+            frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+            return frame;
+        }
     }
     return new QWidget(&parent);
 }

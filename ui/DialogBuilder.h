@@ -28,7 +28,8 @@ BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
                         const ControlFactory& factory = {});
 
 // The default widget for a control kind, before placement: QLabel (picture, icon, text),
-// QProgressBar, QLineEdit or QPlainTextEdit, QPushButton, QGroupBox.
+// QProgressBar, QLineEdit or QPlainTextEdit, QPushButton, and for group boxes a QGroupBox when
+// titled, otherwise an etched QFrame.
 QWidget* CreateDefaultControl(const ControlTemplate& control, QWidget& parent);
 
 QString TemplateText(const char16_t* text);

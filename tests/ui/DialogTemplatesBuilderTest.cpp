@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
-#include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -91,6 +90,18 @@ TEST(DialogBuilder, ClicksOnStaticsAndFramesReachTheDialog) {
         QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {}, point);
         EXPECT_EQ(dialog.presses, before + 1) << point.x() << "," << point.y();
     }
+}
+
+TEST(DialogBuilder, FramesLeaveTheButtonFaceInside) {
+    QDialog dialog;
+    BuildDialog(dialog, MainDialogTemplate());
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    const QImage frame = dialog.grab().toImage();
+    const QColor face = dialog.palette().color(QPalette::Button);
+    // Inside the status panel's frame, above the title, and inside the picture's frame.
+    EXPECT_EQ(frame.pixelColor(500, 40), face);
+    EXPECT_EQ(frame.pixelColor(15, 30), face);
 }
 
 TEST(DialogBuilder, CloseButtonRejectsAndFramesDoNotCoverIt) {
