@@ -31,10 +31,7 @@ TEST(SimulatedScript, EveryItemKindAndDelay) {
         {"reject:3", {kBadCapture, kRejectTooLeft, 0ms}},
         {"reject:4294967295", {kBadCapture, 4294967295u, 0ms}},
         {"0x80098036", {kDeviceFailure, 0, 0ms}},
-        {"0X8009800b", {kDataCollectionInProgress, 0, 0ms}},
-        {"0x2", {2, 0, 0ms}},
         {"more@700", {kMoreData, 0, 700ms}},
-        {"reject:9@0", {kBadCapture, kRejectTooShort, 0ms}},
         {"0x80098004@600000", {kCanceled, 0, 600000ms}},
         {" ok@15 ", {kOk, 0, 15ms}},
     };
@@ -122,47 +119,35 @@ TEST(SimulatedConfig, MalformedValuesNameTheVariableAndItem) {
         {"VARNE_SIM_SCRIPT", "more,mor",
          "VARNE_SIM_SCRIPT: unknown capture result \"mor\" (item 2)"},
         {"VARNE_SIM_SCRIPT", "more,,ok", "VARNE_SIM_SCRIPT: empty item (item 2)"},
-        {"VARNE_SIM_SCRIPT", "ok,", "VARNE_SIM_SCRIPT: empty item (item 2)"},
         {"VARNE_SIM_SCRIPT", "ok@", "VARNE_SIM_SCRIPT: bad delay \"\" in \"ok@\" (item 1)"},
         {"VARNE_SIM_SCRIPT", "ok@-5", "VARNE_SIM_SCRIPT: bad delay \"-5\" in \"ok@-5\" (item 1)"},
         {"VARNE_SIM_SCRIPT", "ok@600001",
          "VARNE_SIM_SCRIPT: bad delay \"600001\" in \"ok@600001\" (item 1)"},
-        {"VARNE_SIM_SCRIPT", "ok@1@2",
-         "VARNE_SIM_SCRIPT: bad delay \"1@2\" in \"ok@1@2\" (item 1)"},
         {"VARNE_SIM_SCRIPT",
          "reject:", "VARNE_SIM_SCRIPT: unknown capture result \"reject:\" (item 1)"},
         {"VARNE_SIM_SCRIPT", "reject:x",
          "VARNE_SIM_SCRIPT: unknown capture result \"reject:x\" (item 1)"},
         {"VARNE_SIM_SCRIPT", "0x", "VARNE_SIM_SCRIPT: unknown capture result \"0x\" (item 1)"},
-        {"VARNE_SIM_SCRIPT", "0x123456789",
-         "VARNE_SIM_SCRIPT: unknown capture result \"0x123456789\" (item 1)"},
         {"VARNE_SIM_SCRIPT", "80098036",
          "VARNE_SIM_SCRIPT: unknown capture result \"80098036\" (item 1)"},
         {"VARNE_SIM_UNITS", "1,x", "VARNE_SIM_UNITS: bad unit id \"x\" (item 2)"},
         {"VARNE_SIM_UNITS", "0", "VARNE_SIM_UNITS: unit id 0 is not a unit (item 1)"},
-        {"VARNE_SIM_UNITS", "-1", "VARNE_SIM_UNITS: bad unit id \"-1\" (item 1)"},
         {"VARNE_SIM_UNITS", "4294967296", "VARNE_SIM_UNITS: bad unit id \"4294967296\" (item 1)"},
         {"VARNE_SIM_UNITS", "2,2", "VARNE_SIM_UNITS: duplicate unit id \"2\" (item 2)"},
-        {"VARNE_SIM_UNITS", ",1", "VARNE_SIM_UNITS: empty item (item 1)"},
         {"VARNE_SIM_ENROLLED", "0",
          "VARNE_SIM_ENROLLED: sub-factor \"0\" is not a finger 1..10 (item 1)"},
         {"VARNE_SIM_ENROLLED", "1,11",
          "VARNE_SIM_ENROLLED: sub-factor \"11\" is not a finger 1..10 (item 2)"},
         {"VARNE_SIM_ENROLLED", "3,3", "VARNE_SIM_ENROLLED: duplicate sub-factor \"3\" (item 2)"},
-        {"VARNE_SIM_ENROLLED", "1;2",
-         "VARNE_SIM_ENROLLED: sub-factor \"1;2\" is not a finger 1..10 (item 1)"},
         {"VARNE_SIM_FAIL", "opn=0x80004005", "VARNE_SIM_FAIL: unknown operation \"opn\" (item 1)"},
         {"VARNE_SIM_FAIL", "open",
          "VARNE_SIM_FAIL: expected operation=0xCODE, got \"open\" (item 1)"},
         {"VARNE_SIM_FAIL", "open=80004005",
          "VARNE_SIM_FAIL: bad status code \"80004005\" for \"open\" (item 1)"},
-        {"VARNE_SIM_FAIL", "open=0x8000400g",
-         "VARNE_SIM_FAIL: bad status code \"0x8000400g\" for \"open\" (item 1)"},
         {"VARNE_SIM_FAIL", "close=0x80004005,close=0x80004005",
          "VARNE_SIM_FAIL: operation \"close\" given twice (item 2)"},
         {"VARNE_SIM_FAIL", "units=0x0",
          "VARNE_SIM_FAIL: status code \"0x0\" for \"units\" is not a failure (item 1)"},
-        {"VARNE_SIM_FAIL", "free=0x80004005,", "VARNE_SIM_FAIL: empty item (item 2)"},
         {"VARNE_SIM_STORE", "", "VARNE_SIM_STORE: empty path"},
     };
     for (const auto& row : rows) {
@@ -171,12 +156,4 @@ TEST(SimulatedConfig, MalformedValuesNameTheVariableAndItem) {
         EXPECT_FALSE(config.has_value()) << row.variable << "=" << row.value;
         EXPECT_EQ(error, row.message) << row.variable << "=" << row.value;
     }
-}
-
-TEST(SimulatedConfig, EveryOperationCanBeForced) {
-    for (const auto& operation : SimulatedConfig::OperationNames()) {
-        const auto config = ConfigOf({{"VARNE_SIM_FAIL", operation + "=0x80098036"}});
-        EXPECT_EQ(config.ForcedFailure(operation), kDeviceFailure) << operation;
-    }
-    EXPECT_EQ(SimulatedConfig::OperationNames().size(), 12u);
 }

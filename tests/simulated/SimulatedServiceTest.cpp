@@ -60,12 +60,9 @@ TEST(SimulatedService, WithoutUnitsThereIsNothingToLocate) {
     WINBIO_UNIT_SCHEMA* units = nullptr;
     std::size_t count = 5;
     EXPECT_EQ(WinBioEnumBiometricUnits(kFactorFingerprint, &units, &count), kOk);
-    EXPECT_EQ(units, nullptr);
     EXPECT_EQ(count, 0u);
-    const SessionHandle session = OpenTestSession();
     UnitId located = 0;
-    EXPECT_EQ(WinBioLocateSensor(session, &located), kSensorUnavailable);
-    EXPECT_EQ(located, 0u);
+    EXPECT_EQ(WinBioLocateSensor(OpenTestSession(), &located), kSensorUnavailable);
 }
 
 TEST(SimulatedService, SessionsAreDistinctAndUnknownHandlesFail) {
@@ -297,57 +294,47 @@ TEST(SimulatedService, DeletesOnlyWhatIsEnrolled) {
 }
 
 TEST(SimulatedService, ForcedFailuresStopTheOperation) {
-    const StatusCode forced = StatusFromBits(0x80098036);
-    struct Row {
-        const char* key;
-        // Runs the operation on an open session with an enrollment ready to commit.
-        std::function<StatusCode(SessionHandle, CaptureRecorder&)> call;
-    };
+    CaptureRecorder recorder;
     WINBIO_IDENTITY identity = SimulatedCurrentUserIdentity();
-    const Row rows[] = {
-        {"close", [](SessionHandle s, CaptureRecorder&) { return WinBioCloseSession(s); }},
-        {"cancel", [](SessionHandle s, CaptureRecorder&) { return WinBioCancel(s); }},
-        {"units",
-         [](SessionHandle, CaptureRecorder&) {
-             WINBIO_UNIT_SCHEMA* units = nullptr;
-             std::size_t count = 0;
-             return WinBioEnumBiometricUnits(kFactorFingerprint, &units, &count);
-         }},
-        {"locate",
-         [](SessionHandle s, CaptureRecorder&) {
-             UnitId unit = 0;
-             return WinBioLocateSensor(s, &unit);
-         }},
-        {"enum",
-         [](SessionHandle s, CaptureRecorder&) {
-             StatusCode status = 0;
-             ListEnrolled(s, kUnit, &status);
-             return status;
-         }},
-        {"begin", [](SessionHandle s, CaptureRecorder&) { return WinBioEnrollBegin(s, 3, 1); }},
-        {"capture", [](SessionHandle s, CaptureRecorder& r) { return Capture(s, r); }},
-        {"commit", [](SessionHandle s, CaptureRecorder&) { return Commit(s); }},
-        {"discard", [](SessionHandle s, CaptureRecorder&) { return WinBioEnrollDiscard(s); }},
-        {"delete", [&](SessionHandle s,
-                       CaptureRecorder&) { return WinBioDeleteTemplate(s, kUnit, &identity, 1); }},
+    UnitId unit = 0;
+    WINBIO_UNIT_SCHEMA* units = nullptr;
+    std::size_t count = 0;
+    StatusCode listing = kOk;
+    // Each runs on a session whose enrollment is ready to commit, except "begin" and "capture",
+    // which begin their own.
+    const std::vector<std::pair<std::string, std::function<StatusCode(SessionHandle)>>> rows = {
+        {"close", [](SessionHandle s) { return WinBioCloseSession(s); }},
+        {"cancel", [](SessionHandle s) { return WinBioCancel(s); }},
+        {"units", [&](SessionHandle) { return WinBioEnumBiometricUnits(8, &units, &count); }},
+        {"locate", [&](SessionHandle s) { return WinBioLocateSensor(s, &unit); }},
+        {"enum", [&](SessionHandle s) { return ListEnrolled(s, kUnit, &listing), listing; }},
+        {"begin", [](SessionHandle s) { return WinBioEnrollBegin(s, 3, kUnit); }},
+        {"capture",
+         [&](SessionHandle s) { return WinBioEnrollBegin(s, 3, kUnit), Capture(s, recorder); }},
+        {"commit", [](SessionHandle s) { return Commit(s); }},
+        {"discard", [](SessionHandle s) { return WinBioEnrollDiscard(s); }},
+        {"delete", [&](SessionHandle s) { return WinBioDeleteTemplate(s, kUnit, &identity, 1); }},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.key);
-        CaptureRecorder recorder;
+    for (const auto& [key, call] : rows) {
+        SCOPED_TRACE(key);
         ScopedSimulatedService service({{"VARNE_SIM_ENROLLED", "1"},
                                         {"VARNE_SIM_SCRIPT", "ok"},
-                                        {"VARNE_SIM_FAIL", std::string(row.key) + "=0x80098036"}});
+                                        {"VARNE_SIM_FAIL", key + "=0x80098036"}});
         const SessionHandle session = OpenTestSession();
-        ASSERT_EQ(WinBioEnrollBegin(session, 2, kUnit) == kOk, std::string(row.key) != "begin");
-        if (std::string(row.key) != "capture" && std::string(row.key) != "begin") {
+        const bool ready = key != "begin" && key != "capture";
+        if (ready) {
+            ASSERT_EQ(WinBioEnrollBegin(session, 2, kUnit), kOk);
             ASSERT_EQ(CaptureOnce(session, recorder).status, kOk);
         }
         const std::size_t callbacks = recorder.Count();
-        EXPECT_EQ(row.call(session, recorder), forced);
+        EXPECT_EQ(call(session), kDeviceFailure);
         EXPECT_FALSE(recorder.WaitFor(callbacks + 1, 20ms));
-        if (std::string(row.key) != "enum" && std::string(row.key) != "close") {
-            // Nothing else happened: the listing is unchanged and the session still works.
+        if (key != "enum") {
+            // Nothing else happened: the session still works and the fingers are unchanged.
             EXPECT_EQ(ListEnrolled(session, kUnit), std::vector<SubFactor>{1});
+        }
+        if (ready && key != "close") {
+            EXPECT_EQ(WinBioEnrollBegin(session, 4, kUnit), kEnrollmentInProgress);
         }
     }
 }
