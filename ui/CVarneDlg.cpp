@@ -35,6 +35,7 @@ constexpr int kInstructionFontHeight = -10;
 constexpr int kMenuButtonSize = 24;
 constexpr int kMenuButtonInset = 8;
 constexpr int kMenuButtonTop = 14;
+constexpr double kMenuGlyphScale = 1.5;
 
 QString ToQString(const std::u16string& text) {
     return QString::fromStdU16String(text);
@@ -123,7 +124,12 @@ void CVarneDlg::BuildControls() {
     }
 
     m_progressBar->setTextVisible(false);
-    // The hidden "Search Device" button has no handler that could run: nothing shows it.
+    // Nothing shows "Search Device", but its command still does what it says.
+    connect(m_searchDevice, &QPushButton::clicked, this, [this] {
+        if (SearchDevice(m_context, *this)) {
+            m_workflow.RunEnrollmentEvent(kEventReady);
+        }
+    });
     connect(m_abortButton, &QPushButton::clicked, this, [this] { m_workflow.AbortEnrollment(); });
 
     m_picture->SetOverlayPainter([this](QPainter& painter) {
@@ -176,8 +182,14 @@ void CVarneDlg::BuildWindowMenu() {
         m_windowMenuButton->setToolTip(QStringLiteral("Window menu"));
         m_windowMenuButton->setAccessibleName(QStringLiteral("Window menu"));
         m_windowMenuButton->setAutoRaise(true);
-        m_windowMenuButton->setPopupMode(QToolButton::InstantPopup);
-        m_windowMenuButton->setMenu(&m_windowMenu);
+        QFont glyphFont = m_windowMenuButton->font();
+        glyphFont.setPointSizeF(glyphFont.pointSizeF() * kMenuGlyphScale);
+        m_windowMenuButton->setFont(glyphFont);
+        // Popped up by hand rather than through setMenu(): no drop-down arrow beside the glyph.
+        connect(m_windowMenuButton, &QToolButton::clicked, this, [this] {
+            m_windowMenu.popup(
+                m_windowMenuButton->mapToGlobal(m_windowMenuButton->rect().bottomLeft()));
+        });
         m_windowMenuButton->setFocusPolicy(Qt::TabFocus);
         const ControlTemplate* panelFrame = nullptr;
         for (const ControlTemplate& control : MainDialogTemplate().controls) {

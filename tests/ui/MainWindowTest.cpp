@@ -94,6 +94,9 @@ TEST_F(MainWindowTest, ShowsTheTemplatesWindowReadyToSelect) {
     EXPECT_FALSE(Dialog().windowFlags() &
                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(Picture().geometry(), QRect(QPoint(20, 55), QSize(390, 210)));
+    EXPECT_EQ(Picture().BitmapId(), 131);
+    EXPECT_EQ(Picture().CurrentImage().size(), QSize(390, 210));
+    EXPECT_FALSE(Dialog().windowIcon().isNull());
     EXPECT_EQ(TitleLabel().text(), Text(kTitleSelectFinger));
     EXPECT_EQ(InstructionLabel().text(), Text(kTextSelectFinger));
     EXPECT_EQ(TitleLabel().LabelColor(), kColorBlack);
@@ -289,7 +292,9 @@ TEST_F(MainWindowTest, WindowMenuHoldsCloseAndAbout) {
                                   QStringLiteral("&About Varne...")}));
     auto& button = Child<QToolButton>("windowMenuButton");
     EXPECT_TRUE(button.isVisible());
-    EXPECT_EQ(button.menu(), &Dialog().WindowMenu());
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Dialog().WindowMenu().isVisible(); }, kWaitMs));
+    Dialog().WindowMenu().close();
     // Top-right, inside the status panel's frame and clear of the title.
     EXPECT_GT(button.geometry().left(), TitleLabel().geometry().center().x());
     EXPECT_LT(button.geometry().bottom(), TitleLabel().geometry().top());
@@ -369,6 +374,21 @@ TEST_F(MainWindowStartupTest, UnknownUnitEndsWithoutAMessage) {
     MessageBoxAnswerer answerer;
     EXPECT_FALSE(dialog.InitDialog());
     EXPECT_TRUE(answerer.seen.empty());
+}
+
+TEST_F(MainWindowStartupTest, SearchDeviceCommandRereadsTheEnrolledSet) {
+    ScopedFakeBackend backend;
+    backend->units = {WINBIO_UNIT_SCHEMA{}};
+    backend->units[0].UnitId = 1;
+    CVarneDlg dialog("1");
+    ASSERT_TRUE(dialog.InitDialog());
+    dialog.show();
+    backend->enrollments = {4, 9};
+    auto* searchDevice = dialog.findChild<QPushButton*>(QStringLiteral("searchDevice"));
+    searchDevice->click();  // hidden, so only its command can reach it
+    EXPECT_FALSE(searchDevice->isVisible());
+    EXPECT_EQ(dialog.Context().enrolledSet, u"49");
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST_F(MainWindowStartupTest, DestroyingTheWindowCancelsOnlyAnOpenSession) {
