@@ -66,16 +66,6 @@ TEST(DialogBuilder, FactoryWidgetsTakeTheirPlace) {
     EXPECT_EQ(qobject_cast<CLabel*>(built.byId.at(kIdPicture)), nullptr);
 }
 
-TEST(DialogBuilder, TabOrderFollowsTheTemplate) {
-    QDialog dialog;
-    const BuiltDialog built = BuildDialog(dialog, MainDialogTemplate());
-    // Of the tab stops, "Search Device" is hidden, so Close and Abort remain, in this order.
-    EXPECT_EQ(built.byId.at(kIdCancel)->focusPolicy(), Qt::StrongFocus);
-    EXPECT_EQ(built.byId.at(kIdAbort)->focusPolicy(), Qt::StrongFocus);
-    EXPECT_EQ(built.byId.at(kIdTitleLabel)->focusPolicy(), Qt::NoFocus);
-    EXPECT_EQ(built.byId.at(kIdSearchDevice)->nextInFocusChain(), built.byId.at(kIdCancel));
-}
-
 TEST(DialogBuilder, ClicksOnStaticsAndFramesReachTheDialog) {
     PressRecordingDialog dialog;
     const BuiltDialog built = BuildDialog(dialog, MainDialogTemplate());
