@@ -1,7 +1,9 @@
 // The capture callback: records each result and arms the event timer that handles it.
 #include "CaptureHandoff.h"
 
+#include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "EnrollmentWorkflow.h"
 
@@ -71,10 +73,28 @@ std::u16string FormatCaptureCounter(int position) {
     return std::u16string(text.begin(), text.end());
 }
 
+// Live hand-offs by key. A result is delivered with the lock held, so a hand-off is never
+// destroyed halfway through one; both sides only store and post, so the wait is short.
+std::mutex g_registryMutex;
+std::unordered_map<std::uintptr_t, CaptureHandoff*> g_registry;
+std::uintptr_t g_nextKey = 1;  // 0 would be a null context
+
+std::uintptr_t Register(CaptureHandoff* handoff) {
+    std::lock_guard lock(g_registryMutex);
+    const std::uintptr_t key = g_nextKey++;
+    g_registry.emplace(key, handoff);
+    return key;
+}
+
 }  // namespace
 
 CaptureHandoff::CaptureHandoff(EnrollmentContext& context, WorkflowDisplay& display)
-    : m_context(&context), m_display(&display) {}
+    : m_key(Register(this)), m_context(context), m_display(display) {}
+
+CaptureHandoff::~CaptureHandoff() {
+    std::lock_guard lock(g_registryMutex);
+    g_registry.erase(m_key);
+}
 
 void CaptureHandoff::PublishProgressPosition(int position) {
     m_progressPosition.store(position);
@@ -84,45 +104,30 @@ void CaptureHandoff::PublishAbortEnabled(bool enabled) {
     m_abortEnabled.store(enabled);
 }
 
-void CaptureHandoff::Detach() {
-    std::lock_guard lock(m_mutex);
-    m_context = nullptr;
-    m_display = nullptr;
-}
-
-void* CaptureHandoff::NewCaptureContext(const std::shared_ptr<CaptureHandoff>& handoff) {
-    return new std::shared_ptr<CaptureHandoff>(handoff);
-}
-
-void CaptureHandoff::ReleaseCaptureContext(void* captureContext) {
-    delete static_cast<std::shared_ptr<CaptureHandoff>*>(captureContext);
+void* CaptureHandoff::CaptureContext() const {
+    return reinterpret_cast<void*>(m_key);
 }
 
 void CaptureHandoff::OnCaptureResult(void* captureContext, StatusCode operationStatus,
                                      RejectDetail rejectDetail) {
-    if (captureContext == nullptr) {
-        return;
+    std::lock_guard lock(g_registryMutex);
+    const auto found = g_registry.find(reinterpret_cast<std::uintptr_t>(captureContext));
+    if (found != g_registry.end()) {
+        found->second->Deliver(operationStatus, rejectDetail);
     }
-    const std::unique_ptr<std::shared_ptr<CaptureHandoff>> handoff(
-        static_cast<std::shared_ptr<CaptureHandoff>*>(captureContext));
-    (*handoff)->Deliver(operationStatus, rejectDetail);
 }
 
 void CaptureHandoff::Deliver(StatusCode operationStatus, RejectDetail rejectDetail) {
-    std::lock_guard lock(m_mutex);
-    if (m_context == nullptr) {
-        return;
-    }
-    m_context->lastStatus.store(operationStatus);
+    m_context.lastStatus.store(operationStatus);
     // The position the last event set, before this result is counted.
     const std::u16string counterText = FormatCaptureCounter(m_progressPosition.load());
     const CaptureOutcome outcome =
         SortCaptureResult(operationStatus, rejectDetail, m_abortEnabled.load());
     if (outcome.accepted) {
-        m_context->acceptedCaptureCount.fetch_add(1);
+        m_context.acceptedCaptureCount.fetch_add(1);
     }
-    CountBadCapture(*m_context, outcome.badKind);
+    CountBadCapture(m_context, outcome.badKind);
     // Both only post to the window's thread; the writes above are done before the timer can run.
-    m_display->SetCaptureCounterText(counterText);
-    m_display->ArmEventTimer(outcome.event);
+    m_display.SetCaptureCounterText(counterText);
+    m_display.ArmEventTimer(outcome.event);
 }

@@ -2,18 +2,20 @@
 #pragma once
 
 #include <atomic>
-#include <memory>
-#include <mutex>
+#include <cstdint>
 
 #include "EnrollmentContext.h"
 #include "WinBio.h"
 #include "WorkflowDisplay.h"
 
-// Shared between the workflow and every outstanding capture, so that a result arriving after
-// the workflow is gone finds it detached instead of freed.
+// The service gets a key, not a pointer, as each capture's context: a result that arrives after
+// the hand-off is gone finds no entry and touches nothing, and no capture owns memory that a
+// service which never answers could leak.
 class CaptureHandoff {
 public:
     CaptureHandoff(EnrollmentContext& context, WorkflowDisplay& display);
+    // Waits for a result being delivered; later ones are dropped.
+    ~CaptureHandoff();
     CaptureHandoff(const CaptureHandoff&) = delete;
     CaptureHandoff& operator=(const CaptureHandoff&) = delete;
 
@@ -22,13 +24,8 @@ public:
     void PublishProgressPosition(int position);
     void PublishAbortEnabled(bool enabled);
 
-    // Window's thread: once it returns, no result touches the context or the display.
-    void Detach();
-
-    // One capture's context for the service: a reference that keeps the hand-off alive until
-    // OnCaptureResult, or ReleaseCaptureContext when the capture was refused, gives it back.
-    static void* NewCaptureContext(const std::shared_ptr<CaptureHandoff>& handoff);
-    static void ReleaseCaptureContext(void* captureContext);
+    // What to hand to the service with OnCaptureResult.
+    void* CaptureContext() const;
 
     // The capture callback: runs on the service's thread, once per accepted capture request.
     static void OnCaptureResult(void* captureContext, StatusCode operationStatus,
@@ -37,10 +34,9 @@ public:
 private:
     void Deliver(StatusCode operationStatus, RejectDetail rejectDetail);
 
-    // Held while a result is written and posted, so Detach waits for a delivery in flight.
-    std::mutex m_mutex;
-    EnrollmentContext* m_context;  // null once detached
-    WorkflowDisplay* m_display;    // null once detached
+    const std::uintptr_t m_key;  // never reused, so a late result cannot reach a newer hand-off
+    EnrollmentContext& m_context;
+    WorkflowDisplay& m_display;
     std::atomic<int> m_progressPosition{0};
     std::atomic<bool> m_abortEnabled{false};  // the dialog creates the button disabled
 };

@@ -7,14 +7,10 @@
 #include "StatusMessage.h"
 
 EnrollmentWorkflow::EnrollmentWorkflow(EnrollmentContext& context, WorkflowDisplay& display)
-    : m_context(context),
-      m_display(display),
-      m_handoff(std::make_shared<CaptureHandoff>(context, display)) {}
+    : m_context(context), m_display(display), m_handoff(context, display) {}
 
-EnrollmentWorkflow::~EnrollmentWorkflow() {
-    // A capture may still be outstanding; its result must find nothing to write to.
-    m_handoff->Detach();
-}
+// A capture may still be outstanding: the hand-off's destructor makes its result a no-op.
+EnrollmentWorkflow::~EnrollmentWorkflow() = default;
 
 void EnrollmentWorkflow::RunEnrollmentEvent(unsigned event) {
     switch (event) {
@@ -153,14 +149,11 @@ void EnrollmentWorkflow::RunAborted() {
 }
 
 void EnrollmentWorkflow::StartCapture() {
-    void* captureContext = CaptureHandoff::NewCaptureContext(m_handoff);
     const StatusCode status = WinBioEnrollCaptureWithCallback(
-        m_context.sessionHandle, &CaptureHandoff::OnCaptureResult, captureContext);
+        m_context.sessionHandle, &CaptureHandoff::OnCaptureResult, m_handoff.CaptureContext());
     if (status >= 0) {
         return;
     }
-    // A refused capture never calls back, so its reference is ours to give back.
-    CaptureHandoff::ReleaseCaptureContext(captureContext);
     m_context.lastStatus.store(status);
     RunEnrollmentEvent(kEventFailure);
 }
@@ -194,12 +187,12 @@ void EnrollmentWorkflow::HandleTimer(unsigned timerId) {
 void EnrollmentWorkflow::SetProgressPosition(int position) {
     // The bar's range is 0..3; the count can run past it, and the bar then shows full.
     const int shown = std::clamp(position, 0, kProgressMaximum);
-    m_handoff->PublishProgressPosition(shown);
+    m_handoff.PublishProgressPosition(shown);
     m_display.SetProgressPosition(shown);
 }
 
 void EnrollmentWorkflow::EnableAbortButton(bool enabled) {
-    m_handoff->PublishAbortEnabled(enabled);
+    m_handoff.PublishAbortEnabled(enabled);
     m_display.EnableAbortButton(enabled);
 }
 

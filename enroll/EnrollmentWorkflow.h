@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "CaptureHandoff.h"
@@ -65,5 +64,5 @@ private:
 
     EnrollmentContext& m_context;
     WorkflowDisplay& m_display;
-    std::shared_ptr<CaptureHandoff> m_handoff;
+    CaptureHandoff m_handoff;
 };

@@ -191,14 +191,6 @@ TEST_F(WorkflowFixture, BeginStartsAFreshEnrollment) {
     EXPECT_THAT(backend->Calls(), ElementsAre("begin 7 10 1", "capture 7"));
 }
 
-TEST_F(WorkflowFixture, RefusedBeginLeavesAbortAlone) {
-    backend->results["begin"] = kSensorUnavailable;
-    Begin();
-    for (const auto& line : display.Log()) {
-        EXPECT_EQ(line.rfind("abort", 0), std::string::npos) << line;
-    }
-}
-
 // A refused capture start ends the enrollment at once as a failure with the refusal's code.
 class RefusedCaptureTest : public WorkflowFixture,
                            public ::testing::WithParamInterface<unsigned> {};
