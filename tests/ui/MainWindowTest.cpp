@@ -275,10 +275,16 @@ TEST_F(MainWindowTest, EnterKeepsTheWindowOpenAndEscapeClosesIt) {
     EXPECT_EQ(Dialog().result(), QDialog::Rejected);
 }
 
-TEST_F(MainWindowTest, CloseButtonEndsTheWindow) {
+TEST_F(MainWindowTest, CloseButtonAndCloseBoxEndTheWindow) {
     StartAndShow({});
     QTest::mouseClick(&Child<QPushButton>("closeButton"), Qt::LeftButton);
     EXPECT_FALSE(Dialog().isVisible());
+    EXPECT_EQ(Dialog().result(), QDialog::Rejected);
+
+    // The title bar's close button.
+    Dialog().setResult(QDialog::Accepted);
+    Dialog().show();
+    EXPECT_TRUE(Dialog().close());
     EXPECT_EQ(Dialog().result(), QDialog::Rejected);
 }
 
@@ -316,6 +322,23 @@ TEST_F(MainWindowTest, AltSpaceOpensTheMenuAndItsAboutEntryTheAboutBox) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return aboutBoxes == 1; }, kWaitMs));
     EXPECT_FALSE(Dialog().WindowMenu().isVisible());
     EXPECT_TRUE(Dialog().isVisible());
+}
+
+TEST_F(MainWindowTest, EnrollmentGoesOnBehindTheAboutBox) {
+    StartAndShow({{"VARNE_SIM_SCRIPT", "more@20,more@20,more@20,ok@20"}});
+    bool finishedBehindTheBox = false;
+    ModalWatcher closer([&](QWidget& modal) {
+        if (qobject_cast<CAboutDlg*>(&modal) != nullptr) {
+            finishedBehindTheBox = WaitForTitle(kTitleEnrollmentSuccess);
+            static_cast<QDialog&>(modal).reject();
+        }
+    });
+    ClickFinger(9);
+    QTest::keyClick(m_dialog.get(), Qt::Key_Space, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Dialog().WindowMenu().isVisible(); }, kWaitMs));
+    QTest::keyClick(&Dialog().WindowMenu(), Qt::Key_A);
+    EXPECT_TRUE(finishedBehindTheBox);
+    EXPECT_EQ(Dialog().Context().enrolledSet, u"9");
 }
 
 TEST_F(MainWindowTest, IdleWindowPaintsNothing) {
