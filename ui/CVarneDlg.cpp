@@ -87,6 +87,8 @@ CVarneDlg::CVarneDlg(std::string commandLine, QWidget* parent)
 }
 
 CVarneDlg::~CVarneDlg() {
+    // The picture outlives the members as a child; it must not paint with a context that is gone.
+    m_picture->SetOverlayPainter({});
     if (m_context.sessionHandle != 0) {
         CancelPendingWork(m_context);
     }
