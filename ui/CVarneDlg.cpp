@@ -129,6 +129,7 @@ void CVarneDlg::BuildControls() {
     // Nothing shows "Search Device", but its command still does what it says.
     connect(m_searchDevice, &QPushButton::clicked, this, [this] {
         if (SearchDevice(m_context, *this)) {
+            RedrawFingerMap();  // the enrolled set was read anew
             m_workflow.RunEnrollmentEvent(kEventReady);
         }
     });
@@ -245,7 +246,9 @@ void CVarneDlg::EnableAbortButton(bool enabled) {
 }
 
 void CVarneDlg::RedrawFingerMap() {
-    m_picture->repaint();
+    // Deferred to the end of the current event: the caller may re-read the enrolled set after
+    // deselecting (a commit does), and nothing else repaints the marks later.
+    m_picture->update();
 }
 
 QTimer* CVarneDlg::EventTimer(unsigned event) {

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
 #include <memory>
@@ -75,9 +76,12 @@ protected:
     void ClickFinger(int finger, Qt::MouseButton button = Qt::LeftButton) {
         QTest::mouseClick(m_dialog.get(), button, {}, FingertipInWindow(finger));
     }
-    // The picture as it is on screen, marks included.
+    // The window's pixels as last painted on screen, marks included: a fresh grab() would
+    // paint anew and hide a repaint that never happened.
     QColor MarkColour(int finger) {
-        return Picture().grab().toImage().pixelColor(kFingertipTable[finger]);
+        QCoreApplication::processEvents();
+        const QImage shown = Dialog().screen()->grabWindow(Dialog().winId()).toImage();
+        return shown.pixelColor(FingertipInWindow(finger));
     }
     bool WaitForTitle(TextId title) {
         return QTest::qWaitFor([&] { return TitleLabel().text() == Text(title); }, kWaitMs);
