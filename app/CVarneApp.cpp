@@ -29,10 +29,11 @@ CVarneApp::CVarneApp(int& argc, char** argv)
 
 int CVarneApp::InitInstance() {
     CVarneDlg dialog(m_commandLine);
-    if (dialog.InitDialog()) {
-        dialog.exec();
+    if (!dialog.InitDialog()) {
+        return kExitStartupFailed;
     }
-    return 0;
+    dialog.exec();
+    return kExitClosed;
 }
 
 std::string CVarneApp::CommandLineText(int argc, const char* const* argv) {

@@ -10,6 +10,10 @@ class CVarneApp : public QApplication {
 public:
     CVarneApp(int& argc, char** argv);
 
+    static constexpr int kExitClosed = 0;
+    // Scripts that start the program can tell a start that failed from a user's close.
+    static constexpr int kExitStartupFailed = 1;
+
     // Runs the main window modally; returns when it closes, by the user or at its start-up.
     int InitInstance();
 

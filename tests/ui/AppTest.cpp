@@ -13,11 +13,12 @@ struct Outcome {
 };
 
 // No display at all: anything that tried to open a window would fail.
-Outcome RunProgram(const QStringList& arguments, const QProcessEnvironment& extra = {}) {
+Outcome RunProgram(const QStringList& arguments, const QProcessEnvironment& extra = {},
+                   const QString& platform = QStringLiteral("xcb")) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     environment.insert(extra);
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -65,6 +66,17 @@ TEST(AppTest, BadSimulatedSensorVariablesEndTheRunBeforeAnyWindow) {
         EXPECT_TRUE(outcome.err.contains(QLatin1String(row.variable))) << outcome.err.toStdString();
         EXPECT_TRUE(outcome.out.isEmpty());
     }
+}
+
+// A unit the service does not list closes the window without a message box, so the whole
+// start-up runs here unattended and must end the process on its own.
+TEST(AppTest, UnitNotListedEndsTheProcessAsFailed) {
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("VARNE_SIM_UNITS"), QStringLiteral("2,3"));
+    const Outcome outcome =
+        RunProgram({QStringLiteral("sensor:7")}, environment, QStringLiteral("offscreen"));
+    EXPECT_EQ(outcome.exitCode, 1) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.out.isEmpty());
 }
 
 }  // namespace
