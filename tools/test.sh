@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds everything and runs all tests, then the core tests again
-# under AddressSanitizer + UndefinedBehaviorSanitizer and under ThreadSanitizer.
+# Installs what is needed, builds everything and runs all tests, then again under
+# AddressSanitizer + UndefinedBehaviorSanitizer, and the core tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,8 +19,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNE_BUILD_UI=
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
-echo "== core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNE_BUILD_UI=OFF \
+echo "== all tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNE_BUILD_UI=ON \
     -DVARNE_SANITIZE=address,undefined >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
