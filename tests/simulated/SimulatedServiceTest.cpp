@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 
+#include "EnrolledSet.h"
 #include "SimulatedTestSupport.h"
 
 using namespace std::chrono_literals;
@@ -120,7 +121,7 @@ TEST(SimulatedService, ListsTheStartingFingersOfTheCurrentUserOnEveryUnit) {
     EXPECT_EQ(status, kInvalidUnit);
 
     // Another user, or a record claiming more bytes than it holds, finds nothing of ours.
-    WINBIO_IDENTITY stranger = SimulatedUserIdentity(getuid() + 1);
+    WINBIO_IDENTITY stranger = MakeUnixUserIdentity(getuid() + 1);
     SubFactor* array = nullptr;
     std::uint64_t count = 0;
     EXPECT_EQ(WinBioEnumEnrollments(session, kUnit, &stranger, &array, &count), kDatabaseNoResults);
@@ -131,7 +132,7 @@ TEST(SimulatedService, ListsTheStartingFingersOfTheCurrentUserOnEveryUnit) {
 }
 
 TEST(SimulatedService, CurrentUserIdentityIsTheUnixUserSid) {
-    const WINBIO_IDENTITY identity = SimulatedUserIdentity(0x01020304);
+    const WINBIO_IDENTITY identity = MakeUnixUserIdentity(0x01020304);
     const std::uint8_t expected[16] = {1, 2, 0, 0, 0, 0, 0, 22, 1, 0, 0, 0, 4, 3, 2, 1};
     EXPECT_EQ(identity.Type, kIdentityTypeSid);
     ASSERT_EQ(identity.Size, sizeof expected);
@@ -288,7 +289,7 @@ TEST(SimulatedService, DeletesOnlyWhatIsEnrolled) {
     EXPECT_EQ(WinBioDeleteTemplate(session, kUnit, &identity, 2), kDatabaseNoSuchRecord);
     EXPECT_EQ(WinBioDeleteTemplate(session, kUnit, &identity, 11), kInvalidArgument);
     EXPECT_EQ(WinBioDeleteTemplate(session, 4, &identity, 1), kInvalidUnit);
-    WINBIO_IDENTITY stranger = SimulatedUserIdentity(getuid() + 1);
+    WINBIO_IDENTITY stranger = MakeUnixUserIdentity(getuid() + 1);
     EXPECT_EQ(WinBioDeleteTemplate(session, kUnit, &stranger, 1), kDatabaseNoSuchRecord);
     EXPECT_EQ(ListEnrolled(session, kUnit), (std::vector<SubFactor>{1, 3}));
 }
