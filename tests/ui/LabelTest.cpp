@@ -10,26 +10,9 @@
 #include <vector>
 
 #include "CLabel.h"
+#include "EventCounter.h"
 
 namespace {
-
-// Counts one kind of event on the widgets it is installed on.
-class EventCounter : public QObject {
-public:
-    explicit EventCounter(QEvent::Type type = QEvent::Paint) : m_type(type) {}
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == m_type) {
-            ++count;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    QEvent::Type m_type;
-};
 
 class PressRecorder : public QWidget {
 public:

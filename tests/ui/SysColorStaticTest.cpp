@@ -11,6 +11,7 @@
 
 #include "CSysColorStatic.h"
 #include "DialogTemplates.h"
+#include "EventCounter.h"
 
 namespace {
 
@@ -91,24 +92,6 @@ protected:
         ++presses;
         lastPress = event->position().toPoint();
     }
-};
-
-// Counts one kind of event on the widgets it is installed on.
-class EventCounter : public QObject {
-public:
-    explicit EventCounter(QEvent::Type type = QEvent::Paint) : m_type(type) {}
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == m_type) {
-            ++count;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    QEvent::Type m_type;
 };
 
 // The hand picture on a shown window, placed where the main window places it.
