@@ -11,20 +11,9 @@
 
 #include "CLabel.h"
 #include "EventCounter.h"
+#include "PressRecorder.h"
 
 namespace {
-
-class PressRecorder : public QWidget {
-public:
-    int presses = 0;
-    QPoint lastPress;
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override {
-        ++presses;
-        lastPress = event->position().toPoint();
-    }
-};
 
 // A shown label whose paints are counted from the moment the first frame is done.
 class LabelTest : public testing::Test {

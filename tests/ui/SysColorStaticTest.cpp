@@ -12,6 +12,7 @@
 #include "CSysColorStatic.h"
 #include "DialogTemplates.h"
 #include "EventCounter.h"
+#include "PressRecorder.h"
 
 namespace {
 
@@ -81,18 +82,6 @@ TEST(LoadSysColorBitmap, FailureGivesANullImage) {
     EXPECT_TRUE(
         LoadSysColorBitmap(folder.filePath(QStringLiteral("absent.bmp")), QPalette()).isNull());
 }
-
-class PressRecorder : public QWidget {
-public:
-    int presses = 0;
-    QPoint lastPress;
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override {
-        ++presses;
-        lastPress = event->position().toPoint();
-    }
-};
 
 // The hand picture on a shown window, placed where the main window places it.
 class SysColorStaticTest : public testing::Test {
