@@ -36,4 +36,10 @@ public:
                                       const WINBIO_IDENTITY& identity, SubFactor subFactor) = 0;
     // The status of handing a returned array back; the memory is released regardless.
     virtual StatusCode Free() = 0;
+    // Beyond the service's own operations: back ends that do not know the number of stages keep
+    // the default, and the window then shows its fixed range.
+    virtual StatusCode EnrollStageCount(SessionHandle /*sessionHandle*/,
+                                        std::uint32_t* /*stageCount*/) {
+        return kInvalidOperation;
+    }
 };

@@ -149,3 +149,11 @@ StatusCode WinBioFree(void* address) {
     std::free(address);
     return status;
 }
+
+StatusCode WinBioEnrollStageCount(SessionHandle sessionHandle, std::uint32_t* stageCount) {
+    auto backend = InstalledBiometricBackend();
+    if (!backend || stageCount == nullptr) {
+        return backend ? kInvalidArgument : kUnspecifiedFailure;
+    }
+    return backend->EnrollStageCount(sessionHandle, stageCount);
+}

@@ -20,6 +20,7 @@ constexpr StatusCode StatusFromBits(std::uint32_t bits) {
 constexpr StatusCode kOk = 0;
 constexpr StatusCode kMoreData = 0x00090001;
 constexpr StatusCode kUnspecifiedFailure = StatusFromBits(0x80004005);
+constexpr StatusCode kAccessDenied = StatusFromBits(0x80070005);
 constexpr StatusCode kInvalidArgument = StatusFromBits(0x80070057);
 constexpr StatusCode kUnsupportedFactor = StatusFromBits(0x80098001);
 constexpr StatusCode kInvalidUnit = StatusFromBits(0x80098002);
@@ -123,3 +124,6 @@ StatusCode WinBioEnrollDiscard(SessionHandle sessionHandle);
 StatusCode WinBioDeleteTemplate(SessionHandle sessionHandle, UnitId unitId,
                                 WINBIO_IDENTITY* identity, SubFactor subFactor);
 StatusCode WinBioFree(void* address);
+// How many accepted captures the open enrollment takes, where the back end knows it; a failure
+// means the fixed progress range applies.
+StatusCode WinBioEnrollStageCount(SessionHandle sessionHandle, std::uint32_t* stageCount);
