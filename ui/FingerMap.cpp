@@ -34,6 +34,11 @@ QRect FingerMarkRect(int subFactor) {
     return {tip.x() + kMarkLeftOffset, tip.y() + kMarkTopOffset, kMarkSize, kMarkSize};
 }
 
+QRect SelectionRingRect(int subFactor) {
+    const int reach = kSelectionRingGap + kSelectionRingWidth;
+    return FingerMarkRect(subFactor).adjusted(-reach, -reach, reach, reach);
+}
+
 void PaintFingerMarks(QPainter& painter, const std::u16string& enrolledSet, int selectedFinger) {
     painter.save();
     // Exact pixels: the marks must not bleed into the picture.
@@ -47,6 +52,15 @@ void PaintFingerMarks(QPainter& painter, const std::u16string& enrolledSet, int 
     // Red after green, so a selected finger never looks enrolled.
     if (IsFinger(selectedFinger)) {
         painter.fillRect(FingerMarkRect(selectedFinger), kSelectedMarkColour);
+        // Four filled edges rather than a pen: exact pixels whatever the pen's geometry.
+        const QRect ring = SelectionRingRect(selectedFinger);
+        const int edge = kSelectionRingWidth;
+        painter.fillRect(QRect(ring.left(), ring.top(), ring.width(), edge), kSelectedMarkColour);
+        painter.fillRect(QRect(ring.left(), ring.bottom() - edge + 1, ring.width(), edge),
+                         kSelectedMarkColour);
+        painter.fillRect(QRect(ring.left(), ring.top(), edge, ring.height()), kSelectedMarkColour);
+        painter.fillRect(QRect(ring.right() - edge + 1, ring.top(), edge, ring.height()),
+                         kSelectedMarkColour);
     }
     painter.restore();
 }

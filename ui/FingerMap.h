@@ -32,6 +32,10 @@ constexpr int kMarkLeftOffset = -3;
 constexpr int kMarkTopOffset = -2;
 constexpr int kMarkSize = 6;
 
+// Around the selected finger's mark, clear of it: tells it from an enrolled one without colour.
+constexpr int kSelectionRingGap = 1;
+constexpr int kSelectionRingWidth = 1;
+
 inline const QColor kEnrolledMarkColour{0, 255, 0};
 inline const QColor kSelectedMarkColour{255, 0, 0};
 
@@ -42,6 +46,9 @@ int FindFingerAt(QPoint point, QPoint origin);
 // The mark of a finger 1..10 in the picture's own coordinates; an empty rect for any other value.
 QRect FingerMarkRect(int subFactor);
 
-// Green marks for the enrolled set in its order, then red for the selected finger, in the
-// picture's coordinates. Characters that stand for no finger 1..10 get no mark.
+// The outer bounds of the ring around a finger's mark; an empty rect for no finger.
+QRect SelectionRingRect(int subFactor);
+
+// Green marks for the enrolled set in its order, then red for the selected finger with its ring,
+// in the picture's coordinates. Characters that stand for no finger 1..10 get no mark.
 void PaintFingerMarks(QPainter& painter, const std::u16string& enrolledSet, int selectedFinger);

@@ -93,6 +93,27 @@ TEST_F(FingerMarkPaintingTest, GreenForEachEnrolledFingerAndRedForTheSelectedOne
     }
 }
 
+TEST_F(FingerMarkPaintingTest, SelectedFingerAloneIsRingedClearOfItsMark) {
+    const QImage image = Paint(u"3", 7);
+    const QPoint tip = kFingertipTable[7];
+    const QRect mark = FingerMarkRect(7);
+    const QRect ring = mark.adjusted(-2, -2, 2, 2);
+    for (int y = ring.top() - 1; y <= ring.bottom() + 1; ++y) {
+        for (int x = ring.left() - 1; x <= ring.right() + 1; ++x) {
+            const QPoint pixel(x, y);
+            const bool onRing =
+                ring.contains(pixel) && !ring.adjusted(1, 1, -1, -1).contains(pixel);
+            const bool inGap = ring.adjusted(1, 1, -1, -1).contains(pixel) && !mark.contains(pixel);
+            const QRgb expected = mark.contains(pixel) || onRing ? qRgb(255, 0, 0) : kBackground;
+            ASSERT_EQ(image.pixel(pixel), expected)
+                << x - tip.x() << "," << y - tip.y() << (inGap ? " (gap)" : "");
+        }
+    }
+    // The enrolled finger keeps its plain square; nothing else changed.
+    EXPECT_EQ(ChangedArea(image), FingerMarkRect(3) | ring);
+    EXPECT_EQ(SelectionRingRect(7), ring);
+}
+
 TEST_F(FingerMarkPaintingTest, CharactersForNoFingerPaintNothing) {
     // '0' is no finger, ';' would be 11, and anything else is not a sub-factor at all.
     const QImage image = Paint(u"0;A/\uffff", 0);
