@@ -2,10 +2,13 @@
 #include "CLabel.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+
+#include "ReadableColour.h"
 
 namespace {
 
@@ -13,6 +16,8 @@ constexpr int kWeightDontCare = 0;  // the font's own weight
 constexpr int kLightestWeight = 1;
 constexpr int kHeaviestWeight = 1000;
 constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs;
+constexpr Qt::TextInteractionFlags kSelectable =
+    Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard;
 
 }  // namespace
 
@@ -29,7 +34,6 @@ Colorref QColorToColorref(const QColor& colour) {
 CLabel::CLabel(QWidget* parent)
     : QLabel(parent),
       m_textColour(QColorToColorref(palette().color(QPalette::WindowText))),
-      m_backgroundColour(palette().color(QPalette::Button)),
       m_fontDescription(QApplication::font()) {
     setTextFormat(Qt::PlainText);
     setWordWrap(true);
@@ -38,6 +42,7 @@ CLabel::CLabel(QWidget* parent)
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_OpaquePaintEvent);  // paintEvent fills every pixel
     setFont(m_fontDescription);
+    FollowPalette();
 }
 
 void CLabel::SetLabelColor(Colorref colour) {
@@ -45,6 +50,7 @@ void CLabel::SetLabelColor(Colorref colour) {
         return;
     }
     m_textColour = colour;
+    FollowPalette();
     repaint();
 }
 
@@ -88,15 +94,55 @@ void CLabel::SetLabelText(const QString& text) {
     setText(text);
 }
 
+void CLabel::SetTextSelectable(bool selectable) {
+    setTextInteractionFlags(selectable ? kSelectable : Qt::NoTextInteraction);
+    setAttribute(Qt::WA_TransparentForMouseEvents, !selectable);
+    // Reachable by Tab too, so the text can be copied without a mouse.
+    setFocusPolicy(selectable ? Qt::StrongFocus : Qt::NoFocus);
+}
+
 void CLabel::ApplyFont() {
     setFont(m_fontDescription);
     repaint();
 }
 
-void CLabel::paintEvent(QPaintEvent* /*event*/) {
+void CLabel::FollowPalette() {
+    // What the label stands on: its own palette holds nothing but the shown text colour.
+    const QPalette inherited =
+        parentWidget() != nullptr ? parentWidget()->palette() : QApplication::palette(this);
+    m_backgroundColour = inherited.color(QPalette::Button);
+    m_shownColour = ReadableTextColour(ColorrefToQColor(m_textColour), m_backgroundColour,
+                                       inherited.color(QPalette::WindowText));
+    if (palette().color(QPalette::WindowText) == m_shownColour) {
+        return;
+    }
+    // The selectable text is drawn by QLabel, which takes its colour from the palette.
+    QPalette own;
+    own.setColor(QPalette::WindowText, m_shownColour);
+    m_settingOwnPalette = true;
+    setPalette(own);
+    m_settingOwnPalette = false;
+}
+
+void CLabel::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    const bool paletteChanged =
+        event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange;
+    if (paletteChanged && !m_settingOwnPalette) {
+        FollowPalette();
+        update();
+    }
+}
+
+void CLabel::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(rect(), m_backgroundColour);
+    if (textInteractionFlags() & kSelectable) {
+        painter.end();
+        QLabel::paintEvent(event);  // draws the selection too
+        return;
+    }
     painter.setFont(m_fontDescription);
-    painter.setPen(ColorrefToQColor(m_textColour));
+    painter.setPen(m_shownColour);
     painter.drawText(contentsRect(), kTextFlags, text());
 }

@@ -23,13 +23,11 @@
 #include "FingerMap.h"
 #include "MessageCatalogue.h"
 #include "SessionStartup.h"
+#include "StatusPanelLayout.h"
 
 namespace {
 
 constexpr int kEventTimerIntervalMs = 10;
-constexpr int kTitleFontWeight = 700;
-constexpr int kTitleFontHeight = -20;
-constexpr int kInstructionFontHeight = -10;
 
 // The menu button sits in the status panel frame's top-right corner, above the title.
 constexpr int kMenuButtonSize = 24;
@@ -113,9 +111,17 @@ void CVarneDlg::BuildControls() {
     m_titleLabel->setObjectName(QStringLiteral("titleLabel"));
     m_searchDevice->setObjectName(QStringLiteral("searchDevice"));
     m_abortButton->setObjectName(QStringLiteral("abortButton"));
-    if (auto* closeButton = ControlById<QPushButton>(built, kIdCancel)) {
-        closeButton->setObjectName(QStringLiteral("closeButton"));
-    }
+    auto* closeButton = ControlById<QPushButton>(built, kIdCancel);
+    Q_ASSERT(closeButton);
+    closeButton->setObjectName(QStringLiteral("closeButton"));
+
+    // The instruction text scrolls where it cannot be shown whole, and can be copied from
+    // (an error code, say), by mouse or keyboard.
+    m_statusPanel = new StatusPanelLayout(
+        *this, {m_titleLabel, m_instructionLabel, m_progressBar, m_abortButton, closeButton});
+    m_instructionLabel->SetTextSelectable(true);
+    QWidget::setTabOrder(closeButton, m_instructionLabel);
+    QWidget::setTabOrder(m_instructionLabel, m_abortButton);
 
     // Enter must never press a button: no button is default, none becomes so by focus.
     for (QWidget* control : built.inOrder) {
@@ -214,9 +220,7 @@ void CVarneDlg::BuildWindowMenu() {
 void CVarneDlg::InitStatusPanel() {
     m_progressBar->setRange(0, kProgressMaximum);
     m_progressBar->setValue(0);
-    m_titleLabel->SetFontWeight(kTitleFontWeight);
-    m_titleLabel->SetFontHeight(kTitleFontHeight);
-    m_instructionLabel->SetFontHeight(kInstructionFontHeight);
+    m_statusPanel->ApplyFonts();
 }
 
 int CVarneDlg::FindFingerAt(QPoint point) const {
@@ -233,6 +237,7 @@ void CVarneDlg::ShowStatus(TextId titleId, TextId textId, const std::u16string& 
         textId != 0 ? ToQString(LoadCatalogueText(textId)) : ToQString(text);
     m_titleLabel->SetLabelText(title);
     m_instructionLabel->SetLabelText(instruction);
+    m_statusPanel->Update();
 }
 
 void CVarneDlg::SetProgressPosition(int position) {

@@ -19,6 +19,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QToolButton;
+class StatusPanelLayout;
 
 class CVarneDlg : public QDialog, public WorkflowDisplay, public WindowHost {
     Q_OBJECT
@@ -77,6 +78,7 @@ private:
     QPushButton* m_searchDevice = nullptr;
     QPushButton* m_abortButton = nullptr;
     QToolButton* m_windowMenuButton = nullptr;
+    StatusPanelLayout* m_statusPanel = nullptr;
     QMenu m_windowMenu;
 
     EnrollmentContext m_context;

@@ -11,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 namespace {
 
@@ -213,4 +215,15 @@ BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
         frame->lower();
     }
     return built;
+}
+
+QSize ButtonSizeForText(const QPushButton& button) {
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    const QRect contents =
+        button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button);
+    const QSize text =
+        button.fontMetrics().size(Qt::TextShowMnemonic | Qt::TextSingleLine, button.text());
+    return text + (button.size() - contents.size());
 }

@@ -40,3 +40,7 @@ void EnsureCompiledResources();
 
 // Every ":/icons/<iconId>/*.png" as one icon, its sizes side by side; null when there is none.
 QIcon LoadIconResource(int iconId);
+
+class QPushButton;
+// The smallest size at which a button shows its whole text in its current font and style.
+QSize ButtonSizeForText(const QPushButton& button);

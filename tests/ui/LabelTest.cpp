@@ -111,19 +111,29 @@ TEST_F(LabelTest, PositiveHeightIsTheCellHeight) {
     EXPECT_LE(m_label->font().pixelSize(), 24);
 }
 
-TEST_F(LabelTest, BackgroundKeepsTheButtonFaceOfConstruction) {
-    const QColor original = m_label->BackgroundColour();
-    EXPECT_EQ(original, m_window.palette().color(QPalette::Button));
+TEST_F(LabelTest, BackgroundFollowsAPaletteChangeAtOnce) {
+    EXPECT_EQ(m_label->BackgroundColour(), m_window.palette().color(QPalette::Button));
+    const auto shownBackground = [this] {
+        const QImage frame = m_label->grab().toImage();
+        return frame.pixelColor(frame.width() - 1, frame.height() - 1);
+    };
 
     const QPalette applicationPalette = QApplication::palette();
     QPalette changed = applicationPalette;
     changed.setColor(QPalette::Button, QColor(10, 120, 200));
     QApplication::setPalette(changed);
     QCoreApplication::processEvents();
+    EXPECT_EQ(m_label->BackgroundColour(), QColor(10, 120, 200));
+    EXPECT_EQ(shownBackground(), QColor(10, 120, 200));
 
-    EXPECT_EQ(m_label->BackgroundColour(), original);
-    const QImage frame = m_label->grab().toImage();
-    EXPECT_EQ(frame.pixelColor(frame.width() - 1, frame.height() - 1), original);
+    // A palette given to the window beneath reaches the label too, and keeps doing so.
+    for (const QColor& face : {QColor(200, 30, 30), QColor(30, 200, 30)}) {
+        QPalette windowPalette = m_window.palette();
+        windowPalette.setColor(QPalette::Button, face);
+        m_window.setPalette(windowPalette);
+        EXPECT_EQ(shownBackground(), face);
+    }
+    m_window.setPalette(QPalette());
     QApplication::setPalette(applicationPalette);
 }
 
