@@ -71,16 +71,17 @@ void StatusPanelLayout::ApplyFonts() {
 void StatusPanelLayout::Update() {
     const int width = m_titlePlace.width();
     const int titleTextHeight = m_controls.title->heightForWidth(width);
-    m_controls.title->setGeometry(m_titlePlace.left(), m_titlePlace.top(), width,
-                                  std::max(m_titlePlace.height(), titleTextHeight));
+    int titleHeight = std::max(m_titlePlace.height(), titleTextHeight);
 
     const int gap = m_instructionPlace.top() - m_titlePlace.bottom() - 1;
     const int bottom = m_controls.progressBar->geometry().top() - 1;
-    int top = std::max(m_instructionPlace.top(), m_controls.title->geometry().bottom() + 1 + gap);
+    int top = std::max(m_instructionPlace.top(), m_titlePlace.top() + titleHeight + gap);
     if (m_controls.instruction->heightForWidth(width) > bottom - top + 1) {
         // Rather than scroll, take the room below the title's last line.
-        top = std::min(top, m_titlePlace.top() + titleTextHeight + gap);
+        titleHeight = titleTextHeight;
+        top = std::min(top, m_titlePlace.top() + titleHeight + gap);
     }
+    m_controls.title->setGeometry(m_titlePlace.left(), m_titlePlace.top(), width, titleHeight);
     m_instructionArea->setGeometry(m_instructionPlace.left(), top, width, bottom - top + 1);
 
     if (m_controls.instruction->text() != m_instructionShown) {

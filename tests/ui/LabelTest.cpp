@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QTest>
@@ -12,6 +13,7 @@
 #include "CLabel.h"
 #include "EventCounter.h"
 #include "PressRecorder.h"
+#include "ReadableColour.h"
 
 namespace {
 
@@ -135,6 +137,74 @@ TEST_F(LabelTest, BackgroundFollowsAPaletteChangeAtOnce) {
     }
     m_window.setPalette(QPalette());
     QApplication::setPalette(applicationPalette);
+}
+
+QPalette DarkPalette() {
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(53, 53, 53));
+    dark.setColor(QPalette::Button, QColor(53, 53, 53));
+    dark.setColor(QPalette::WindowText, QColor(238, 238, 238));
+    return dark;
+}
+
+// Whether the colour shows in the label's pixels, exactly.
+bool Shows(CLabel& label, const QColor& colour) {
+    const QImage frame = label.grab().toImage();
+    for (int y = 0; y < frame.height(); ++y) {
+        for (int x = 0; x < frame.width(); ++x) {
+            if (frame.pixelColor(x, y) == colour) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+TEST_F(LabelTest, ColoursAreExactOnLightFacesAndReadableOnDarkOnes) {
+    m_label->SetLabelText(QStringLiteral("Enrollment Error"));
+    m_label->SetFontWeight(700);
+    m_label->SetFontHeight(-20);  // strokes wide enough to show a pixel of the pure colour
+    for (const bool selectable : {false, true}) {
+        SCOPED_TRACE(selectable ? "selectable" : "plain");
+        m_label->SetTextSelectable(selectable);
+        m_window.setPalette(QPalette());
+        ASSERT_FALSE(IsDarkBackground(m_label->BackgroundColour()));
+        for (const Colorref colour : {kColorBlack, kColorError}) {
+            m_label->SetLabelColor(colour);
+            EXPECT_EQ(m_label->ShownTextColour(), ColorrefToQColor(colour));
+            EXPECT_TRUE(Shows(*m_label, ColorrefToQColor(colour)));
+        }
+
+        m_window.setPalette(DarkPalette());  // while shown, in the error colour
+        const QColor face = m_label->BackgroundColour();
+        EXPECT_EQ(face, QColor(53, 53, 53));
+        EXPECT_GE(ContrastRatio(m_label->ShownTextColour(), face), kMinimumTextContrast);
+        EXPECT_TRUE(Shows(*m_label, m_label->ShownTextColour()));
+        EXPECT_EQ(m_label->LabelColor(), kColorError) << "the request itself is kept";
+
+        m_label->SetLabelColor(kColorBlack);
+        EXPECT_EQ(m_label->ShownTextColour(), QColor(238, 238, 238)) << "the theme's text";
+        EXPECT_TRUE(Shows(*m_label, QColor(238, 238, 238)));
+    }
+    m_window.setPalette(QPalette());
+}
+
+TEST_F(LabelTest, SelectableTextCanBeCopiedWithTheKeyboard) {
+    const QString text = QStringLiteral("Device failure\nError code = 0x80098036");
+    m_label->SetLabelText(text);
+    m_label->SetTextSelectable(true);
+    EXPECT_EQ(m_label->focusPolicy(), Qt::StrongFocus) << "reachable by Tab";
+    EXPECT_FALSE(m_label->testAttribute(Qt::WA_TransparentForMouseEvents));
+    m_label->setFocus();
+    QApplication::clipboard()->clear();
+    QTest::keyClick(m_label, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(m_label, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(m_label->hasSelectedText());
+    EXPECT_EQ(QApplication::clipboard()->text(), text);
+
+    m_label->SetTextSelectable(false);
+    EXPECT_TRUE(m_label->testAttribute(Qt::WA_TransparentForMouseEvents));
+    EXPECT_EQ(m_label->focusPolicy(), Qt::NoFocus);
 }
 
 TEST_F(LabelTest, UnconfiguredLabelUsesWindowTextAndDefaultFont) {

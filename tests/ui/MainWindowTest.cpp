@@ -19,6 +19,7 @@
 #include "FingerMap.h"
 #include "MainWindowTestSupport.h"
 #include "MessageCatalogue.h"
+#include "ReadableColour.h"
 #include "SimulatedService.h"
 
 namespace {
@@ -262,6 +263,41 @@ TEST_F(MainWindowTest, FailuresShowTheirTitleInTheErrorColour) {
         EXPECT_TRUE(errorColourShown);
         TearDown();
     }
+}
+
+TEST_F(MainWindowTest, ADarkThemeWhileRunningReachesEveryPartOfThePanel) {
+    StartAndShow({{"VARNE_SIM_FAIL", "begin=0x80098036"}});
+    ClickFinger(6);
+    ASSERT_TRUE(WaitForTitle(kTitleEnrollmentError));
+    EXPECT_EQ(TitleLabel().ShownTextColour(), QColor(176, 0, 0));
+
+    const QPalette original = QApplication::palette();
+    QPalette dark = original;
+    const QColor face(45, 45, 48);
+    dark.setColor(QPalette::Window, face);
+    dark.setColor(QPalette::Button, face);
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    QApplication::setPalette(dark);
+    QCoreApplication::processEvents();
+
+    // On screen, not just in the labels' state: the title's corner and the instruction text's
+    // last row, beside the picture's background.
+    const QImage shown = Dialog().screen()->grabWindow(Dialog().winId()).toImage();
+    const auto at = [&](const QWidget& widget, QPoint point) {
+        return shown.pixelColor(widget.mapTo(m_dialog.get(), point));
+    };
+    EXPECT_EQ(at(TitleLabel(), QPoint(TitleLabel().width() - 1, 0)), face);
+    EXPECT_EQ(at(InstructionLabel(), QPoint(InstructionLabel().width() - 1, 0)), face);
+    EXPECT_EQ(at(Picture(), QPoint(1, 1)), face);
+    for (CLabel* label : {&TitleLabel(), &InstructionLabel()}) {
+        EXPECT_EQ(label->BackgroundColour(), face);
+        EXPECT_GE(ContrastRatio(label->ShownTextColour(), face), kMinimumTextContrast);
+    }
+
+    QApplication::setPalette(original);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(TitleLabel().ShownTextColour(), QColor(176, 0, 0)) << "light again: exact";
+    EXPECT_EQ(InstructionLabel().BackgroundColour(), original.color(QPalette::Button));
 }
 
 TEST_F(MainWindowTest, EnterKeepsTheWindowOpenAndEscapeClosesIt) {
