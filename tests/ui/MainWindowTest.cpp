@@ -303,14 +303,16 @@ TEST_F(MainWindowTest, ADarkThemeWhileRunningReachesEveryPartOfThePanel) {
 TEST_F(MainWindowTest, EnterKeepsTheWindowOpenAndEscapeClosesIt) {
     StartAndShow({});
     auto& closeButton = Child<QPushButton>("closeButton");
+    // The instruction text takes focus for copying; Enter and Escape still mean the same.
     for (QWidget* focus :
-         {static_cast<QWidget*>(&closeButton), static_cast<QWidget*>(m_dialog.get())}) {
+         {static_cast<QWidget*>(&closeButton), static_cast<QWidget*>(m_dialog.get()),
+          static_cast<QWidget*>(&InstructionLabel())}) {
         focus->setFocus();
         QTest::keyClick(focus, Qt::Key_Return);
         QTest::keyClick(focus, Qt::Key_Enter);
         EXPECT_TRUE(Dialog().isVisible());
     }
-    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    QTest::keyClick(&InstructionLabel(), Qt::Key_Escape);
     EXPECT_FALSE(Dialog().isVisible());
     EXPECT_EQ(Dialog().result(), QDialog::Rejected);
 }

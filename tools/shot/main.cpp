@@ -1,0 +1,115 @@
+// Screenshots of the main window in a dark palette or a larger font, for the documentation.
+#include <QApplication>
+#include <QImage>
+#include <QPalette>
+#include <QStyleFactory>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "CAboutDlg.h"
+#include "CVarneDlg.h"
+#include "FingerMap.h"
+#include "SimulatedService.h"
+#include "WinBio.h"
+
+namespace {
+
+constexpr int kSettleMs = 500;
+
+const char* const kUsage =
+    "Usage: varne_window_shot OUT.png [--dark] [--point-size N] [--click FINGER | --about]\n"
+    "Shows the window on unit 1 of the simulated sensor (VARNE_SIM_* apply), clicks a\n"
+    "fingertip if asked, and saves what the window (or the About box) shows.\n";
+
+QPalette DarkPalette() {
+    QPalette dark;
+    const QColor face(53, 53, 53);
+    const QColor text(238, 238, 238);
+    dark.setColor(QPalette::Window, face);
+    dark.setColor(QPalette::Button, face);
+    dark.setColor(QPalette::Base, QColor(35, 35, 35));
+    dark.setColor(QPalette::AlternateBase, face);
+    dark.setColor(QPalette::WindowText, text);
+    dark.setColor(QPalette::Text, text);
+    dark.setColor(QPalette::ButtonText, text);
+    dark.setColor(QPalette::Light, QColor(90, 90, 90));
+    dark.setColor(QPalette::Midlight, QColor(70, 70, 70));
+    dark.setColor(QPalette::Mid, QColor(45, 45, 45));
+    dark.setColor(QPalette::Dark, QColor(30, 30, 30));
+    dark.setColor(QPalette::Shadow, QColor(10, 10, 10));
+    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    dark.setColor(QPalette::HighlightedText, Qt::black);
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(127, 127, 127));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(127, 127, 127));
+    return dark;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    std::string error;
+    auto backend = CreateSimulatedServiceFromEnvironment(&error);
+    if (!backend) {
+        std::fprintf(stderr, "varne_window_shot: %s\n", error.c_str());
+        return 2;
+    }
+    InstallBiometricBackend(std::move(backend));
+    Q_INIT_RESOURCE(varne);
+    QApplication application(argc, argv);
+
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    int finger = 0;
+    bool about = false;
+    for (int index = 2; index < argc; ++index) {
+        const bool hasValue = index + 1 < argc;
+        if (std::strcmp(argv[index], "--dark") == 0) {
+            QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+            QApplication::setPalette(DarkPalette());
+        } else if (std::strcmp(argv[index], "--point-size") == 0 && hasValue) {
+            QFont font = QApplication::font();
+            font.setPointSize(std::atoi(argv[++index]));
+            QApplication::setFont(font);
+        } else if (std::strcmp(argv[index], "--about") == 0) {
+            about = true;
+        } else if (std::strcmp(argv[index], "--click") == 0 && hasValue) {
+            finger = std::atoi(argv[++index]);
+        } else {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+    }
+
+    if (about) {
+        CAboutDlg box;
+        box.show();
+        QTest::qWait(kSettleMs);
+        return box.grab().toImage().save(out) ? 0 : 1;
+    }
+    int result = 1;
+    {
+        CVarneDlg dialog("1");
+        if (!dialog.InitDialog()) {
+            return 1;
+        }
+        dialog.show();
+        if (!QTest::qWaitForWindowExposed(&dialog)) {
+            return 1;
+        }
+        if (finger >= kFirstFinger && finger <= kLastFinger) {
+            auto* picture = dialog.findChild<QWidget*>(QStringLiteral("picture"));
+            QTest::mouseClick(&dialog, Qt::LeftButton, {},
+                              picture->mapTo(&dialog, kFingertipTable[finger]));
+        }
+        QTest::qWait(kSettleMs);
+        result = dialog.grab().toImage().save(out) ? 0 : 1;
+    }
+    InstallBiometricBackend(nullptr);
+    return result;
+}
