@@ -5,6 +5,8 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <algorithm>
 #include <cmath>
 
@@ -134,10 +136,27 @@ void CLabel::changeEvent(QEvent* event) {
     }
 }
 
+void CLabel::focusInEvent(QFocusEvent* event) {
+    QLabel::focusInEvent(event);
+    update();
+}
+
+void CLabel::focusOutEvent(QFocusEvent* event) {
+    QLabel::focusOutEvent(event);
+    update();
+}
+
 void CLabel::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(rect(), m_backgroundColour);
     if (textInteractionFlags() & kSelectable) {
+        if (hasFocus()) {
+            // A keyboard user needs to see where the copy keys will act.
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.backgroundColor = m_backgroundColour;
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+        }
         painter.end();
         QLabel::paintEvent(event);  // draws the selection too
         return;

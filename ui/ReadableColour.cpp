@@ -7,12 +7,24 @@
 namespace {
 
 constexpr double kLuminanceOffset = 0.05;
+// The sRGB transfer curve: linear below the threshold, a 2.4 power above it.
+constexpr double kSrgbLinearLimit = 0.04045;
+constexpr double kSrgbLinearSlope = 12.92;
+constexpr double kSrgbCurveOffset = 0.055;
+constexpr double kSrgbCurveExponent = 2.4;
+// How much each primary counts towards the brightness the eye sees.
+constexpr double kRedWeight = 0.2126;
+constexpr double kGreenWeight = 0.7152;
+constexpr double kBlueWeight = 0.0722;
 constexpr int kFullChannel = 255;
 constexpr int kPalingSteps = 64;
 
 double LinearChannel(int channel) {
     const double value = channel / double(kFullChannel);
-    return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    return value <= kSrgbLinearLimit
+               ? value / kSrgbLinearSlope
+               : std::pow((value + kSrgbCurveOffset) / (1.0 + kSrgbCurveOffset),
+                          kSrgbCurveExponent);
 }
 
 bool Readable(const QColor& colour, const QColor& background) {
@@ -56,8 +68,8 @@ QColor LightenUntilReadable(const QColor& colour, const QColor& background) {
 
 double RelativeLuminance(const QColor& colour) {
     const QColor rgb = colour.toRgb();
-    return 0.2126 * LinearChannel(rgb.red()) + 0.7152 * LinearChannel(rgb.green()) +
-           0.0722 * LinearChannel(rgb.blue());
+    return kRedWeight * LinearChannel(rgb.red()) + kGreenWeight * LinearChannel(rgb.green()) +
+           kBlueWeight * LinearChannel(rgb.blue());
 }
 
 double ContrastRatio(const QColor& first, const QColor& second) {
