@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -82,7 +83,14 @@ void StatusPanelLayout::Update() {
         top = std::min(top, m_titlePlace.top() + titleHeight + gap);
     }
     m_controls.title->setGeometry(m_titlePlace.left(), m_titlePlace.top(), width, titleHeight);
-    m_instructionArea->setGeometry(m_instructionPlace.left(), top, width, bottom - top + 1);
+    int height = bottom - top + 1;
+    const int lineStep = QFontMetrics(m_controls.instruction->font()).lineSpacing();
+    if (m_controls.instruction->heightForWidth(width) > height && lineStep > 0) {
+        // Whole lines in view and a scroll step of one line: no line shows half.
+        height -= height % lineStep;
+        m_instructionArea->verticalScrollBar()->setSingleStep(lineStep);
+    }
+    m_instructionArea->setGeometry(m_instructionPlace.left(), top, width, height);
 
     if (m_controls.instruction->text() != m_instructionShown) {
         m_instructionShown = m_controls.instruction->text();

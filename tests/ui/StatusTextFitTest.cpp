@@ -192,6 +192,8 @@ protected:
             ASSERT_TRUE(area.verticalScrollBar()->isVisible());
             ASSERT_EQ(area.verticalScrollBar()->maximum(), hidden);
             ASSERT_EQ(area.verticalScrollBar()->value(), 0) << "a new text starts at its top";
+            const int lineStep = QFontMetrics(label.font()).lineSpacing();
+            ASSERT_EQ(area.viewport()->height() % lineStep, 0) << "a line half in view";
         }
     }
 
