@@ -76,5 +76,12 @@ std::string ItemPosition(std::size_t index) {
 }
 
 std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    // Appended rather than "\"" + std::string(...): GCC 12 at -O3 reports a false -Wrestrict
+    // on inserting a literal at the front of a temporary string.
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '"';
+    quoted += text;
+    quoted += '"';
+    return quoted;
 }
