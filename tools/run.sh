@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNE_BUILD_UI=ON \
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNE_BUILD_UI=ON -DVARNE_WERROR=ON \
     -DVARNE_SANITIZE= >/dev/null
 cmake --build build --target varne
 exec ./build/app/varne "${@:-1}"

@@ -14,20 +14,20 @@ chmod 700 "$XDG_RUNTIME_DIR"
 export DBUS_SESSION_BUS_ADDRESS=disabled:
 
 echo "== build and test (all targets)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNE_BUILD_UI=ON \
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNE_BUILD_UI=ON -DVARNE_WERROR=ON \
     -DVARNE_SANITIZE= >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== all tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNE_BUILD_UI=ON \
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNE_BUILD_UI=ON -DVARNE_WERROR=ON \
     -DVARNE_SANITIZE=address,undefined >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== core tests under ThreadSanitizer"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNE_BUILD_UI=OFF \
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNE_BUILD_UI=OFF -DVARNE_WERROR=ON \
     -DVARNE_SANITIZE=thread >/dev/null
 cmake --build build-tsan -j "$jobs"
 # Recent kernels randomise mappings beyond what this ThreadSanitizer accepts.
