@@ -4,7 +4,9 @@
 #include <QEvent>
 #include <QPainter>
 #include <QPalette>
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <utility>
 
 #include "DialogBuilder.h"
@@ -12,6 +14,15 @@
 namespace {
 
 constexpr int kResourceNumberMask = 0xFFFF;
+// The bitmaps come drawn at 1x, 2x and 3x.
+constexpr int kLargestBitmapScale = 3;
+// Ratios within this of a whole number count as that number (1.0000001 is still 1x).
+constexpr qreal kRatioSlack = 0.01;
+
+QString BitmapPath(int resourceNumber, int scale) {
+    return scale == 1 ? QStringLiteral(":/bitmaps/%1.bmp").arg(resourceNumber)
+                      : QStringLiteral(":/bitmaps/%1@%2x.bmp").arg(resourceNumber).arg(scale);
+}
 
 struct GreyMapping {
     QRgb grey;
@@ -30,6 +41,11 @@ bool SameRgb(QRgb left, QRgb right) {
 }
 
 }  // namespace
+
+int BitmapScaleFor(qreal devicePixelRatio) {
+    const int scale = static_cast<int>(std::ceil(devicePixelRatio - kRatioSlack));
+    return std::clamp(scale, 1, kLargestBitmapScale);
+}
 
 QImage LoadSysColorBitmap(const QString& path, const QPalette& palette) {
     QImage image(path);
@@ -72,22 +88,36 @@ void CSysColorStatic::SetOverlayPainter(std::function<void(QPainter&)> painter) 
 
 void CSysColorStatic::LoadAndShow() {
     EnsureCompiledResources();
-    const QString path = QStringLiteral(":/bitmaps/%1.bmp").arg(m_bitmapId & kResourceNumberMask);
-    QImage loaded = LoadSysColorBitmap(path, palette());
+    const int resourceNumber = m_bitmapId & kResourceNumberMask;
+    const int wantedScale = BitmapScaleFor(devicePixelRatioF());
+    // A bitmap drawn only at 1x is still shown, enlarged; a missing 1x file is a failed load.
+    QImage loaded;
+    for (int scale = wantedScale; scale >= 1 && loaded.isNull(); --scale) {
+        loaded = LoadSysColorBitmap(BitmapPath(resourceNumber, scale), palette());
+        loaded.setDevicePixelRatio(scale);
+    }
     if (loaded.isNull()) {
         return;  // keep what is shown
     }
+    m_loadedForScale = wantedScale;
     // The old image goes with the assignment; only one copy of each form is ever held.
     m_image = std::move(loaded);
     m_pixmap = QPixmap::fromImage(m_image);
-    setFixedSize(m_image.size());
+    setFixedSize(m_image.deviceIndependentSize().toSize());
     update();
 }
 
 void CSysColorStatic::paintEvent(QPaintEvent* /*event*/) {
+    // The window may have moved to a screen of another density since the last load.
+    if (m_loadedForScale != 0 && m_loadedForScale != BitmapScaleFor(devicePixelRatioF())) {
+        LoadAndShow();
+    }
     QPainter painter(this);
     if (!m_pixmap.isNull()) {
-        painter.drawPixmap(0, 0, m_pixmap);
+        // Exact device pixels need no filtering; a 2x drawing on a 1.5x screen is reduced smoothly.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform,
+                              !qFuzzyCompare(m_pixmap.devicePixelRatio(), devicePixelRatioF()));
+        painter.drawPixmap(QPointF(0, 0), m_pixmap);
     }
     if (m_overlayPainter) {
         m_overlayPainter(painter);

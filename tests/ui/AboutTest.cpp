@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CAboutDlg.h"
+#include "DevicePixels.h"
 #include "DialogBuilder.h"
 
 namespace {
@@ -64,7 +65,7 @@ TEST(AboutBox, SitsOnTheButtonFace) {
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     const QImage frame = dialog.grab().toImage();
-    EXPECT_EQ(frame.pixelColor(2, 2), dialog.palette().color(QPalette::Button));
+    EXPECT_EQ(PixelAt(frame, QPoint(2, 2)), dialog.palette().color(QPalette::Button));
 }
 
 TEST(AboutBox, EveryWayOfClosingEndsTheModalRun) {

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "CLabel.h"
+#include "DevicePixels.h"
 #include "DialogBuilder.h"
 
 namespace {
@@ -90,8 +91,8 @@ TEST(DialogBuilder, FramesLeaveTheButtonFaceInside) {
     const QImage frame = dialog.grab().toImage();
     const QColor face = dialog.palette().color(QPalette::Button);
     // Inside the status panel's frame, above the title, and inside the picture's frame.
-    EXPECT_EQ(frame.pixelColor(500, 40), face);
-    EXPECT_EQ(frame.pixelColor(15, 30), face);
+    EXPECT_EQ(PixelAt(frame, QPoint(500, 40)), face);
+    EXPECT_EQ(PixelAt(frame, QPoint(15, 30)), face);
 }
 
 TEST(DialogBuilder, CloseButtonRejectsAndFramesDoNotCoverIt) {

@@ -15,6 +15,7 @@
 #include "CLabel.h"
 #include "CSysColorStatic.h"
 #include "CVarneDlg.h"
+#include "DevicePixels.h"
 #include "FakeBackend.h"
 #include "FingerMap.h"
 #include "MainWindowTestSupport.h"
@@ -78,12 +79,17 @@ protected:
         QTest::mouseClick(m_dialog.get(), button, {}, FingertipInWindow(finger));
     }
     // The window's pixels as last painted on screen, marks included: a fresh grab() would
-    // paint anew and hide a repaint that never happened.
-    QColor MarkColour(int finger) {
+    // paint anew and hide a repaint that never happened. The offscreen platform grabs only
+    // the window's size in device pixels when scaled, so there the window paints itself anew.
+    QImage ShownFrame() {
         QCoreApplication::processEvents();
         const QImage shown = Dialog().screen()->grabWindow(Dialog().winId()).toImage();
-        return shown.pixelColor(FingertipInWindow(finger));
+        if (shown.deviceIndependentSize() == QSizeF(Dialog().size())) {
+            return shown;
+        }
+        return Dialog().grab().toImage();
     }
+    QColor MarkColour(int finger) { return PixelAt(ShownFrame(), FingertipInWindow(finger)); }
     bool WaitForTitle(TextId title) {
         return QTest::qWaitFor([&] { return TitleLabel().text() == Text(title); }, kWaitMs);
     }
@@ -100,7 +106,7 @@ TEST_F(MainWindowTest, ShowsTheTemplatesWindowReadyToSelect) {
                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(Picture().geometry(), QRect(QPoint(20, 55), QSize(390, 210)));
     EXPECT_EQ(Picture().BitmapId(), 131);
-    EXPECT_EQ(Picture().CurrentImage().size(), QSize(390, 210));
+    EXPECT_EQ(Picture().CurrentImage().deviceIndependentSize(), QSizeF(390, 210));
     EXPECT_FALSE(Dialog().windowIcon().isNull());
     EXPECT_EQ(TitleLabel().text(), Text(kTitleSelectFinger));
     EXPECT_EQ(InstructionLabel().text(), Text(kTextSelectFinger));
@@ -114,6 +120,21 @@ TEST_F(MainWindowTest, ShowsTheTemplatesWindowReadyToSelect) {
     EXPECT_EQ(MarkColour(3), kGreen);
     EXPECT_EQ(MarkColour(10), kGreen);
     EXPECT_NE(MarkColour(2), kGreen);
+}
+
+TEST_F(MainWindowTest, MarksCoverTheirRectangleInDeviceIndependentPixels) {
+    StartAndShow({{"VARNE_SIM_ENROLLED", "3"}});
+    const QImage shown = ShownFrame();
+    const QRect mark = FingerMarkRect(3).translated(Picture().mapTo(m_dialog.get(), QPoint()));
+    const QRect inside = DeviceRect(shown, mark);
+    EXPECT_EQ(inside.size(), mark.size() * Dialog().devicePixelRatioF());
+    // Every device pixel of the mark is green, and none of the ring just around it.
+    const QRect around = inside.adjusted(-1, -1, 1, 1);
+    for (int y = around.top(); y <= around.bottom(); ++y) {
+        for (int x = around.left(); x <= around.right(); ++x) {
+            EXPECT_EQ(shown.pixelColor(x, y) == kGreen, inside.contains(x, y)) << x << "," << y;
+        }
+    }
 }
 
 TEST_F(MainWindowTest, FindsFingersFromThePicturesPlaceInTheWindow) {

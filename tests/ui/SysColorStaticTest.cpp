@@ -7,9 +7,11 @@
 #include <QPalette>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <vector>
 
 #include "CSysColorStatic.h"
+#include "DevicePixels.h"
 #include "DialogTemplates.h"
 #include "EventCounter.h"
 #include "PressRecorder.h"
@@ -76,6 +78,17 @@ TEST(LoadSysColorBitmap, MapsExactlyTheThreeGreys) {
     }
 }
 
+TEST(BitmapScaleFor, RoundsUpToTheNextDrawingAndStopsAtTheLargest) {
+    const struct {
+        qreal ratio;
+        int scale;
+    } rows[] = {{0.5, 1}, {1.0, 1}, {1.005, 1}, {1.25, 2}, {1.5, 2},
+                {2.0, 2}, {2.5, 3}, {3.0, 3},   {4.0, 3}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(BitmapScaleFor(row.ratio), row.scale) << row.ratio;
+    }
+}
+
 TEST(LoadSysColorBitmap, FailureGivesANullImage) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
@@ -99,7 +112,7 @@ protected:
     }
 
     // The picture's background, where no hand is drawn.
-    QColor BackgroundPixel() { return m_picture->grab().toImage().pixelColor(1, 1); }
+    QColor BackgroundPixel() { return PixelAt(m_picture->grab().toImage(), QPoint(1, 1)); }
 
     PressRecorder m_window;
     CSysColorStatic* m_picture = nullptr;
@@ -154,19 +167,40 @@ TEST_F(SysColorStaticTest, FailedLoadKeepsTheImageShown) {
 }
 
 TEST_F(SysColorStaticTest, TakesTheBitmapsOwnSizeNamedByTheLow16Bits) {
-    EXPECT_EQ(m_picture->size(), QSize(390, 210));
+    EXPECT_EQ(m_picture->size(), QSize(390, 210)) << "in device-independent pixels";
     CSysColorStatic other;
     other.SetBitmapResource(0x10000 | kHandBitmapId);
     EXPECT_EQ(other.BitmapId(), 0x10000 | kHandBitmapId);
     EXPECT_EQ(other.size(), QSize(390, 210));
 }
 
+TEST_F(SysColorStaticTest, ShowsTheDrawingMadeForTheScreensDensityPixelForPixel) {
+    const qreal ratio = m_picture->devicePixelRatioF();
+    const QImage& image = m_picture->CurrentImage();
+    EXPECT_EQ(image.devicePixelRatio(), BitmapScaleFor(ratio));
+    EXPECT_EQ(image.deviceIndependentSize(), QSizeF(390, 210));
+    if (ratio != std::floor(ratio)) {
+        GTEST_SKIP() << "a reduced drawing has no exact pixels to compare";
+    }
+    // Whole ratios show the file's own pixels: no enlarged 1x, no smoothing.
+    const QImage shown = m_picture->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage drawing = image.convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), drawing.size());
+    int differing = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            differing += shown.pixel(x, y) != drawing.pixel(x, y) ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(differing, 0);
+}
+
 TEST_F(SysColorStaticTest, OverlayIsPaintedInEveryFrameAndIdleCostsNothing) {
     m_picture->SetOverlayPainter(
         [](QPainter& painter) { painter.fillRect(QRect(100, 100, 8, 8), QColor(0, 255, 0)); });
     const QImage frame = m_picture->grab().toImage();
-    EXPECT_EQ(frame.pixelColor(103, 103), QColor(0, 255, 0));
-    EXPECT_EQ(frame.pixelColor(1, 1), m_window.palette().color(QPalette::Button));
+    EXPECT_EQ(PixelAt(frame, QPoint(103, 103)), QColor(0, 255, 0));
+    EXPECT_EQ(PixelAt(frame, QPoint(1, 1)), m_window.palette().color(QPalette::Button));
 
     EventCounter counter;
     QCoreApplication::processEvents();

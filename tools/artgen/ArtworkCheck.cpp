@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -31,89 +32,169 @@ bool ReadAll(const QString& path, QByteArray* data) {
 
 QStringList ArtworkCheck::Run() {
     m_problems.clear();
-    CheckHandPicture();
+    CheckHandPictures();
     CheckIconPngs();
     CheckIconFile();
     CheckSvg();
     return m_problems;
 }
 
-void ArtworkCheck::CheckHandPicture() {
-    const QString path = m_root.filePath(QStringLiteral("res/bitmaps/hand-picture.bmp"));
+bool ArtworkCheck::ReadHandPicture(int scale, PictureColours* picture) {
+    const QString path = m_root.filePath(HandPicture::FilePath(scale));
     QByteArray bmp;
     if (!ReadAll(path, &bmp) || bmp.size() < 54 + 1024) {
         Fail(QStringLiteral("hand picture missing or truncated: %1").arg(path));
-        return;
+        return false;
     }
     const int width = static_cast<int>(ReadU32(bmp, 18));
     const int height = static_cast<int>(ReadU32(bmp, 22));
     const uint32_t pixelOffset = ReadU32(bmp, 10);
-    const int stride = DibStride(width, 8);
     if (bmp.left(2) != "BM" || ReadU32(bmp, 14) != 40 || ReadU16(bmp, 28) != 8 ||
         ReadU32(bmp, 30) != 0 || ReadU32(bmp, 46) != 256 || pixelOffset != 14 + 40 + 1024) {
         Fail(
-            QStringLiteral("hand picture is not an uncompressed 8-bit BMP with a 256-entry table"));
-        return;
+            QStringLiteral("%1 is not an uncompressed 8-bit BMP with a 256-entry table").arg(path));
+        return false;
     }
-    if (width != HandPicture::kWidth || height != HandPicture::kHeight) {
-        Fail(QStringLiteral("hand picture is %1 x %2, not 390 x 210 bottom-up")
+    const int wantedWidth = HandPicture::kWidth * scale;
+    const int wantedHeight = HandPicture::kHeight * scale;
+    if (width != wantedWidth || height != wantedHeight) {
+        Fail(QStringLiteral("%1 is %2 x %3, not %4 x %5 bottom-up")
+                 .arg(path)
                  .arg(width)
-                 .arg(height));
-        return;
+                 .arg(height)
+                 .arg(wantedWidth)
+                 .arg(wantedHeight));
+        return false;
     }
+    const int stride = DibStride(width, 8);
     if (ReadU32(bmp, 2) != static_cast<uint32_t>(bmp.size()) ||
         bmp.size() != static_cast<int>(pixelOffset) + stride * height) {
-        Fail(QStringLiteral("hand picture's sizes do not add up"));
-        return;
+        Fail(QStringLiteral("%1: the sizes do not add up").arg(path));
+        return false;
     }
 
-    std::vector<QRgb> table;
+    picture->table.clear();
     for (int i = 0; i < 256; ++i) {
         const int at = 54 + i * 4;
-        table.push_back(qRgb(static_cast<uint8_t>(bmp[at + 2]), static_cast<uint8_t>(bmp[at + 1]),
-                             static_cast<uint8_t>(bmp[at])));
+        picture->table.push_back(qRgb(static_cast<uint8_t>(bmp[at + 2]),
+                                      static_cast<uint8_t>(bmp[at + 1]),
+                                      static_cast<uint8_t>(bmp[at])));
     }
-    const auto count = [&](QRgb color) { return std::count(table.begin(), table.end(), color); };
+    picture->width = width;
+    picture->height = height;
+    picture->pixels.resize(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const auto index =
+                static_cast<uint8_t>(bmp[pixelOffset + (height - 1 - y) * stride + x]);
+            picture->pixels[static_cast<size_t>(y) * width + x] = picture->table[index];
+        }
+    }
+    return true;
+}
+
+void ArtworkCheck::CheckHandPicture(int scale, const PictureColours& picture) {
+    const QString name = HandPicture::FilePath(scale);
+    const auto count = [&](QRgb color) {
+        return std::count(picture.table.begin(), picture.table.end(), color);
+    };
     if (count(HandPicture::kBackground) != 1) {
-        Fail(QStringLiteral("the background grey must be in the colour table exactly once"));
+        Fail(QStringLiteral("%1: the background grey must be in the colour table exactly once")
+                 .arg(name));
     }
     if (count(HandPicture::kShadowGrey) != 0 || count(HandPicture::kLightGrey) != 0) {
-        Fail(QStringLiteral("the colour table holds a grey that the loader would remap"));
+        Fail(QStringLiteral("%1: the colour table holds a grey that the loader would remap")
+                 .arg(name));
     }
 
-    const auto colorAt = [&](int x, int y) {
-        const auto index = static_cast<uint8_t>(bmp[pixelOffset + (height - 1 - y) * stride + x]);
-        return table[index];
-    };
     // The picture's border is background everywhere the hands and sleeves do not reach down.
-    for (int x = 0; x < width; ++x) {
-        if (colorAt(x, 0) != HandPicture::kBackground) {
-            Fail(QStringLiteral("top row is not background at x = %1").arg(x));
+    for (int x = 0; x < picture.width; ++x) {
+        if (picture.At(x, 0) != HandPicture::kBackground) {
+            Fail(QStringLiteral("%1: top row is not background at x = %2").arg(name).arg(x));
             break;
         }
     }
-    // Every 6x6 mark (columns x-3..x+2, rows y-2..y+3) must land wholly on its white disc.
-    for (size_t finger = 1; finger < HandPicture::kFingertips.size(); ++finger) {
-        const HandPicture::Point tip = HandPicture::kFingertips[finger];
-        bool white = true;
-        for (int y = tip.y - 2; y <= tip.y + 3; ++y) {
-            for (int x = tip.x - 3; x <= tip.x + 2; ++x) {
-                white = white && colorAt(x, y) == HandPicture::kDiscWhite;
+    // Every 6x6 mark (columns x-3..x+2, rows y-2..y+3), scaled, must land wholly on its white
+    // disc; the helpers take picture pixels and look at the device pixels they cover.
+    const auto whiteArea = [&](int left, int top, int right, int bottom) {
+        for (int y = top * scale; y < (bottom + 1) * scale; ++y) {
+            for (int x = left * scale; x < (right + 1) * scale; ++x) {
+                if (picture.At(x, y) != HandPicture::kDiscWhite) {
+                    return false;
+                }
             }
         }
+        return true;
+    };
+    const auto white = [&](int x, int y) { return whiteArea(x, y, x, y); };
+    for (size_t finger = 1; finger < HandPicture::kFingertips.size(); ++finger) {
+        const HandPicture::Point tip = HandPicture::kFingertips[finger];
+        bool disc = whiteArea(tip.x - 3, tip.y - 2, tip.x + 2, tip.y + 3);
         // ... and the disc shows around it: white one pixel beyond the mark on each side.
-        white = white && colorAt(tip.x - 4, tip.y + 1) == HandPicture::kDiscWhite &&
-                colorAt(tip.x + 3, tip.y) == HandPicture::kDiscWhite &&
-                colorAt(tip.x, tip.y - 3) == HandPicture::kDiscWhite &&
-                colorAt(tip.x, tip.y + 4) == HandPicture::kDiscWhite;
+        disc = disc && white(tip.x - 4, tip.y + 1) && white(tip.x + 3, tip.y) &&
+               white(tip.x, tip.y - 3) && white(tip.x, tip.y + 4);
         // About 12 pixels across: skin, not white, 8 pixels out from the centre.
-        white = white && colorAt(tip.x - 8, tip.y + 1) != HandPicture::kDiscWhite &&
-                colorAt(tip.x + 8, tip.y + 1) != HandPicture::kDiscWhite;
-        if (!white) {
-            Fail(QStringLiteral("finger %1: no 12-pixel white disc around (%2, %3)")
+        disc =
+            disc && picture.At((tip.x - 8) * scale, (tip.y + 1) * scale) != HandPicture::kDiscWhite;
+        disc =
+            disc && picture.At((tip.x + 8) * scale, (tip.y + 1) * scale) != HandPicture::kDiscWhite;
+        if (!disc) {
+            Fail(QStringLiteral("%1: finger %2 has no 12-pixel white disc around (%3, %4)")
+                     .arg(name)
                      .arg(finger)
                      .arg(tip.x)
                      .arg(tip.y));
+        }
+    }
+}
+
+void ArtworkCheck::CheckSameDrawing(int scale, const PictureColours& base,
+                                    const PictureColours& detailed) {
+    // Averaged down to one pixel per picture pixel, the detailed picture must be the same
+    // drawing: a shifted, mirrored or stale file differs by far more than anti-aliasing does.
+    constexpr double kMaxMeanDifference = 6.0;
+    double total = 0;
+    for (int y = 0; y < base.height; ++y) {
+        for (int x = 0; x < base.width; ++x) {
+            int sums[3] = {0, 0, 0};
+            for (int dy = 0; dy < scale; ++dy) {
+                for (int dx = 0; dx < scale; ++dx) {
+                    const QRgb colour = detailed.At(x * scale + dx, y * scale + dy);
+                    sums[0] += qRed(colour);
+                    sums[1] += qGreen(colour);
+                    sums[2] += qBlue(colour);
+                }
+            }
+            const QRgb colour = base.At(x, y);
+            const int cells = scale * scale;
+            total += (std::abs(sums[0] / cells - qRed(colour)) +
+                      std::abs(sums[1] / cells - qGreen(colour)) +
+                      std::abs(sums[2] / cells - qBlue(colour))) /
+                     3.0;
+        }
+    }
+    const double mean = total / (static_cast<double>(base.width) * base.height);
+    if (mean > kMaxMeanDifference) {
+        Fail(QStringLiteral("%1 is not the same drawing as %2 (mean difference %3 per channel)")
+                 .arg(HandPicture::FilePath(scale), HandPicture::FilePath(1))
+                 .arg(mean, 0, 'f', 1));
+    }
+}
+
+void ArtworkCheck::CheckHandPictures() {
+    PictureColours base;
+    const bool haveBase = ReadHandPicture(1, &base);
+    if (haveBase) {
+        CheckHandPicture(1, base);
+    }
+    for (int scale : HandPicture::kScales) {
+        PictureColours detailed;
+        if (scale == 1 || !ReadHandPicture(scale, &detailed)) {
+            continue;
+        }
+        CheckHandPicture(scale, detailed);
+        if (haveBase) {
+            CheckSameDrawing(scale, base, detailed);
         }
     }
 }

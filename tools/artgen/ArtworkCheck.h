@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QDir>
+#include <QRgb>
 #include <QStringList>
+#include <vector>
 
 class ArtworkCheck {
 public:
@@ -12,7 +14,20 @@ public:
     QStringList Run();
 
 private:
-    void CheckHandPicture();
+    // A hand picture's pixels as colours, top row first.
+    struct PictureColours {
+        int width = 0;
+        int height = 0;
+        std::vector<QRgb> table;
+        std::vector<QRgb> pixels;
+
+        QRgb At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+    };
+
+    void CheckHandPictures();
+    bool ReadHandPicture(int scale, PictureColours* picture);
+    void CheckHandPicture(int scale, const PictureColours& picture);
+    void CheckSameDrawing(int scale, const PictureColours& base, const PictureColours& detailed);
     void CheckIconPngs();
     void CheckIconFile();
     void CheckSvg();

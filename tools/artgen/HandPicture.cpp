@@ -262,11 +262,17 @@ void HandPicture::PaintDisc(QPainter& painter, Point tip) {
     painter.drawEllipse(centre, kDiscRadius, kDiscRadius);
 }
 
-QImage HandPicture::Render() const {
-    QImage canvas(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+QString HandPicture::FilePath(int scale) {
+    return scale == 1 ? QStringLiteral("res/bitmaps/hand-picture.bmp")
+                      : QStringLiteral("res/bitmaps/hand-picture@%1x.bmp").arg(scale);
+}
+
+QImage HandPicture::Render(int scale) const {
+    QImage canvas(kWidth * scale, kHeight * scale, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::transparent);
     QPainter painter(&canvas);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(scale, scale);
     for (bool rightHand : {false, true}) {
         const Hand hand = BuildHand(rightHand);
         PaintHand(painter, hand);
@@ -279,18 +285,20 @@ QImage HandPicture::Render() const {
     return canvas;
 }
 
-IndexedImage HandPicture::RenderIndexed() const {
-    const QImage drawing = Render();
-    QImage flat(kWidth, kHeight, QImage::Format_RGB32);
+IndexedImage HandPicture::RenderIndexed(int scale) const {
+    const QImage drawing = Render(scale);
+    const int width = drawing.width();
+    const int height = drawing.height();
+    QImage flat(width, height, QImage::Format_RGB32);
     flat.fill(QColor::fromRgb(kBackground));
     {
         QPainter painter(&flat);
         painter.drawImage(0, 0, drawing);
     }
-    std::vector<bool> background(static_cast<size_t>(kWidth) * kHeight);
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            background[static_cast<size_t>(y) * kWidth + x] =
+    std::vector<bool> background(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            background[static_cast<size_t>(y) * width + x] =
                 qAlpha(drawing.pixel(x, y)) < kMinimumAlpha;
         }
     }

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QPointF>
+#include <QString>
 #include <array>
 #include <vector>
 
@@ -20,6 +21,8 @@ public:
     static constexpr QRgb kLightGrey = 0xffdfdfdf;  // mapped to the 3D light colour, so never used
     static constexpr QRgb kDiscWhite = 0xffffffff;
     static constexpr double kDiscRadius = 6.0;
+    // Device pixels per picture pixel of the files written: 1.5 uses 2 scaled down, above 3 uses 3.
+    static constexpr std::array<int, 3> kScales = {1, 2, 3};
 
     struct Point {
         int x;
@@ -38,10 +41,14 @@ public:
                                                            {57, 25},
                                                            {17, 62}}};
 
-    // The drawing with a transparent background, anti-aliased.
-    QImage Render() const;
+    // "res/bitmaps/hand-picture.bmp", or "...hand-picture@2x.bmp" for scale 2.
+    static QString FilePath(int scale);
+
+    // The drawing with a transparent background, anti-aliased, at `scale` device pixels per
+    // picture pixel: drawn at that resolution, never enlarged from a smaller one.
+    QImage Render(int scale = 1) const;
     // The drawing on the grey background, reduced to a 256-entry table; index 0 is the background.
-    IndexedImage RenderIndexed() const;
+    IndexedImage RenderIndexed(int scale = 1) const;
 
 private:
     struct Finger {

@@ -24,9 +24,11 @@ bool Generate(const QDir& root, QString* error) {
         *error = QStringLiteral("cannot create the output folders under %1").arg(root.path());
         return false;
     }
-    if (!BmpWriter::Write(root.filePath(QStringLiteral("res/bitmaps/hand-picture.bmp")),
-                          HandPicture().RenderIndexed(), error)) {
-        return false;
+    for (int scale : HandPicture::kScales) {
+        if (!BmpWriter::Write(root.filePath(HandPicture::FilePath(scale)),
+                              HandPicture().RenderIndexed(scale), error)) {
+            return false;
+        }
     }
     for (int size : kPngSizes) {
         const QString path = root.filePath(QStringLiteral("res/icons/png/varne-%1.png").arg(size));
