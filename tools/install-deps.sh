@@ -9,6 +9,7 @@ packages=(
     fonts-dejavu-core
     xvfb xauth
     appstream desktop-file-utils
+    dpkg-dev file lintian man-db fprintd
 )
 
 missing=()
