@@ -140,3 +140,25 @@ TEST(Artwork, IconImagesExistAtEverySizeWithAlpha) {
         EXPECT_EQ(qAlpha(icon.pixel(size / 2, size / 2)), 255) << size;  // opaque tile
     }
 }
+
+TEST(Artwork, SmallIconsHaveSharpRidgesNotASmudge) {
+    for (int size : {16, 24, 32}) {
+        SCOPED_TRACE(size);
+        const QImage icon(QStringLiteral(":/icons/201/varne-%1.png").arg(size));
+        ASSERT_FALSE(icon.isNull());
+        // Inside the print every pixel is a ridge or the tile between ridges, hardly any grey.
+        int dark = 0;
+        int grey = 0;
+        int total = 0;
+        for (int y = size / 3; y < size * 3 / 4; ++y) {
+            for (int x = size / 4; x < size * 3 / 4; ++x) {
+                const int lightness = QColor(icon.pixel(x, y)).lightness();
+                dark += lightness < 80 ? 1 : 0;
+                grey += lightness >= 80 && lightness <= 180 ? 1 : 0;
+                ++total;
+            }
+        }
+        EXPECT_GE(dark, total / 4);
+        EXPECT_LE(grey, total / 10) << grey << " of " << total;
+    }
+}

@@ -217,7 +217,69 @@ std::vector<IconLayer> IconArt::Layers(int pixelSize) {
     return layers;
 }
 
+QImage IconArt::RenderPixelFitted(int pixelSize) {
+    // Ridge pitch in pixels: one ridge and one gap at 16, an airier two-pixel gap above.
+    const int pitch = pixelSize <= 16 ? 2 : 3;
+    const int inset = pixelSize <= 16 ? 1 : 2;
+    QImage image(pixelSize, pixelSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+
+    // The tile, its glass edge one pixel deeper on the lower right, and a thin rim.
+    const QRectF face(inset, inset, pixelSize - 2 * inset - 1, pixelSize - 2 * inset - 1);
+    const double corner = pixelSize / 5.0;
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(82, 108, 138));
+    painter.drawRoundedRect(face.translated(1, 1), corner, corner);
+    QLinearGradient glass(face.topLeft(), face.bottomRight());
+    glass.setColorAt(0, QColor(252, 254, 255));
+    glass.setColorAt(1, QColor(206, 220, 234));
+    painter.setBrush(glass);
+    painter.setPen(QPen(QColor(60, 86, 116), 1.0));
+    painter.drawRoundedRect(face.adjusted(0.5, 0.5, -0.5, -0.5), corner, corner);
+
+    // The print: nested arches around a core, their legs running straight down, on whole
+    // pixels and without anti-aliasing so every ridge stays one sharp pixel wide.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(kRidge, 1));
+    painter.setBrush(Qt::NoBrush);
+    const int centreX = pixelSize / 2 - 1;
+    const int top = inset + pitch;
+    const int bottom = pixelSize - inset - pitch;
+    const int rings = (centreX - inset - 2) / pitch;
+    const int coreY = top + rings * pitch;
+    // A fingertip's outline: the outer legs end in a rounded bottom rather than a square one.
+    QPainterPath tip;
+    const int halfWidth = rings * pitch + 1;
+    tip.addRoundedRect(QRectF(centreX - halfWidth, top - 1, 2 * halfWidth + 1, bottom - top + 2),
+                       halfWidth, halfWidth * 0.8);
+    painter.setClipPath(tip);
+    painter.drawLine(centreX, coreY, centreX, bottom);
+    for (int ring = 1; ring <= rings; ++ring) {
+        const int radius = ring * pitch;
+        const QRect box(centreX - radius, coreY - radius, 2 * radius, 2 * radius);
+        constexpr int kHalfTurn = 180 * 16;
+        painter.drawArc(box, 0, kHalfTurn);
+        painter.drawLine(centreX - radius, coreY, centreX - radius, bottom);
+        painter.drawLine(centreX + radius, coreY, centreX + radius, bottom);
+    }
+    // Breaks in alternate legs make it read as skin rather than as an arch.
+    painter.setClipping(false);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(glass);
+    for (int ring = 2; ring <= rings; ring += 2) {
+        const int side = ring % 4 == 2 ? 1 : -1;
+        painter.drawRect(centreX + side * ring * pitch, coreY + pitch + ring, 1, pitch - 1);
+    }
+    painter.end();
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
 QImage IconArt::Render(int pixelSize) {
+    if (pixelSize <= kLargestPixelFitted) {
+        return RenderPixelFitted(pixelSize);
+    }
     QImage image(pixelSize, pixelSize, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);

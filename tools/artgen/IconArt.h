@@ -33,9 +33,16 @@ public:
 
     // Fewer, bolder ridges at small sizes keep the print from turning grey.
     static std::vector<IconLayer> Layers(int pixelSize);
+    // Up to kLargestPixelFitted pixels the icon is drawn on the pixel grid (RenderPixelFitted);
+    // above, from the layers.
     static QImage Render(int pixelSize);
 
+    static constexpr int kLargestPixelFitted = 32;
+
 private:
+    // A face-on tile with whole-pixel ridges one pixel wide: the tilted, anti-aliased drawing
+    // turns to a grey smudge or moire at these sizes.
+    static QImage RenderPixelFitted(int pixelSize);
     static QPainterPath TileShape();
     static QTransform TileView();
     static QPainterPath Ridges(int ridgeCount);
