@@ -69,20 +69,15 @@ QBrush ToBrush(const IconPaint& paint) {
     return QBrush(paint.color);
 }
 
-// Ridge count per icon size: roughly one ridge per four pixels of print at small sizes.
+// Ridge count per icon size: a pitch of about three pixels or more, below which the ridges
+// beat against the pixel grid (moire). Up to 32 pixels the pixel-fitted drawing is used.
 int RidgeCountFor(int pixelSize) {
-    if (pixelSize <= 16)
-        return 3;
-    if (pixelSize <= 24)
-        return 4;
-    if (pixelSize <= 32)
-        return 5;
     if (pixelSize <= 48)
-        return 7;
+        return 5;
     if (pixelSize <= 64)
-        return 8;
+        return 6;
     if (pixelSize <= 96)
-        return 10;
+        return 8;
     return 12;
 }
 
@@ -190,7 +185,7 @@ std::vector<IconLayer> IconArt::Layers(int pixelSize) {
         print.transform = view;
         print.paint = Solid(kRidge);
         const double gap = kPrintHalfWidth * 1.18 / (ridgeCount + 0.6);
-        print.strokeWidth = gap * (pixelSize <= 24 ? 0.5 : 0.46);
+        print.strokeWidth = gap * (pixelSize <= 48 ? 0.5 : 0.46);
         print.clip.addEllipse(kPrintCentre + QPointF(0, 4), kPrintHalfWidth, kPrintHalfHeight);
         layers.push_back(print);
     }
