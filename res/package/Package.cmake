@@ -30,6 +30,10 @@ if(VARNE_MAN)
              COMMAND sh -c "MANWIDTH=80 '${VARNE_MAN}' --warnings -l '${_varne_package}/../man/varne.1' 2>&1 >/dev/null | grep . && exit 1 || exit 0")
 endif()
 
+add_test(NAME manpage_covers_help
+         COMMAND sh ${_varne_package}/../man/covers-help.sh $<TARGET_FILE:varne>
+                 ${_varne_package}/../man/varne.1)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME varne)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
