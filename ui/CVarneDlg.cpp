@@ -1,6 +1,7 @@
 // The main window: builds template 102, routes clicks, keys, timers and the window menu.
 #include "CVarneDlg.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -21,6 +22,8 @@
 #include "DialogTemplates.h"
 #include "EnrolledSet.h"
 #include "FingerMap.h"
+#include "FingerMapAccessible.h"
+#include "FingerMapFocus.h"
 #include "MessageCatalogue.h"
 #include "SessionStartup.h"
 #include "StatusPanelLayout.h"
@@ -34,6 +37,10 @@ constexpr int kMenuButtonSize = 24;
 constexpr int kMenuButtonInset = 8;
 constexpr int kMenuButtonTop = 14;
 constexpr double kMenuGlyphScale = 1.5;
+
+// Alt+Space belongs to the desktop in most of them (window menu, launcher); these do not.
+const QKeySequence kAboutShortcut(Qt::Key_F1);
+const QKeySequence kWindowMenuShortcut(Qt::Key_F10);
 
 QString ToQString(const std::u16string& text) {
     return QString::fromStdU16String(text);
@@ -87,12 +94,16 @@ CVarneDlg::CVarneDlg(std::string commandLine, QWidget* parent)
 CVarneDlg::~CVarneDlg() {
     // The picture outlives the members as a child; it must not paint with a context that is gone.
     m_picture->SetOverlayPainter({});
+    delete m_fingerMapFocus;  // nor read it for a screen reader
+    m_fingerMapFocus = nullptr;
     if (m_context.sessionHandle != 0) {
         CancelPendingWork(m_context);
     }
 }
 
 void CVarneDlg::BuildControls() {
+    // Before the picture exists, so its first accessible interface is already the right one.
+    InstallFingerMapAccessibility();
     const BuiltDialog built = BuildDialog(*this, MainDialogTemplate(), &CreateControl);
     m_picture = ControlById<CSysColorStatic>(built, kIdPicture);
     m_progressBar = ControlById<QProgressBar>(built, kIdProgressBar);
@@ -123,7 +134,8 @@ void CVarneDlg::BuildControls() {
     QWidget::setTabOrder(closeButton, m_instructionLabel);
     QWidget::setTabOrder(m_instructionLabel, m_abortButton);
 
-    // Enter must never press a button: no button is default, none becomes so by focus.
+    // No button is default, none becomes so by focus: Return presses only the focused button
+    // (keyPressEvent), never one elsewhere.
     for (QWidget* control : built.inOrder) {
         if (auto* button = qobject_cast<QPushButton*>(control)) {
             button->setAutoDefault(false);
@@ -141,8 +153,17 @@ void CVarneDlg::BuildControls() {
     });
     connect(m_abortButton, &QPushButton::clicked, this, [this] { m_workflow.AbortEnrollment(); });
 
+    m_fingerMapFocus = new FingerMapFocus(*m_picture, m_context,
+                                          [this](int finger) { HandleFingerClick(finger); });
+    // The picture is the first stop, as it is the first control.
+    QWidget::setTabOrder(m_picture, closeButton);
+    m_picture->setAccessibleName(QStringLiteral("Fingers"));
+    m_picture->setAccessibleDescription(QStringLiteral(
+        "Arrow keys choose a finger; Space enrolls it, or deletes an enrolled one."));
+
     m_picture->SetOverlayPainter([this](QPainter& painter) {
         PaintFingerMarks(painter, m_context.enrolledSet, m_context.selectedFinger);
+        m_fingerMapFocus->PaintRing(painter);
     });
 }
 
@@ -181,6 +202,9 @@ void CVarneDlg::BuildWindowMenu() {
         m_windowMenu.addSeparator();
         auto* aboutAction = m_windowMenu.addAction(aboutText);
         aboutAction->setObjectName(QStringLiteral("aboutAction"));
+        aboutAction->setShortcut(kAboutShortcut);
+        aboutAction->setShortcutContext(Qt::WindowShortcut);
+        addAction(aboutAction);
         connect(aboutAction, &QAction::triggered, this, &CVarneDlg::ShowAboutBox);
     }
 
@@ -188,17 +212,17 @@ void CVarneDlg::BuildWindowMenu() {
         m_windowMenuButton = new QToolButton(this);
         m_windowMenuButton->setObjectName(QStringLiteral("windowMenuButton"));
         m_windowMenuButton->setText(QStringLiteral("\u2261"));
-        m_windowMenuButton->setToolTip(QStringLiteral("Window menu"));
+        m_windowMenuButton->setToolTip(
+            QStringLiteral("Window menu (%1)")
+                .arg(kWindowMenuShortcut.toString(QKeySequence::NativeText)));
         m_windowMenuButton->setAccessibleName(QStringLiteral("Window menu"));
         m_windowMenuButton->setAutoRaise(true);
         QFont glyphFont = m_windowMenuButton->font();
         glyphFont.setPointSizeF(glyphFont.pointSizeF() * kMenuGlyphScale);
         m_windowMenuButton->setFont(glyphFont);
         // Popped up by hand rather than through setMenu(): no drop-down arrow beside the glyph.
-        connect(m_windowMenuButton, &QToolButton::clicked, this, [this] {
-            m_windowMenu.popup(
-                m_windowMenuButton->mapToGlobal(m_windowMenuButton->rect().bottomLeft()));
-        });
+        connect(m_windowMenuButton, &QToolButton::clicked, this,
+                &CVarneDlg::PopUpWindowMenuAtButton);
         m_windowMenuButton->setFocusPolicy(Qt::TabFocus);
         const ControlTemplate* panelFrame = nullptr;
         for (const ControlTemplate& control : MainDialogTemplate().controls) {
@@ -214,6 +238,8 @@ void CVarneDlg::BuildWindowMenu() {
 
         auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
         connect(shortcut, &QShortcut::activated, this, &CVarneDlg::PopUpWindowMenuAtCorner);
+        auto* menuShortcut = new QShortcut(kWindowMenuShortcut, this);
+        connect(menuShortcut, &QShortcut::activated, this, &CVarneDlg::PopUpWindowMenuAtButton);
     }
 }
 
@@ -238,6 +264,7 @@ void CVarneDlg::ShowStatus(TextId titleId, TextId textId, const std::u16string& 
     m_titleLabel->SetLabelText(title);
     m_instructionLabel->SetLabelText(instruction);
     m_statusPanel->Update();
+    m_fingerMapFocus->NotifyChanges();
 }
 
 void CVarneDlg::SetProgressPosition(int position) {
@@ -254,6 +281,7 @@ void CVarneDlg::RedrawFingerMap() {
     // Deferred to the end of the current event: the caller may re-read the enrolled set after
     // deselecting (a commit does), and nothing else repaints the marks later.
     m_picture->update();
+    m_fingerMapFocus->NotifyChanges();
 }
 
 QTimer* CVarneDlg::EventTimer(unsigned event) {
@@ -310,7 +338,11 @@ void CVarneDlg::CloseWindow() {
 
 void CVarneDlg::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
-        HandleFingerClick(FindFingerAt(event->position().toPoint()));
+        const int finger = FindFingerAt(event->position().toPoint());
+        if (finger != 0) {
+            m_fingerMapFocus->SetFocusedFinger(finger);  // keys go on from the clicked finger
+        }
+        HandleFingerClick(finger);
     }
     QDialog::mousePressEvent(event);
 }
@@ -339,6 +371,11 @@ void CVarneDlg::HandleFingerClick(int finger) {
 
 void CVarneDlg::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // No button is a default one: Return presses the focused button and nothing else.
+        auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+        if (button != nullptr && button->isVisible() && button->isEnabled()) {
+            button->click();
+        }
         event->accept();
         return;
     }
@@ -352,4 +389,8 @@ void CVarneDlg::ShowAboutBox() {
 
 void CVarneDlg::PopUpWindowMenuAtCorner() {
     m_windowMenu.popup(mapToGlobal(QPoint(0, 0)));
+}
+
+void CVarneDlg::PopUpWindowMenuAtButton() {
+    m_windowMenu.popup(m_windowMenuButton->mapToGlobal(m_windowMenuButton->rect().bottomLeft()));
 }

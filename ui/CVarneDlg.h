@@ -14,6 +14,7 @@
 
 class CLabel;
 class CSysColorStatic;
+class FingerMapFocus;
 class QAction;
 class QLineEdit;
 class QProgressBar;
@@ -38,6 +39,7 @@ public:
 
     const EnrollmentContext& Context() const { return m_context; }
     QMenu& WindowMenu() { return m_windowMenu; }
+    FingerMapFocus& Fingertips() { return *m_fingerMapFocus; }
 
     // WorkflowDisplay
     void ShowStatus(TextId titleId, TextId textId, const std::u16string& text, Colorref titleColour,
@@ -65,6 +67,7 @@ private:
     void HandleFingerClick(int finger);
     void ShowAboutBox();
     void PopUpWindowMenuAtCorner();
+    void PopUpWindowMenuAtButton();
     QTimer* EventTimer(unsigned event);
 
     std::string m_commandLine;
@@ -79,6 +82,7 @@ private:
     QPushButton* m_abortButton = nullptr;
     QToolButton* m_windowMenuButton = nullptr;
     StatusPanelLayout* m_statusPanel = nullptr;
+    FingerMapFocus* m_fingerMapFocus = nullptr;  // a child of the picture
     QMenu m_windowMenu;
 
     EnrollmentContext m_context;

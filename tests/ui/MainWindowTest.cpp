@@ -321,13 +321,12 @@ TEST_F(MainWindowTest, ADarkThemeWhileRunningReachesEveryPartOfThePanel) {
     EXPECT_EQ(InstructionLabel().BackgroundColour(), original.color(QPalette::Button));
 }
 
-TEST_F(MainWindowTest, EnterKeepsTheWindowOpenAndEscapeClosesIt) {
+TEST_F(MainWindowTest, EnterAwayFromButtonsKeepsTheWindowOpenAndEscapeClosesIt) {
     StartAndShow({});
-    auto& closeButton = Child<QPushButton>("closeButton");
-    // The instruction text takes focus for copying; Enter and Escape still mean the same.
+    // Return on a focused button presses it (the keyboard tests). The instruction text takes
+    // focus for copying; there Enter means nothing either, and Escape still closes.
     for (QWidget* focus :
-         {static_cast<QWidget*>(&closeButton), static_cast<QWidget*>(m_dialog.get()),
-          static_cast<QWidget*>(&InstructionLabel())}) {
+         {static_cast<QWidget*>(m_dialog.get()), static_cast<QWidget*>(&InstructionLabel())}) {
         focus->setFocus();
         QTest::keyClick(focus, Qt::Key_Return);
         QTest::keyClick(focus, Qt::Key_Enter);

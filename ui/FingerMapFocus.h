@@ -1,0 +1,69 @@
+// Keyboard access to the hand picture: a focus ring on one fingertip, and what a screen reader
+// reads.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <array>
+#include <functional>
+
+struct EnrollmentContext;
+class QKeyEvent;
+class QPainter;
+class QWidget;
+
+enum class FingerState { kNotEnrolled, kEnrolled, kBeingEnrolled };
+
+// The picture is one focus stop. While it has focus, the arrow keys (and Home, End) move a ring
+// over the fingertips from the left little finger to the right little finger, and Space or
+// Return acts on the ringed fingertip through the same handler as a click on it.
+class FingerMapFocus : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kFingerCount = 10;
+    using ActOnFinger = std::function<void(int subFactor)>;
+
+    // Lives as a child of the picture; the context belongs to the window and outlives it.
+    FingerMapFocus(QWidget& picture, const EnrollmentContext& context, ActOnFinger act);
+
+    // Sub-factors as the fingertips lie on the picture, left to right.
+    static const std::array<int, kFingerCount>& Order();
+    static int IndexOf(int subFactor);  // in Order(), or -1
+    static QString FingerName(int subFactor);
+    // The ring's place around a fingertip, in the picture's coordinates.
+    static QRect RingRect(int subFactor);
+
+    QWidget& Picture() const { return m_picture; }
+    int FocusedFinger() const { return m_focusedFinger; }
+    void SetFocusedFinger(int subFactor);
+    bool RingShown() const;
+    FingerState StateOf(int subFactor) const;
+    // False while an enrollment is under way: clicks on fingertips then do nothing.
+    bool CanAct() const;
+    void Act(int subFactor);
+    void PaintRing(QPainter& painter) const;
+    // Reports fingertips whose state changed since the last call to assistive technology.
+    void NotifyChanges();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool HandleKeyPress(const QKeyEvent& event);
+    bool HandleKeyRelease(const QKeyEvent& event);
+    void MoveRingTo(int index);
+    void ShowKeyboardFocus();
+    void NotifyFocus() const;
+
+    QWidget& m_picture;
+    const EnrollmentContext& m_context;
+    ActOnFinger m_act;
+    int m_focusedFinger;
+    // Space or Return pressed here and not yet released; acting on the release keeps a held key
+    // from answering the question that the first press brought up.
+    int m_armedKey = 0;
+    std::array<FingerState, kFingerCount> m_reportedStates{};
+    bool m_reportedCanAct = true;
+};

@@ -1,0 +1,123 @@
+// One fingertip of the hand picture as assistive technology sees it: a button to enroll or delete.
+#include "FingertipAccessible.h"
+
+#include <QWindow>
+
+#include "FingerMapFocus.h"
+
+FingertipAccessible::FingertipAccessible(QWidget* picture, int subFactor)
+    : m_picture(picture), m_subFactor(subFactor) {}
+
+QString FingertipAccessible::EnrollAction() {
+    return QStringLiteral("Enroll");
+}
+
+QString FingertipAccessible::DeleteAction() {
+    return QStringLiteral("Delete");
+}
+
+FingerMapFocus* FingertipAccessible::Focus() const {
+    return m_picture ? m_picture->findChild<FingerMapFocus*>(QString(), Qt::FindDirectChildrenOnly)
+                     : nullptr;
+}
+
+bool FingertipAccessible::isValid() const {
+    return Focus() != nullptr;
+}
+
+QWindow* FingertipAccessible::window() const {
+    return m_picture ? m_picture->window()->windowHandle() : nullptr;
+}
+
+QAccessibleInterface* FingertipAccessible::parent() const {
+    return m_picture ? QAccessible::queryAccessibleInterface(m_picture.data()) : nullptr;
+}
+
+QString FingertipAccessible::text(QAccessible::Text type) const {
+    const FingerMapFocus* focus = Focus();
+    if (focus == nullptr) {
+        return {};
+    }
+    switch (type) {
+        case QAccessible::Name:
+            return FingerMapFocus::FingerName(m_subFactor);
+        case QAccessible::Description:
+            switch (focus->StateOf(m_subFactor)) {
+                case FingerState::kEnrolled:
+                    return QStringLiteral("Enrolled");
+                case FingerState::kBeingEnrolled:
+                    return QStringLiteral("Being enrolled");
+                case FingerState::kNotEnrolled:
+                    return QStringLiteral("Not enrolled");
+            }
+            return {};
+        default:
+            return {};
+    }
+}
+
+QRect FingertipAccessible::rect() const {
+    if (!m_picture || !m_picture->isVisible()) {
+        return {};
+    }
+    const QRect ring = FingerMapFocus::RingRect(m_subFactor);
+    return {m_picture->mapToGlobal(ring.topLeft()), ring.size()};
+}
+
+QAccessible::State FingertipAccessible::state() const {
+    QAccessible::State state;
+    const FingerMapFocus* focus = Focus();
+    if (focus == nullptr) {
+        state.invalid = true;
+        return state;
+    }
+    state.focusable = true;
+    state.focused = focus->RingShown() && focus->FocusedFinger() == m_subFactor;
+    state.invisible = !m_picture->isVisible();
+    // A click on a fingertip does nothing while an enrollment is under way.
+    state.disabled = !focus->CanAct() || !m_picture->isEnabled();
+    return state;
+}
+
+void* FingertipAccessible::interface_cast(QAccessible::InterfaceType type) {
+    return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
+                                                : nullptr;
+}
+
+QStringList FingertipAccessible::actionNames() const {
+    const FingerMapFocus* focus = Focus();
+    if (focus == nullptr || state().disabled) {
+        return {};
+    }
+    return {focus->StateOf(m_subFactor) == FingerState::kEnrolled ? DeleteAction()
+                                                                  : EnrollAction()};
+}
+
+QString FingertipAccessible::localizedActionName(const QString& name) const {
+    return name;
+}
+
+QString FingertipAccessible::localizedActionDescription(const QString& name) const {
+    if (name == EnrollAction()) {
+        return QStringLiteral("Enroll this finger");
+    }
+    if (name == DeleteAction()) {
+        return QStringLiteral("Delete this finger's enrollment after a question");
+    }
+    return {};
+}
+
+void FingertipAccessible::doAction(const QString& name) {
+    if (!actionNames().contains(name)) {
+        return;
+    }
+    // Queued: the action may open a modal question, which must not run inside the caller's
+    // request (a screen reader waits for its answer).
+    FingerMapFocus* focus = Focus();
+    QMetaObject::invokeMethod(
+        focus, [focus, finger = m_subFactor] { focus->Act(finger); }, Qt::QueuedConnection);
+}
+
+QStringList FingertipAccessible::keyBindingsForAction(const QString& name) const {
+    return actionNames().contains(name) ? QStringList{QStringLiteral("Space")} : QStringList{};
+}
