@@ -18,13 +18,19 @@ const char* const kUsage =
     "  VARNE_SIM_ENROLLED  fingers 1..10 already enrolled, comma-separated\n"
     "  VARNE_SIM_SCRIPT    capture results in order, e.g. more@500,poor,more,more,ok\n"
     "  VARNE_SIM_FAIL      operations that fail, e.g. begin=0x80098036,delete=0x8009801b\n"
-    "  VARNE_SIM_STORE     file that keeps the enrollments from one run to the next\n";
+    "  VARNE_SIM_STORE     file that keeps the enrollments from one run to the next\n"
+    "\n"
+    "Keys: Tab reaches the hand picture, where the arrow keys choose a fingertip and\n"
+    "Space or Return enrolls it (or deletes an enrolled one); F1 opens the About box,\n"
+    "F10 the window menu, Escape closes the window.\n";
 
 }  // namespace
 
 CVarneApp::CVarneApp(int& argc, char** argv)
     : QApplication(argc, argv), m_commandLine(CommandLineText(argc, argv)) {
     setWindowIcon(ApplicationIcon());
+    // Docks and task switchers find the desktop entry, and with it the name and icon, by this.
+    setDesktopFileName(QStringLiteral("org.varne.Varne"));
 }
 
 int CVarneApp::InitInstance() {
