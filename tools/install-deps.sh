@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev googletest
     fonts-dejavu-core
     xvfb xauth
+    at-spi2-core gir1.2-atspi-2.0 python3-gi dbus-daemon x11-utils xdotool
     appstream desktop-file-utils
     dpkg-dev file lintian man-db fprintd
 )
