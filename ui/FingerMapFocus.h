@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <array>
