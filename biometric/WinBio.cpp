@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "BiometricBackend.h"
@@ -28,8 +29,12 @@ T* CopyToServiceArray(const std::vector<T>& items) {
 }  // namespace
 
 void InstallBiometricBackend(std::shared_ptr<BiometricBackend> backend) {
-    std::lock_guard lock(g_backendMutex);
-    g_backend = std::move(backend);
+    std::shared_ptr<BiometricBackend> previous;
+    {
+        std::lock_guard lock(g_backendMutex);
+        previous = std::exchange(g_backend, std::move(backend));
+    }
+    // Released outside the lock: a back end's shutdown may wait for callbacks that call in.
 }
 
 std::shared_ptr<BiometricBackend> InstalledBiometricBackend() {

@@ -1,9 +1,93 @@
 // The biometric service answered by fprintd, the system's fingerprint daemon, over D-Bus.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 #include "BiometricBackend.h"
 
+class FprintdWorker;
+class QThread;
+
+// The operations wait for fprintd on the back end's own thread, which owns the D-Bus connection
+// and calls the capture callbacks; that thread never waits for the caller's. Needs a
+// QCoreApplication from the first operation to destruction.
+//
+// Enrolling: EnrollBegin answers at once; the claim and EnrollStart follow on the back end's
+// thread and may wait for a password prompt without any timeout. A refusal is the first
+// capture's result. fprintd scans on its own, so its results are queued and each requested
+// capture gets the next. A capture that sees no result for the capture timeout (counted while
+// the reader scans) ends with kCaptureTimedOut. The reader is released as soon as an enrollment
+// ends; the commit only reports what fprintd stored.
+//
+// Deleting waits for the answer like the other operations, but keeps the caller's event loop
+// running (without user input), so the window paints while a password prompt is open.
+//
+// Codes where the service leaves a choice: an unknown session handle, a finger outside 1..10
+// or a null out-parameter give kInvalidArgument; an unknown unit kInvalidUnit, no reader at all
+// kSensorUnavailable; a capture or commit without an open enrollment kInvalidOperation, a second
+// capture while one waits kDataCollectionInProgress, a second EnrollBegin kEnrollmentInProgress.
+// A malformed identity gives kInvalidIdentity and another user's kAccessDenied, without asking
+// fprintd. An operation that waits for fprintd, called from within a capture callback, fails
+// with kInvalidOperation instead of waiting for the thread it runs on.
+class FprintdService : public BiometricBackend {
+public:
+    static constexpr std::chrono::milliseconds kDefaultCaptureTimeout{60000};
+
+    explicit FprintdService(std::chrono::milliseconds captureTimeout = kDefaultCaptureTimeout);
+    // Stops a running enrollment and releases the reader before it returns.
+    ~FprintdService() override;
+
+    FprintdService(const FprintdService&) = delete;
+    FprintdService& operator=(const FprintdService&) = delete;
+
+    StatusCode OpenSession(std::uint32_t factor, std::uint32_t poolType, std::uint32_t flags,
+                           const UnitId* unitArray, std::size_t unitCount, std::uint32_t databaseId,
+                           SessionHandle* sessionHandle) override;
+    StatusCode CloseSession(SessionHandle sessionHandle) override;
+    StatusCode Cancel(SessionHandle sessionHandle) override;
+    StatusCode EnumBiometricUnits(std::uint32_t factor,
+                                  std::vector<WINBIO_UNIT_SCHEMA>* units) override;
+    StatusCode LocateSensor(SessionHandle sessionHandle, UnitId* unitId) override;
+    StatusCode EnumEnrollments(SessionHandle sessionHandle, UnitId unitId,
+                               const WINBIO_IDENTITY& identity,
+                               std::vector<SubFactor>* subFactors) override;
+    StatusCode EnrollBegin(SessionHandle sessionHandle, SubFactor subFactor,
+                           UnitId unitId) override;
+    StatusCode EnrollCapture(SessionHandle sessionHandle, EnrollCaptureCallback callback,
+                             void* context) override;
+    StatusCode EnrollCommit(SessionHandle sessionHandle, WINBIO_IDENTITY* identity,
+                            std::uint8_t* isNewTemplate) override;
+    StatusCode EnrollDiscard(SessionHandle sessionHandle) override;
+    StatusCode DeleteTemplate(SessionHandle sessionHandle, UnitId unitId,
+                              const WINBIO_IDENTITY& identity, SubFactor subFactor) override;
+    StatusCode Free() override;
+    // fprintd's num-enroll-stages of the latest enrollment, once read after its claim.
+    StatusCode EnrollStageCount(SessionHandle sessionHandle, std::uint32_t* stageCount) override;
+
+private:
+    template <typename T>
+    using Job = std::function<void(FprintdWorker&, std::function<void(T)>)>;
+
+    void EnsureStarted();
+    bool OnWorkerThread() const;
+    // Runs the job on the back end's thread and waits for its answer; whenUnanswered if the
+    // answer cannot come.
+    template <typename T>
+    T Ask(Job<T> job, T whenUnanswered, bool keepEventsRunning = false);
+
+    const std::chrono::milliseconds m_captureTimeout;
+    const std::shared_ptr<std::atomic<std::uint32_t>> m_stageCount;
+    std::once_flag m_startOnce;
+    QThread* m_thread = nullptr;
+    FprintdWorker* m_worker = nullptr;
+};
+
 // Never null; when the system bus or fprintd cannot be reached, opening the session fails.
+// VARNE_FPRINTD_CAPTURE_TIMEOUT_MS, a positive number of milliseconds, shortens (or lengthens)
+// the capture timeout; any other value keeps the default.
 std::shared_ptr<BiometricBackend> CreateFprintdService();

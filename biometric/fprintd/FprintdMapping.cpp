@@ -1,0 +1,117 @@
+// How fprintd's answers become the service's status codes: enrollment results, errors, fingers.
+#include "FprintdMapping.h"
+
+#include <array>
+
+namespace {
+
+// A known status string always means the same, whatever fprintd's done flag says.
+struct EnrollResultRow {
+    std::string_view result;
+    StatusCode captureStatus;
+    RejectDetail rejectDetail;
+    bool ends;
+    StatusCode commitStatus;
+};
+
+// "not centered" names no direction; every position detail asks the user to place again.
+constexpr std::array<EnrollResultRow, 12> kEnrollResults = {{
+    {"enroll-stage-passed", kMoreData, 0, false, kInvalidOperation},
+    {"enroll-completed", kOk, 0, true, kOk},
+    {"enroll-retry-scan", kBadCapture, kRejectPoorQuality, false, kInvalidOperation},
+    {"enroll-remove-and-retry", kBadCapture, kRejectTooFast, false, kInvalidOperation},
+    {"enroll-too-fast", kBadCapture, kRejectTooFast, false, kInvalidOperation},
+    {"enroll-swipe-too-short", kBadCapture, kRejectTooShort, false, kInvalidOperation},
+    {"enroll-finger-not-centered", kBadCapture, kRejectTooSkewed, false, kInvalidOperation},
+    // fprintd refuses to store a finger it already knows: the capture is fine, the commit not.
+    {"enroll-duplicate", kOk, 0, true, kDuplicateEnrollment},
+    {"enroll-data-full", kDatabaseFull, 0, true, kInvalidOperation},
+    {"enroll-disconnected", kSensorUnavailable, 0, true, kInvalidOperation},
+    {"enroll-failed", kDeviceFailure, 0, true, kInvalidOperation},
+    {"enroll-unknown-error", kUnspecifiedFailure, 0, true, kInvalidOperation},
+}};
+
+// A result that fprintd may go on after, but does not: the enrollment ended without a print.
+constexpr StatusCode kEndedWithoutResult = kUnspecifiedFailure;
+constexpr RejectDetail kUnrecognisedBadCapture = 0;
+
+struct ErrorRow {
+    std::string_view name;
+    StatusCode status;
+    StatusCode deleteStatus;
+};
+
+constexpr std::array<ErrorRow, 21> kErrors = {{
+    {"net.reactivated.Fprint.Error.AlreadyInUse", kCaptureAborted, kCaptureAborted},
+    {"net.reactivated.Fprint.Error.PermissionDenied", kAccessDenied, kAccessDenied},
+    {"net.reactivated.Fprint.Error.NoEnrolledPrints", kDatabaseNoResults, kDatabaseNoSuchRecord},
+    {"net.reactivated.Fprint.Error.NoSuchDevice", kSensorUnavailable, kSensorUnavailable},
+    {"net.reactivated.Fprint.Error.ClaimDevice", kInvalidOperation, kInvalidOperation},
+    {"net.reactivated.Fprint.Error.NoActionInProgress", kInvalidOperation, kInvalidOperation},
+    {"net.reactivated.Fprint.Error.InvalidFingername", kInvalidArgument, kInvalidArgument},
+    {"net.reactivated.Fprint.Error.Internal", kDeviceFailure, kDeviceFailure},
+    {"net.reactivated.Fprint.Error.PrintsNotDeleted", kDeviceFailure, kDeviceFailure},
+    {"net.reactivated.Fprint.Error.PrintsNotDeletedFromDevice", kDeviceFailure, kDeviceFailure},
+    {"org.freedesktop.DBus.Error.AccessDenied", kAccessDenied, kAccessDenied},
+    {"org.freedesktop.DBus.Error.InteractiveAuthorizationRequired", kAccessDenied, kAccessDenied},
+    {"org.freedesktop.DBus.Error.ServiceUnknown", kSensorUnavailable, kSensorUnavailable},
+    {"org.freedesktop.DBus.Error.NameHasNoOwner", kSensorUnavailable, kSensorUnavailable},
+    {"org.freedesktop.DBus.Error.NoReply", kSensorUnavailable, kSensorUnavailable},
+    {"org.freedesktop.DBus.Error.Disconnected", kSensorUnavailable, kSensorUnavailable},
+    {"org.freedesktop.DBus.Error.NoServer", kSensorUnavailable, kSensorUnavailable},
+    {"org.freedesktop.DBus.Error.Timeout", kSensorUnavailable, kSensorUnavailable},
+    {"org.freedesktop.DBus.Error.TimedOut", kSensorUnavailable, kSensorUnavailable},
+    // The reader's object went away with the reader.
+    {"org.freedesktop.DBus.Error.UnknownObject", kSensorUnavailable, kSensorUnavailable},
+    {"org.freedesktop.DBus.Error.Spawn.ChildExited", kSensorUnavailable, kSensorUnavailable},
+}};
+
+// Index = sub-factor - 1.
+constexpr std::array<std::string_view, kLastFinger> kFingerNames = {
+    "right-thumb",       "right-index-finger", "right-middle-finger", "right-ring-finger",
+    "right-little-finger", "left-thumb",       "left-index-finger",   "left-middle-finger",
+    "left-ring-finger",  "left-little-finger",
+};
+
+}  // namespace
+
+EnrollResultOutcome EnrollResultStatus(std::string_view result, bool done) {
+    for (const EnrollResultRow& row : kEnrollResults) {
+        if (row.result != result) {
+            continue;
+        }
+        if (done && !row.ends) {
+            return {kEndedWithoutResult, 0, true, kInvalidOperation};
+        }
+        return {row.captureStatus, row.rejectDetail, row.ends, row.commitStatus};
+    }
+    if (done) {
+        return {kEndedWithoutResult, 0, true, kInvalidOperation};
+    }
+    return {kBadCapture, kUnrecognisedBadCapture, false, kInvalidOperation};
+}
+
+StatusCode StatusFromErrorName(std::string_view errorName, FprintdCall call) {
+    for (const ErrorRow& row : kErrors) {
+        if (row.name == errorName) {
+            return call == FprintdCall::kDelete ? row.deleteStatus : row.status;
+        }
+    }
+    return kUnspecifiedFailure;
+}
+
+std::optional<std::string_view> FingerName(SubFactor subFactor) {
+    if (subFactor < kFirstFinger || subFactor > kLastFinger) {
+        return std::nullopt;
+    }
+    return kFingerNames[subFactor - kFirstFinger];
+}
+
+SubFactor SubFactorFromFingerName(std::string_view fingerName) {
+    for (std::size_t index = 0; index < kFingerNames.size(); ++index) {
+        if (kFingerNames[index] == fingerName) {
+            return static_cast<SubFactor>(kFirstFinger + index);
+        }
+    }
+    return kNoFinger;
+}

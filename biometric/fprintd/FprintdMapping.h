@@ -1,0 +1,36 @@
+// How fprintd's answers become the service's status codes: enrollment results, errors, fingers.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "WinBio.h"
+
+// A requested capture that saw no result in time. Non-negative and neither kOk nor kMoreData, so
+// the window shows "Timeout"; the number is the system's timeout error in the service's facility.
+constexpr StatusCode kCaptureTimedOut = 0x000905B4;
+
+// What one EnrollStatus signal means for the capture that receives it.
+struct EnrollResultOutcome {
+    StatusCode captureStatus = kOk;
+    RejectDetail rejectDetail = 0;
+    // Whether fprintd's enrollment is over; no further result will come.
+    bool ends = false;
+    // What the commit answers after this result ended the enrollment.
+    StatusCode commitStatus = kInvalidOperation;
+};
+
+// A result string of fprintd's EnrollStatus signal with its done flag. Unknown results are a bad
+// capture of their own kind (detail 0) while fprintd goes on, a failure once it is done.
+EnrollResultOutcome EnrollResultStatus(std::string_view result, bool done);
+
+// Which call an error answered: a few names mean something else for a deletion.
+enum class FprintdCall { kOther, kDelete };
+
+// A D-Bus error name (fprintd's own or the bus's); names nobody knows give kUnspecifiedFailure.
+StatusCode StatusFromErrorName(std::string_view errorName, FprintdCall call = FprintdCall::kOther);
+
+// fprintd's name of a finger, e.g. "right-thumb" for 1; nullopt outside 1..10.
+std::optional<std::string_view> FingerName(SubFactor subFactor);
+// The finger a name stands for; kNoFinger for a name that is none of the ten.
+SubFactor SubFactorFromFingerName(std::string_view fingerName);

@@ -1,0 +1,57 @@
+// The daemons fixture.py started for this test: restarting fprintd, the polkit mock, the virtual
+// sensor, and a second program that uses the reader.
+#pragma once
+
+#include <QDBusConnection>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <string>
+
+enum class FprintdVariant { kPlain, kStorage, kNoReader };
+
+namespace FprintdSandbox {
+
+// False when the test runs outside fixture.py.
+bool Available();
+bool StopFprintd(bool kill);
+bool StartFprintd(FprintdVariant variant);
+// One command to the virtual sensor, waiting until the driver has taken it; while the reader is
+// not claimed yet the sensor refuses, so this retries for a while.
+bool SendSensor(const std::string& command);
+
+// The polkit mock: which actions it grants, which it holds until released.
+bool SetAllowed(const QStringList& actions);
+bool HangActions(const QStringList& actions);
+bool ReleaseHangingCalls();
+bool HaveHangingCalls();
+// Waits until the polkit mock holds a call; false after the timeout.
+bool WaitForHangingCall(std::chrono::milliseconds timeout);
+
+inline const QString kEnrollAction = QStringLiteral("net.reactivated.fprint.device.enroll");
+inline const QString kVerifyAction = QStringLiteral("net.reactivated.fprint.device.verify");
+
+}  // namespace FprintdSandbox
+
+// Another program on its own connection, as the lock screen would be.
+class OtherClient {
+public:
+    OtherClient();
+    ~OtherClient();
+    OtherClient(const OtherClient&) = delete;
+    OtherClient& operator=(const OtherClient&) = delete;
+
+    // The D-Bus error name, empty on success.
+    QString Claim();
+    QString Release();
+    // Claims and releases at once: empty when nobody else holds the reader.
+    QString ClaimAndRelease();
+    QStringList ListEnrolledFingers(QString* error);
+
+private:
+    QString DevicePath();
+    QString CallDevice(const QString& method, const QVariantList& arguments);
+
+    const QString m_name;
+    QDBusConnection m_bus;
+};

@@ -1,0 +1,447 @@
+// The fprintd back end against the real daemon and libfprint's virtual sensor, through WinBio*.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "EnrolledSet.h"
+#include "FprintdMapping.h"
+#include "FprintdSandbox.h"
+#include "FprintdService.h"
+#include "WinBio.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr UnitId kUnit = 1;
+constexpr auto kResultPatience = 5s;
+// The virtual device's default number of stages.
+constexpr int kVirtualStages = 5;
+
+struct Capture {
+    StatusCode status = kOk;
+    RejectDetail rejectDetail = 0;
+    bool operator==(const Capture&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Capture& capture) {
+    return out << "{0x" << std::hex << static_cast<std::uint32_t>(capture.status) << std::dec
+               << ", " << capture.rejectDetail << "}";
+}
+
+// Collects capture results from the service's thread.
+class CaptureRecorder {
+public:
+    static void Callback(void* context, StatusCode status, RejectDetail rejectDetail) {
+        auto* recorder = static_cast<CaptureRecorder*>(context);
+        std::lock_guard lock(recorder->m_mutex);
+        recorder->m_results.push_back({status, rejectDetail});
+        recorder->m_arrived.notify_all();
+    }
+
+    std::optional<Capture> Wait(std::chrono::milliseconds timeout) {
+        std::unique_lock lock(m_mutex);
+        if (!m_arrived.wait_for(lock, timeout, [this] { return !m_results.empty(); })) {
+            return std::nullopt;
+        }
+        const Capture capture = m_results.front();
+        m_results.pop_front();
+        return capture;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_arrived;
+    std::deque<Capture> m_results;
+};
+
+class FprintdServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(FprintdSandbox::Available()) << "run through tests/fprintd/fixture.py";
+        Install(FprintdService::kDefaultCaptureTimeout);
+    }
+
+    void TearDown() override { InstallBiometricBackend(nullptr); }
+
+    void Install(std::chrono::milliseconds captureTimeout) {
+        InstallBiometricBackend(nullptr);
+        InstallBiometricBackend(std::make_shared<FprintdService>(captureTimeout));
+    }
+
+    static SessionHandle Open() {
+        SessionHandle handle = 0;
+        EXPECT_EQ(WinBioOpenSession(kFactorFingerprint, kPoolSystem, kSessionFlagsDefault,
+                                    nullptr, 0, kDatabaseDefault, &handle),
+                  kOk);
+        return handle;
+    }
+
+    static WINBIO_IDENTITY Me() { return MakeUnixUserIdentity(static_cast<std::uint32_t>(getuid())); }
+
+    // The listing's status, and the fingers in fprintd's order.
+    static StatusCode Enrolled(SessionHandle handle, std::vector<SubFactor>* fingers) {
+        WINBIO_IDENTITY identity = Me();
+        SubFactor* array = nullptr;
+        std::uint64_t count = 0;
+        const StatusCode status = WinBioEnumEnrollments(handle, kUnit, &identity, &array, &count);
+        fingers->assign(array, array + count);
+        if (array != nullptr) {
+            WinBioFree(array);
+        }
+        return status;
+    }
+
+    // Asks for one capture and waits for its result.
+    std::optional<Capture> NextCapture(SessionHandle handle,
+                                       std::chrono::milliseconds patience = kResultPatience) {
+        const StatusCode started =
+            WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder);
+        EXPECT_EQ(started, kOk);
+        if (started != kOk) {
+            return std::nullopt;
+        }
+        return m_recorder.Wait(patience);
+    }
+
+    // Scans one print until fprintd stores it; its commit answers kOk.
+    void EnrollFully(SessionHandle handle, SubFactor finger, const std::string& print) {
+        ASSERT_EQ(WinBioEnrollBegin(handle, finger, kUnit), kOk);
+        for (int stage = 1; stage <= kVirtualStages; ++stage) {
+            ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN " + print));
+            const auto capture = NextCapture(handle);
+            ASSERT_TRUE(capture);
+            ASSERT_EQ(capture->status, stage < kVirtualStages ? kMoreData : kOk);
+        }
+        WINBIO_IDENTITY identity{};
+        std::uint8_t isNew = 1;
+        ASSERT_EQ(WinBioEnrollCommit(handle, &identity, &isNew), kOk);
+    }
+
+    static void ExpectReaderFree() {
+        OtherClient other;
+        EXPECT_EQ(other.ClaimAndRelease(), QString()) << "the reader was left claimed";
+    }
+
+    CaptureRecorder m_recorder;
+};
+
+TEST_F(FprintdServiceTest, EnrollmentHandsOutQueuedResultsInOrderAndStoresThePrint) {
+    const SessionHandle handle = Open();
+    ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
+    // fprintd scans on its own: every result comes before its capture is asked for.
+    const std::vector<std::pair<std::string, Capture>> rows = {
+        {"SCAN a", {kMoreData, 0}},
+        {"RETRY 0", {kBadCapture, kRejectPoorQuality}},
+        {"RETRY 1", {kBadCapture, kRejectTooShort}},
+        {"RETRY 2", {kBadCapture, kRejectTooSkewed}},
+        {"RETRY 3", {kBadCapture, kRejectTooFast}},
+        {"SCAN b", {kBadCapture, kRejectPoorQuality}},  // another finger than the first
+        {"SCAN a", {kMoreData, 0}},
+        {"SCAN a", {kMoreData, 0}},
+        {"SCAN a", {kMoreData, 0}},
+        {"SCAN a", {kOk, 0}},
+    };
+    for (const auto& [command, expected] : rows) {
+        ASSERT_TRUE(FprintdSandbox::SendSensor(command)) << command;
+    }
+    for (const auto& [command, expected] : rows) {
+        const auto capture = NextCapture(handle);
+        ASSERT_TRUE(capture) << command;
+        EXPECT_EQ(*capture, expected) << command;
+    }
+    std::uint32_t stages = 0;
+    EXPECT_EQ(WinBioEnrollStageCount(handle, &stages), kOk);
+    EXPECT_EQ(stages, static_cast<std::uint32_t>(kVirtualStages));
+
+    WINBIO_IDENTITY identity{};
+    std::uint8_t isNew = 1;
+    EXPECT_EQ(WinBioEnrollCommit(handle, &identity, &isNew), kOk);
+    ExpectReaderFree();
+    std::vector<SubFactor> fingers;
+    EXPECT_EQ(Enrolled(handle, &fingers), kOk);
+    EXPECT_EQ(fingers, std::vector<SubFactor>{2});
+    QString error;
+    EXPECT_EQ(OtherClient().ListEnrolledFingers(&error),
+              QStringList{QStringLiteral("right-index-finger")});
+}
+
+TEST_F(FprintdServiceTest, ErrorsOfTheSensorEndTheCaptureAndReleaseTheReader) {
+    const std::vector<std::pair<std::string, StatusCode>> rows = {
+        {"ERROR 5", kSensorUnavailable},   // enroll-disconnected
+        {"ERROR 8", kDatabaseFull},        // enroll-data-full
+        {"ERROR 0", kUnspecifiedFailure},  // enroll-unknown-error
+    };
+    const SessionHandle handle = Open();
+    for (const auto& [command, expected] : rows) {
+        ASSERT_EQ(WinBioEnrollBegin(handle, 6, kUnit), kOk) << command;
+        ASSERT_TRUE(FprintdSandbox::SendSensor(command)) << command;
+        const auto capture = NextCapture(handle);
+        ASSERT_TRUE(capture) << command;
+        EXPECT_EQ(capture->status, expected) << command;
+        // The enrollment is over: no further capture waits for nothing.
+        EXPECT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
+                  kInvalidOperation);
+        EXPECT_EQ(WinBioEnrollDiscard(handle), kOk) << command;
+        ExpectReaderFree();
+    }
+    std::vector<SubFactor> fingers;
+    EXPECT_EQ(Enrolled(handle, &fingers), kDatabaseNoResults);
+}
+
+TEST_F(FprintdServiceTest, DuplicatePrintIsCapturedButItsCommitFails) {
+    ASSERT_TRUE(FprintdSandbox::StopFprintd(false));
+    ASSERT_TRUE(FprintdSandbox::StartFprintd(FprintdVariant::kStorage));
+    const SessionHandle handle = Open();
+    ASSERT_EQ(WinBioEnrollBegin(handle, 1, kUnit), kOk);
+    std::optional<Capture> capture;
+    for (int scan = 0; scan < 10 && (!capture || capture->status == kMoreData); ++scan) {
+        ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN same"));
+        capture = NextCapture(handle);
+        ASSERT_TRUE(capture);
+    }
+    ASSERT_EQ(capture->status, kOk);
+    WINBIO_IDENTITY identity{};
+    std::uint8_t isNew = 1;
+    ASSERT_EQ(WinBioEnrollCommit(handle, &identity, &isNew), kOk);
+
+    ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
+    capture.reset();
+    for (int scan = 0; scan < 10 && (!capture || capture->status == kMoreData); ++scan) {
+        ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN same"));
+        capture = NextCapture(handle);
+        ASSERT_TRUE(capture);
+    }
+    EXPECT_EQ(capture->status, kOk);
+    EXPECT_EQ(WinBioEnrollCommit(handle, &identity, &isNew), kDuplicateEnrollment);
+    ExpectReaderFree();
+    std::vector<SubFactor> fingers;
+    EXPECT_EQ(Enrolled(handle, &fingers), kOk);
+    EXPECT_EQ(fingers, std::vector<SubFactor>{1});
+}
+
+TEST_F(FprintdServiceTest, AbortEndsThePendingCaptureStoresNothingAndReleases) {
+    const SessionHandle handle = Open();
+    ASSERT_EQ(WinBioEnrollBegin(handle, 3, kUnit), kOk);
+    ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN a"));
+    ASSERT_EQ(NextCapture(handle)->status, kMoreData);
+    ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
+              kOk);
+    EXPECT_EQ(WinBioCancel(handle), kOk);
+    const auto capture = m_recorder.Wait(1s);
+    ASSERT_TRUE(capture);
+    EXPECT_EQ(capture->status, kCanceled);
+    EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
+    ExpectReaderFree();
+    std::vector<SubFactor> fingers;
+    EXPECT_EQ(Enrolled(handle, &fingers), kDatabaseNoResults);
+    EXPECT_TRUE(fingers.empty());
+}
+
+TEST_F(FprintdServiceTest, DeletionRemovesOneFingerAndReleases) {
+    const SessionHandle handle = Open();
+    EnrollFully(handle, 3, "a");
+    EnrollFully(handle, 7, "b");
+    WINBIO_IDENTITY identity = Me();
+    EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 3), kOk);
+    ExpectReaderFree();
+    std::vector<SubFactor> fingers;
+    EXPECT_EQ(Enrolled(handle, &fingers), kOk);
+    EXPECT_EQ(fingers, std::vector<SubFactor>{7});
+    EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 3), kDatabaseNoSuchRecord);
+    ExpectReaderFree();
+}
+
+TEST_F(FprintdServiceTest, IdentitiesOtherThanTheCallersAreRefused) {
+    const SessionHandle handle = Open();
+    EnrollFully(handle, 5, "a");
+    WINBIO_IDENTITY someoneElse = MakeUnixUserIdentity(static_cast<std::uint32_t>(getuid()) + 1);
+    EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &someoneElse, 5), kAccessDenied);
+    WINBIO_IDENTITY malformed = Me();
+    malformed.Data[0] = 2;
+    SubFactor* array = nullptr;
+    std::uint64_t count = 0;
+    EXPECT_EQ(WinBioEnumEnrollments(handle, kUnit, &malformed, &array, &count), kInvalidIdentity);
+    std::vector<SubFactor> fingers;
+    EXPECT_EQ(Enrolled(handle, &fingers), kOk);
+    EXPECT_EQ(fingers, std::vector<SubFactor>{5});
+}
+
+TEST_F(FprintdServiceTest, PolkitRefusingMeansAccessDeniedAndNothingChanges) {
+    const SessionHandle handle = Open();
+    EnrollFully(handle, 4, "a");
+    // A dismissed prompt: claiming (verify) is allowed, enrolling and deleting are not.
+    ASSERT_TRUE(FprintdSandbox::SetAllowed({FprintdSandbox::kVerifyAction}));
+    ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
+    const auto capture = NextCapture(handle);
+    ASSERT_TRUE(capture);
+    EXPECT_EQ(capture->status, kAccessDenied);
+    EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
+    ExpectReaderFree();
+    WINBIO_IDENTITY identity = Me();
+    EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 4), kAccessDenied);
+    ExpectReaderFree();
+    std::vector<SubFactor> fingers;
+    EXPECT_EQ(Enrolled(handle, &fingers), kOk);
+    EXPECT_EQ(fingers, std::vector<SubFactor>{4});
+}
+
+TEST_F(FprintdServiceTest, EnrollmentWaitsForAHeldPromptWithoutTimingOut) {
+    ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kEnrollAction}));
+    const SessionHandle handle = Open();
+    ASSERT_EQ(WinBioEnrollBegin(handle, 8, kUnit), kOk);
+    ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
+              kOk);
+    ASSERT_TRUE(FprintdSandbox::WaitForHangingCall(2s));
+    // The user is still typing the password: the capture waits.
+    EXPECT_FALSE(m_recorder.Wait(3s));
+    ASSERT_TRUE(FprintdSandbox::ReleaseHangingCalls());
+    for (int stage = 1; stage <= kVirtualStages; ++stage) {
+        ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN a"));
+        const auto capture = stage == 1 ? m_recorder.Wait(kResultPatience) : NextCapture(handle);
+        ASSERT_TRUE(capture);
+        EXPECT_EQ(capture->status, stage < kVirtualStages ? kMoreData : kOk);
+    }
+    WINBIO_IDENTITY identity{};
+    std::uint8_t isNew = 1;
+    EXPECT_EQ(WinBioEnrollCommit(handle, &identity, &isNew), kOk);
+    ExpectReaderFree();
+}
+
+TEST_F(FprintdServiceTest, AbortDuringAHeldPromptReleasesAtOnce) {
+    ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kEnrollAction}));
+    const SessionHandle handle = Open();
+    ASSERT_EQ(WinBioEnrollBegin(handle, 9, kUnit), kOk);
+    ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
+              kOk);
+    ASSERT_TRUE(FprintdSandbox::WaitForHangingCall(2s));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(WinBioCancel(handle), kOk);
+    const auto capture = m_recorder.Wait(1s);
+    ASSERT_TRUE(capture);
+    EXPECT_EQ(capture->status, kCanceled);
+    EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
+    EXPECT_LT(clock.elapsed(), 1000);
+    ExpectReaderFree();
+    // The prompt answered late changes nothing.
+    ASSERT_TRUE(FprintdSandbox::ReleaseHangingCalls());
+    std::vector<SubFactor> fingers;
+    EXPECT_EQ(Enrolled(handle, &fingers), kDatabaseNoResults);
+    ExpectReaderFree();
+}
+
+TEST_F(FprintdServiceTest, DeletionWaitsForAHeldPromptWhileTheCallersTimersRun) {
+    const SessionHandle handle = Open();
+    EnrollFully(handle, 10, "a");
+    ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kEnrollAction}));
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(20);
+    constexpr int kPromptMs = 2500;
+    QTimer::singleShot(kPromptMs, [] { FprintdSandbox::ReleaseHangingCalls(); });
+    QElapsedTimer clock;
+    clock.start();
+    WINBIO_IDENTITY identity = Me();
+    EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 10), kOk);
+    EXPECT_GE(clock.elapsed(), kPromptMs - 100);
+    // Half the ticks are plenty to tell a running loop from a blocked thread.
+    EXPECT_GT(ticks, kPromptMs / 20 / 2);
+    ExpectReaderFree();
+    std::vector<SubFactor> fingers;
+    EXPECT_EQ(Enrolled(handle, &fingers), kDatabaseNoResults);
+}
+
+TEST_F(FprintdServiceTest, ReaderHeldByAnotherProgramIsCaptureAborted) {
+    OtherClient other;
+    ASSERT_EQ(other.Claim(), QString());
+    const SessionHandle handle = Open();
+    ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
+    const auto capture = NextCapture(handle);
+    ASSERT_TRUE(capture);
+    EXPECT_EQ(capture->status, kCaptureAborted);
+    EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
+    WINBIO_IDENTITY identity = Me();
+    EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 2), kCaptureAborted);
+    EXPECT_EQ(other.Release(), QString());
+}
+
+TEST_F(FprintdServiceTest, DaemonKilledMidEnrollmentEndsTheCaptureAndNextEnrollmentWorks) {
+    const SessionHandle handle = Open();
+    ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
+    ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN a"));
+    ASSERT_EQ(NextCapture(handle)->status, kMoreData);
+    ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
+              kOk);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(FprintdSandbox::StopFprintd(true));
+    const auto capture = m_recorder.Wait(1s);
+    ASSERT_TRUE(capture);
+    EXPECT_EQ(capture->status, kSensorUnavailable);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
+
+    ASSERT_TRUE(FprintdSandbox::StartFprintd(FprintdVariant::kPlain));
+    EnrollFully(handle, 2, "a");
+    std::vector<SubFactor> fingers;
+    EXPECT_EQ(Enrolled(handle, &fingers), kOk);
+    EXPECT_EQ(fingers, std::vector<SubFactor>{2});
+}
+
+TEST_F(FprintdServiceTest, NoReaderFailsTheUnitListing) {
+    ASSERT_TRUE(FprintdSandbox::StopFprintd(false));
+    ASSERT_TRUE(FprintdSandbox::StartFprintd(FprintdVariant::kNoReader));
+    EXPECT_NE(Open(), 0u);
+    WINBIO_UNIT_SCHEMA* units = nullptr;
+    std::size_t count = 0;
+    EXPECT_EQ(WinBioEnumBiometricUnits(kFactorFingerprint, &units, &count), kSensorUnavailable);
+    EXPECT_EQ(count, 0u);
+}
+
+TEST_F(FprintdServiceTest, NoDaemonFailsTheSession) {
+    ASSERT_TRUE(FprintdSandbox::StopFprintd(false));
+    SessionHandle handle = 0;
+    EXPECT_EQ(WinBioOpenSession(kFactorFingerprint, kPoolSystem, kSessionFlagsDefault, nullptr, 0,
+                                kDatabaseDefault, &handle),
+              kSensorUnavailable);
+    EXPECT_EQ(handle, 0u);
+}
+
+TEST_F(FprintdServiceTest, UnitsAreTheDaemonsReadersWithTheirNames) {
+    const SessionHandle handle = Open();
+    WINBIO_UNIT_SCHEMA* units = nullptr;
+    std::size_t count = 0;
+    ASSERT_EQ(WinBioEnumBiometricUnits(kFactorFingerprint, &units, &count), kOk);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(units[0].UnitId, kUnit);
+    EXPECT_NE(units[0].Description[0], u'\0');
+    WinBioFree(units);
+    UnitId located = 0;
+    EXPECT_EQ(WinBioLocateSensor(handle, &located), kOk);
+    EXPECT_EQ(located, kUnit);
+}
+
+TEST_F(FprintdServiceTest, CaptureWithoutAnyTouchTimesOutAndReleases) {
+    Install(300ms);
+    const SessionHandle handle = Open();
+    ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
+    const auto capture = NextCapture(handle, 3s);
+    ASSERT_TRUE(capture);
+    EXPECT_EQ(capture->status, kCaptureTimedOut);
+    EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
+    ExpectReaderFree();
+}
+
+}  // namespace
