@@ -10,7 +10,8 @@ packages=(
     xvfb xauth
     at-spi2-core gir1.2-atspi-2.0 python3-gi dbus-daemon x11-utils xdotool
     appstream desktop-file-utils
-    dpkg-dev file lintian man-db fprintd
+    dpkg-dev file lintian man-db
+    fprintd libfprint-2-2 python3-dbusmock python3-gi gir1.2-glib-2.0 dbus-daemon dbus-bin
 )
 
 missing=()

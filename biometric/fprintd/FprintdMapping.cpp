@@ -68,9 +68,9 @@ constexpr std::array<ErrorRow, 21> kErrors = {{
 
 // Index = sub-factor - 1.
 constexpr std::array<std::string_view, kLastFinger> kFingerNames = {
-    "right-thumb",       "right-index-finger", "right-middle-finger", "right-ring-finger",
-    "right-little-finger", "left-thumb",       "left-index-finger",   "left-middle-finger",
-    "left-ring-finger",  "left-little-finger",
+    "right-thumb",         "right-index-finger", "right-middle-finger", "right-ring-finger",
+    "right-little-finger", "left-thumb",         "left-index-finger",   "left-middle-finger",
+    "left-ring-finger",    "left-little-finger",
 };
 
 }  // namespace

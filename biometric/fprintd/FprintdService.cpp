@@ -125,9 +125,9 @@ StatusCode FprintdService::OpenSession(std::uint32_t factor, std::uint32_t /*poo
     if (factor != kFactorFingerprint) {
         return kUnsupportedFactor;
     }
-    const SessionAnswer opened = Ask<SessionAnswer>(
-        [](FprintdWorker& worker, auto answer) { worker.OpenSession(answer); },
-        {kSensorUnavailable, 0});
+    const SessionAnswer opened =
+        Ask<SessionAnswer>([](FprintdWorker& worker, auto answer) { worker.OpenSession(answer); },
+                           {kSensorUnavailable, 0});
     if (opened.status == kOk) {
         *sessionHandle = opened.handle;
     }
@@ -143,11 +143,9 @@ StatusCode FprintdService::CloseSession(SessionHandle sessionHandle) {
 }
 
 StatusCode FprintdService::Cancel(SessionHandle sessionHandle) {
-    return Ask<StatusCode>(
-        [sessionHandle](FprintdWorker& worker, auto answer) {
-            answer(worker.Cancel(sessionHandle));
-        },
-        kInvalidOperation);
+    return Ask<StatusCode>([sessionHandle](FprintdWorker& worker,
+                                           auto answer) { answer(worker.Cancel(sessionHandle)); },
+                           kInvalidOperation);
 }
 
 StatusCode FprintdService::EnumBiometricUnits(std::uint32_t factor,
@@ -158,9 +156,9 @@ StatusCode FprintdService::EnumBiometricUnits(std::uint32_t factor,
     if (factor != kFactorFingerprint) {
         return kUnsupportedFactor;
     }
-    UnitsAnswer listed = Ask<UnitsAnswer>(
-        [](FprintdWorker& worker, auto answer) { worker.EnumUnits(answer); },
-        {kInvalidOperation, {}});
+    UnitsAnswer listed =
+        Ask<UnitsAnswer>([](FprintdWorker& worker, auto answer) { worker.EnumUnits(answer); },
+                         {kInvalidOperation, {}});
     *units = std::move(listed.units);
     return listed.status;
 }

@@ -72,8 +72,8 @@ WINBIO_UNIT_SCHEMA UnitSchema(UnitId unit, const QVariantMap& properties) {
     schema.PoolType = kPoolSystem;
     schema.BiometricFactor = kFactorFingerprint;
     const QString scanType = properties.value(QStringLiteral("scan-type")).toString();
-    schema.SensorSubType = scanType == QStringLiteral("swipe") ? kSensorSubtypeSwipe
-                                                               : kSensorSubtypeTouch;
+    schema.SensorSubType =
+        scanType == QStringLiteral("swipe") ? kSensorSubtypeSwipe : kSensorSubtypeTouch;
     const QString name = properties.value(QStringLiteral("name")).toString();
     const auto length = std::min<std::size_t>(name.size(), kUnitTextCapacity - 1);
     std::copy_n(reinterpret_cast<const char16_t*>(name.utf16()), length, schema.Description);
@@ -103,8 +103,8 @@ struct FprintdWorker::Run {
     bool running = false;    // EnrollStart was accepted and not yet stopped
     bool finishing = false;  // stop and release asked for
     bool released = false;
-    bool vanished = false;   // the daemon went away with its claim
-    bool ended = false;      // its last result has been queued
+    bool vanished = false;  // the daemon went away with its claim
+    bool ended = false;     // its last result has been queued
     bool lastDeliveredOk = false;
     StatusCode commitStatus = kInvalidOperation;
 
@@ -137,8 +137,8 @@ bool FprintdWorker::EnsureBus() {
     if (!m_bus->isConnected()) {
         return false;
     }
-    m_ownerWatcher = new QDBusServiceWatcher(kService, *m_bus,
-                                             QDBusServiceWatcher::WatchForOwnerChange, this);
+    m_ownerWatcher =
+        new QDBusServiceWatcher(kService, *m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_ownerWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             &FprintdWorker::OnOwnerChanged);
     return true;
@@ -173,10 +173,9 @@ FprintDeviceProxy& FprintdWorker::Device(const QString& path) {
     if (!device) {
         device = std::make_unique<FprintDeviceProxy>(kService, path, *m_bus);
         device->setTimeout(kPlainCallTimeoutMs);
-        connect(device.get(), &FprintDeviceProxy::EnrollStatus, this,
-                [this, path](const QString& result, bool done) {
-                    OnEnrollStatus(path, result, done);
-                });
+        connect(
+            device.get(), &FprintDeviceProxy::EnrollStatus, this,
+            [this, path](const QString& result, bool done) { OnEnrollStatus(path, result, done); });
     }
     return *device;
 }
@@ -202,11 +201,10 @@ void FprintdWorker::OnOwnerChanged(const QString& /*service*/, const QString& ol
 
 void FprintdWorker::Call(const QDBusPendingCall& call, Reply reply) {
     auto* watcher = new QDBusPendingCallWatcher(call, this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [watcher, reply = std::move(reply)] {
-                watcher->deleteLater();
-                reply(watcher->reply());
-            });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, reply = std::move(reply)] {
+        watcher->deleteLater();
+        reply(watcher->reply());
+    });
 }
 
 void FprintdWorker::CallAllowingPrompt(const QString& path, const QString& method,
@@ -348,8 +346,7 @@ void FprintdWorker::LocateSensor(SessionHandle session, Answer<UnitAnswer> answe
 }
 
 void FprintdWorker::EnumEnrollments(SessionHandle session, UnitId unit,
-                                    const WINBIO_IDENTITY& identity,
-                                    Answer<FingersAnswer> answer) {
+                                    const WINBIO_IDENTITY& identity, Answer<FingersAnswer> answer) {
     if (!HasSession(session)) {
         answer({kInvalidArgument, {}});
         return;
@@ -361,28 +358,28 @@ void FprintdWorker::EnumEnrollments(SessionHandle session, UnitId unit,
         answer({identified, {}});
         return;
     }
-    ResolveDevice(unit, [this, user = QString::fromStdString(user), answer](StatusCode status,
-                                                                            QString path) {
-        if (status != kOk) {
-            answer({status, {}});
-            return;
-        }
-        Call(Device(path).ListEnrolledFingers(user), [answer](const QDBusMessage& reply) {
-            if (IsError(reply)) {
-                answer({ErrorStatus(reply), {}});
+    ResolveDevice(
+        unit, [this, user = QString::fromStdString(user), answer](StatusCode status, QString path) {
+            if (status != kOk) {
+                answer({status, {}});
                 return;
             }
-            FingersAnswer fingers;
-            for (const QString& name : reply.arguments().value(0).toStringList()) {
-                // Names of a newer fprintd that are none of the ten fingers are left out.
-                const SubFactor finger = SubFactorFromFingerName(name.toStdString());
-                if (finger != kNoFinger) {
-                    fingers.fingers.push_back(finger);
+            Call(Device(path).ListEnrolledFingers(user), [answer](const QDBusMessage& reply) {
+                if (IsError(reply)) {
+                    answer({ErrorStatus(reply), {}});
+                    return;
                 }
-            }
-            answer(std::move(fingers));
+                FingersAnswer fingers;
+                for (const QString& name : reply.arguments().value(0).toStringList()) {
+                    // Names of a newer fprintd that are none of the ten fingers are left out.
+                    const SubFactor finger = SubFactorFromFingerName(name.toStdString());
+                    if (finger != kNoFinger) {
+                        fingers.fingers.push_back(finger);
+                    }
+                }
+                answer(std::move(fingers));
+            });
         });
-    });
 }
 
 StatusCode FprintdWorker::EnrollBegin(SessionHandle session, SubFactor finger, UnitId unit) {
@@ -485,9 +482,8 @@ void FprintdWorker::ClaimForEnrollment(const RunPtr& run) {
 }
 
 void FprintdWorker::ReadStagesAndStart(const RunPtr& run) {
-    QDBusMessage get =
-        QDBusMessage::createMethodCall(kService, run->path, kPropertiesInterface,
-                                       QStringLiteral("GetAll"));
+    QDBusMessage get = QDBusMessage::createMethodCall(kService, run->path, kPropertiesInterface,
+                                                      QStringLiteral("GetAll"));
     get << kDeviceInterface;
     run->callInFlight = true;
     Call(m_bus->asyncCall(get, kPlainCallTimeoutMs), [this, run](const QDBusMessage& reply) {
@@ -514,23 +510,22 @@ void FprintdWorker::StartEnrolling(const RunPtr& run) {
     Device(run->path);  // anew if fprintd came back meanwhile, so its EnrollStatus reaches us
     run->callInFlight = true;
     run->startInFlight = true;
-    CallAllowingPrompt(
-        run->path, QStringLiteral("EnrollStart"), FingerText(run->finger),
-        [this, run](const QDBusMessage& reply) {
-            run->callInFlight = false;
-            run->startInFlight = false;
-            if (run->released) {
-                return;
-            }
-            run->running = !IsError(reply);
-            if (run->finishing) {
-                StopAndRelease(run);
-            } else if (IsError(reply)) {
-                EndRun(run, {ErrorStatus(reply), 0}, kInvalidOperation);
-            } else {
-                StartDeadlineIfWaiting(run);
-            }
-        });
+    CallAllowingPrompt(run->path, QStringLiteral("EnrollStart"), FingerText(run->finger),
+                       [this, run](const QDBusMessage& reply) {
+                           run->callInFlight = false;
+                           run->startInFlight = false;
+                           if (run->released) {
+                               return;
+                           }
+                           run->running = !IsError(reply);
+                           if (run->finishing) {
+                               StopAndRelease(run);
+                           } else if (IsError(reply)) {
+                               EndRun(run, {ErrorStatus(reply), 0}, kInvalidOperation);
+                           } else {
+                               StartDeadlineIfWaiting(run);
+                           }
+                       });
 }
 
 void FprintdWorker::OnEnrollStatus(const QString& path, const QString& result, bool done) {
@@ -590,7 +585,8 @@ StatusCode FprintdWorker::EnrollCapture(SessionHandle session, EnrollCaptureCall
 
 void FprintdWorker::DeliverLater(const RunPtr& run) {
     // Never from within the request: the callback comes from the event loop, as all others do.
-    QMetaObject::invokeMethod(this, [this, run] { Deliver(run); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, run] { Deliver(run); }, Qt::QueuedConnection);
 }
 
 void FprintdWorker::Deliver(const RunPtr& run) {
@@ -789,25 +785,27 @@ void FprintdWorker::DeleteTemplate(SessionHandle session, UnitId unit,
                 return;
             }
             const std::uint64_t life = m_daemonLife;
-            CallAllowingPrompt(path, QStringLiteral("Claim"), user, [=, this](const QDBusMessage& claim) {
-                if (IsError(claim)) {
-                    done(ErrorStatus(claim));
-                    return;
-                }
-                CallAllowingPrompt(
-                    path, QStringLiteral("DeleteEnrolledFinger"), fingerName,
-                    [=, this](const QDBusMessage& deletion) {
-                        const StatusCode deleted =
-                            IsError(deletion) ? ErrorStatus(deletion, FprintdCall::kDelete) : kOk;
-                        if (life != m_daemonLife) {
-                            done(deleted);  // the claim went with the daemon
-                            return;
-                        }
-                        // The print is gone (or not) whatever the release answers.
-                        Call(Device(path).Release(),
-                             [done, deleted](const QDBusMessage&) { done(deleted); });
-                    });
-            });
+            CallAllowingPrompt(
+                path, QStringLiteral("Claim"), user, [=, this](const QDBusMessage& claim) {
+                    if (IsError(claim)) {
+                        done(ErrorStatus(claim));
+                        return;
+                    }
+                    CallAllowingPrompt(
+                        path, QStringLiteral("DeleteEnrolledFinger"), fingerName,
+                        [=, this](const QDBusMessage& deletion) {
+                            const StatusCode deleted =
+                                IsError(deletion) ? ErrorStatus(deletion, FprintdCall::kDelete)
+                                                  : kOk;
+                            if (life != m_daemonLife) {
+                                done(deleted);  // the claim went with the daemon
+                                return;
+                            }
+                            // The print is gone (or not) whatever the release answers.
+                            Call(Device(path).Release(),
+                                 [done, deleted](const QDBusMessage&) { done(deleted); });
+                        });
+                });
         });
     });
 }

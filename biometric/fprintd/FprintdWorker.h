@@ -68,8 +68,7 @@ public:
     void EnumEnrollments(SessionHandle session, UnitId unit, const WINBIO_IDENTITY& identity,
                          Answer<FingersAnswer> answer);
     StatusCode EnrollBegin(SessionHandle session, SubFactor finger, UnitId unit);
-    StatusCode EnrollCapture(SessionHandle session, EnrollCaptureCallback callback,
-                             void* context);
+    StatusCode EnrollCapture(SessionHandle session, EnrollCaptureCallback callback, void* context);
     void EnrollCommit(SessionHandle session, Answer<StatusCode> answer);
     void EnrollDiscard(SessionHandle session, Answer<StatusCode> answer);
     void DeleteTemplate(SessionHandle session, UnitId unit, const WINBIO_IDENTITY& identity,
@@ -138,8 +137,8 @@ private:
     std::set<SessionHandle> m_sessions;
     SessionHandle m_nextSession = 1;
 
-    RunPtr m_current;             // the open enrollment, at most one
-    std::vector<RunPtr> m_runs;   // every enrollment whose reader is not yet released
+    RunPtr m_current;            // the open enrollment, at most one
+    std::vector<RunPtr> m_runs;  // every enrollment whose reader is not yet released
     std::uint64_t m_nextRunId = 1;
 
     bool m_readerBusy = false;

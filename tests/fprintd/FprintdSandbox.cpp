@@ -7,6 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <pwd.h>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -15,7 +16,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <pwd.h>
 #include <thread>
 
 namespace {
@@ -213,8 +213,8 @@ QString OtherClient::ClaimAndRelease() {
 }
 
 QStringList OtherClient::ListEnrolledFingers(QString* error) {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        kService, DevicePath(), kDeviceInterface, QStringLiteral("ListEnrolledFingers"));
+    QDBusMessage message = QDBusMessage::createMethodCall(kService, DevicePath(), kDeviceInterface,
+                                                          QStringLiteral("ListEnrolledFingers"));
     message.setArguments({QString::fromStdString(CurrentUserName())});
     const QDBusMessage reply = m_bus.call(message);
     *error = reply.type() == QDBusMessage::ReplyMessage ? QString() : reply.errorName();

@@ -81,13 +81,15 @@ protected:
 
     static SessionHandle Open() {
         SessionHandle handle = 0;
-        EXPECT_EQ(WinBioOpenSession(kFactorFingerprint, kPoolSystem, kSessionFlagsDefault,
-                                    nullptr, 0, kDatabaseDefault, &handle),
+        EXPECT_EQ(WinBioOpenSession(kFactorFingerprint, kPoolSystem, kSessionFlagsDefault, nullptr,
+                                    0, kDatabaseDefault, &handle),
                   kOk);
         return handle;
     }
 
-    static WINBIO_IDENTITY Me() { return MakeUnixUserIdentity(static_cast<std::uint32_t>(getuid())); }
+    static WINBIO_IDENTITY Me() {
+        return MakeUnixUserIdentity(static_cast<std::uint32_t>(getuid()));
+    }
 
     // The listing's status, and the fingers in fprintd's order.
     static StatusCode Enrolled(SessionHandle handle, std::vector<SubFactor>* fingers) {
@@ -246,6 +248,22 @@ TEST_F(FprintdServiceTest, AbortEndsThePendingCaptureStoresNothingAndReleases) {
     std::vector<SubFactor> fingers;
     EXPECT_EQ(Enrolled(handle, &fingers), kDatabaseNoResults);
     EXPECT_TRUE(fingers.empty());
+}
+
+TEST_F(FprintdServiceTest, ShuttingDownMidEnrollmentEndsTheCaptureAndReleases) {
+    const SessionHandle handle = Open();
+    ASSERT_EQ(WinBioEnrollBegin(handle, 3, kUnit), kOk);
+    ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN a"));
+    ASSERT_EQ(NextCapture(handle)->status, kMoreData);
+    ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
+              kOk);
+    // As at the program's exit, with nobody cancelling or discarding first.
+    InstallBiometricBackend(nullptr);
+    const auto capture = m_recorder.Wait(0ms);
+    ASSERT_TRUE(capture) << "the pending capture got no answer before the back end went";
+    EXPECT_EQ(capture->status, kCanceled);
+    EXPECT_FALSE(m_recorder.Wait(100ms)) << "a capture answered twice";
+    ExpectReaderFree();
 }
 
 TEST_F(FprintdServiceTest, DeletionRemovesOneFingerAndReleases) {
@@ -442,6 +460,31 @@ TEST_F(FprintdServiceTest, CaptureWithoutAnyTouchTimesOutAndReleases) {
     EXPECT_EQ(capture->status, kCaptureTimedOut);
     EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
     ExpectReaderFree();
+}
+
+// Many short runs: each ends with the reader free, and nothing piles up on the way.
+TEST_F(FprintdServiceTest, HundredEnrollDeleteAbortCyclesLeaveTheReaderFree) {
+    constexpr int kCycles = 100;
+    const SessionHandle handle = Open();
+    WINBIO_IDENTITY identity = Me();
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        SCOPED_TRACE(cycle);
+        const auto finger = static_cast<SubFactor>(kFirstFinger + cycle % kLastFinger);
+        EnrollFully(handle, finger, "p" + std::to_string(cycle));
+        ASSERT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, finger), kOk);
+        ASSERT_EQ(WinBioEnrollBegin(handle, finger, kUnit), kOk);
+        ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
+                  kOk);
+        ASSERT_EQ(WinBioCancel(handle), kOk);
+        const auto capture = m_recorder.Wait(kResultPatience);
+        ASSERT_TRUE(capture);
+        ASSERT_EQ(capture->status, kCanceled);
+        ASSERT_EQ(WinBioEnrollDiscard(handle), kOk);
+        OtherClient other;
+        ASSERT_EQ(other.ClaimAndRelease(), QString());
+    }
+    std::vector<SubFactor> fingers;
+    EXPECT_EQ(Enrolled(handle, &fingers), kDatabaseNoResults);
 }
 
 }  // namespace

@@ -72,8 +72,7 @@ TEST(FprintdMapping, ErrorNamesBecomeStatusCodes) {
         {"net.reactivated.Fprint.Error.InvalidFingername", kInvalidArgument, kInvalidArgument},
         {"net.reactivated.Fprint.Error.Internal", kDeviceFailure, kDeviceFailure},
         {"net.reactivated.Fprint.Error.PrintsNotDeleted", kDeviceFailure, kDeviceFailure},
-        {"net.reactivated.Fprint.Error.PrintsNotDeletedFromDevice", kDeviceFailure,
-         kDeviceFailure},
+        {"net.reactivated.Fprint.Error.PrintsNotDeletedFromDevice", kDeviceFailure, kDeviceFailure},
         {"org.freedesktop.DBus.Error.AccessDenied", kAccessDenied, kAccessDenied},
         {"org.freedesktop.DBus.Error.InteractiveAuthorizationRequired", kAccessDenied,
          kAccessDenied},
@@ -100,9 +99,9 @@ TEST(FprintdMapping, ErrorNamesBecomeStatusCodes) {
 
 TEST(FprintdMapping, FingerNamesAndSubFactorsMapBothWays) {
     const char* const names[] = {
-        "right-thumb",      "right-index-finger", "right-middle-finger", "right-ring-finger",
-        "right-little-finger", "left-thumb",      "left-index-finger",   "left-middle-finger",
-        "left-ring-finger", "left-little-finger",
+        "right-thumb",         "right-index-finger", "right-middle-finger", "right-ring-finger",
+        "right-little-finger", "left-thumb",         "left-index-finger",   "left-middle-finger",
+        "left-ring-finger",    "left-little-finger",
     };
     for (SubFactor finger = kFirstFinger; finger <= kLastFinger; ++finger) {
         const char* name = names[finger - kFirstFinger];
@@ -138,9 +137,9 @@ TEST(FprintdUser, OnlyTheCallersOwnIdentityNamesAUser) {
         altered([](WINBIO_IDENTITY& identity) { identity.Size = 12; }),
         altered([](WINBIO_IDENTITY& identity) { identity.Size = 17; }),
         altered([](WINBIO_IDENTITY& identity) { identity.Size = kIdentityDataCapacity + 1; }),
-        altered([](WINBIO_IDENTITY& identity) { identity.Data[0] = 2; }),        // revision
-        altered([](WINBIO_IDENTITY& identity) { identity.Data[7] = 5; }),        // authority
-        altered([](WINBIO_IDENTITY& identity) { identity.Data[8] = 2; }),        // not users
+        altered([](WINBIO_IDENTITY& identity) { identity.Data[0] = 2; }),  // revision
+        altered([](WINBIO_IDENTITY& identity) { identity.Data[7] = 5; }),  // authority
+        altered([](WINBIO_IDENTITY& identity) { identity.Data[8] = 2; }),  // not users
     };
     for (const WINBIO_IDENTITY& identity : malformed) {
         EXPECT_EQ(UserNameForIdentity(identity, uid, &name), kInvalidIdentity);
