@@ -25,6 +25,7 @@ PYTHON = "/usr/bin/python3"
 SKIPPED = 77
 READY_TIMEOUT_S = 10
 STOP_TIMEOUT_S = 3
+PR_SET_PDEATHSIG = 1
 PR_SET_CHILD_SUBREAPER = 36
 ENROLL_ACTIONS = "net.reactivated.fprint.device.enroll,net.reactivated.fprint.device.verify"
 
@@ -52,6 +53,12 @@ BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Config
 
 class FixtureError(Exception):
     pass
+
+
+def die_with_fixture():
+    """Run in a daemon started by the fixture itself: should the fixture be killed outright,
+    the daemon gets SIGTERM instead of living on."""
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM, 0, 0, 0)
 
 
 def record_pid(directory, pid):
@@ -129,11 +136,14 @@ def fprintd_environment(directory, variant):
     return environment
 
 
-def start_fprintd(directory, variant):
+def start_fprintd(directory, variant, owned_by_fixture=False):
     log = open(os.path.join(directory, "fprintd.log"), "ab")
+    # Started again by a test's short-lived command, it must outlive that command; the fixture
+    # still stops it by its recorded PID.
     process = subprocess.Popen([FPRINTD, "-t"], env=fprintd_environment(directory, variant),
                                stdin=subprocess.DEVNULL, stdout=log, stderr=log,
-                               start_new_session=True)
+                               start_new_session=True,
+                               preexec_fn=die_with_fixture if owned_by_fixture else None)
     record_pid(directory, process.pid)
     with open(os.path.join(directory, "fprintd.pid"), "w", encoding="ascii") as pid_file:
         pid_file.write(f"{process.pid}\n")
@@ -169,7 +179,8 @@ def start_bus(directory):
     process = subprocess.Popen(
         ["dbus-daemon", f"--config-file={config}", "--nofork", "--nopidfile", "--nosyslog",
          "--print-address=1"],
-        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=log, start_new_session=True)
+        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=log, start_new_session=True,
+        preexec_fn=die_with_fixture)
     record_pid(directory, process.pid)
     address = process.stdout.readline().decode().strip()
     if not address:
@@ -181,7 +192,8 @@ def start_polkit(directory):
     log = open(os.path.join(directory, "polkit.log"), "ab")
     process = subprocess.Popen(
         [PYTHON, "-m", "dbusmock", "--system", "--template", "polkitd"],
-        stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
+        stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True,
+        preexec_fn=die_with_fixture)
     record_pid(directory, process.pid)
     wait_until("the polkit mock", lambda: name_has_owner("org.freedesktop.PolicyKit1"))
     reply = dbus_send("--dest=org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority",
@@ -238,8 +250,8 @@ def run(variant, command):
         os.environ["VARNE_FIXTURE_SENSOR"] = os.path.join(directory, "sensor")
         start_bus(directory)
         start_polkit(directory)
-        start_fprintd(directory, variant)
-        test = subprocess.Popen(command)
+        start_fprintd(directory, variant, owned_by_fixture=True)
+        test = subprocess.Popen(command, preexec_fn=die_with_fixture)
         return test.wait()
     except FixtureError as error:
         print(f"fixture: {error}", file=sys.stderr)
