@@ -32,6 +32,8 @@ const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Proper
 constexpr int kPlainCallTimeoutMs = 10000;
 // A call that may wait for a password prompt: libdbus takes INT_MAX as "no timeout".
 constexpr int kNoReplyTimeout = INT_MAX;
+// How long ending an enrollment waits for a claim still out before it answers anyway.
+constexpr int kClaimPatienceMs = 500;
 // Shutting down waits this long for the reader's release, then leaves it to the disconnection.
 constexpr int kShutdownWaitMs = 3000;
 
@@ -710,12 +712,22 @@ void FprintdWorker::NotifyReleased(const RunPtr& run) {
 }
 
 void FprintdWorker::WhenReleased(const RunPtr& run, std::function<void()> then) {
-    // A claim waiting for a prompt may take minutes: the window does not wait for it.
-    if (run->released || run->claimInFlight) {
+    if (run->released) {
         then();
         return;
     }
-    run->onReleased.push_back(std::move(then));
+    auto once = [called = std::make_shared<bool>(false), then = std::move(then)] {
+        if (!*called) {
+            *called = true;
+            then();
+        }
+    };
+    run->onReleased.push_back(once);
+    // A claim normally answers at once, but one waiting for a prompt may take minutes: the
+    // caller does not wait that long, and the release follows the claim's answer.
+    if (run->claimInFlight) {
+        QTimer::singleShot(kClaimPatienceMs, this, once);
+    }
 }
 
 void FprintdWorker::EnrollCommit(SessionHandle session, Answer<StatusCode> answer) {
