@@ -4,12 +4,10 @@
 #include <unistd.h>
 
 #include <QDBusArgument>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
-#include <QDBusVariant>
 #include <QMetaObject>
 #include <QTimer>
 #include <QVariantMap>
