@@ -3,19 +3,21 @@
 #include "FprintdSandbox.h"
 
 #include <poll.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <pwd.h>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QProcess>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -116,6 +118,12 @@ bool StopFprintd(bool kill) {
         arguments << QStringLiteral("--kill");
     }
     return RunFixture(arguments);
+}
+
+bool KillFprintdNow() {
+    std::ifstream pidFile(std::string(std::getenv("VARNE_FIXTURE_DIR")) + "/fprintd.pid");
+    pid_t pid = 0;
+    return (pidFile >> pid) && pid > 0 && kill(pid, SIGKILL) == 0;
 }
 
 bool StartFprintd(FprintdVariant variant) {

@@ -15,6 +15,8 @@ namespace FprintdSandbox {
 // False when the test runs outside fixture.py.
 bool Available();
 bool StopFprintd(bool kill);
+// SIGKILL to fprintd at once, as a crash would; the fixture still reaps it.
+bool KillFprintdNow();
 bool StartFprintd(FprintdVariant variant);
 // One command to the virtual sensor, waiting until the driver has taken it; while the reader is
 // not claimed yet the sensor refuses, so this retries for a while.
