@@ -6,6 +6,15 @@
 #include "EnrolledSet.h"
 #include "StatusMessage.h"
 
+namespace {
+
+// The events that ask for another capture; the others end the attempt.
+bool ContinuesEnrollment(unsigned event) {
+    return event == kEventPlace || event == kEventRelease || event == kEventMismatch;
+}
+
+}  // namespace
+
 EnrollmentWorkflow::EnrollmentWorkflow(EnrollmentContext& context, WorkflowDisplay& display)
     : m_context(context), m_display(display), m_handoff(context, display) {}
 
@@ -56,6 +65,7 @@ void EnrollmentWorkflow::RunReady() {
 }
 
 void EnrollmentWorkflow::RunBegin() {
+    m_abortRequested = false;
     ResetBadCaptureCounters();
     SetProgressPosition(0);
     ShowStatus(kTitlePlaceFinger, kTextPlaceFinger, kColorBlack);
@@ -159,6 +169,7 @@ void EnrollmentWorkflow::StartCapture() {
 }
 
 void EnrollmentWorkflow::AbortEnrollment() {
+    m_abortRequested = true;
     ResetBadCaptureCounters();
     // Disabled before the cancel, so the cancelled result is told apart as the user's own.
     EnableAbortButton(false);
@@ -180,6 +191,11 @@ void EnrollmentWorkflow::HandleTimer(unsigned timerId) {
             event = kEventTimeout;
             break;
         }
+    }
+    // The result came before the cancel could reach its capture: end the attempt as the
+    // cancelled capture would have.
+    if (m_abortRequested && ContinuesEnrollment(event)) {
+        event = kEventAborted;
     }
     RunEnrollmentEvent(event);
 }

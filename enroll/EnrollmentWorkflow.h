@@ -65,4 +65,7 @@ private:
     EnrollmentContext& m_context;
     WorkflowDisplay& m_display;
     CaptureHandoff m_handoff;
+    // Set by Abort until the next begin: a result already in when Abort came must not carry
+    // the attempt on.
+    bool m_abortRequested = false;
 };

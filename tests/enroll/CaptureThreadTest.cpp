@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -17,7 +18,10 @@ namespace {
 // captures still waiting into cancelled ones, as the real service does.
 class ThreadedService : public FakeBackend {
 public:
-    explicit ThreadedService(unsigned seed) : m_random(seed) {
+    enum class Answers { kRandom, kMoreDataAtOnce };
+
+    explicit ThreadedService(unsigned seed, Answers answers = Answers::kRandom)
+        : m_random(seed), m_answers(answers) {
         m_thread = std::thread([this] { Run(); });
     }
     ~ThreadedService() override { Stop(); }
@@ -89,6 +93,9 @@ private:
     }
 
     std::pair<StatusCode, RejectDetail> NextResult() {
+        if (m_answers == Answers::kMoreDataAtOnce) {
+            return {kMoreData, 0};
+        }
         const unsigned roll = m_random() % 100;
         if (roll < 45) {
             return {kMoreData, 0};
@@ -109,6 +116,7 @@ private:
     }
 
     std::mt19937 m_random;  // the service thread's alone
+    const Answers m_answers;
     mutable std::mutex m_queueMutex;
     std::condition_variable m_queueChanged;
     std::deque<QueuedCapture> m_queue;
@@ -118,7 +126,9 @@ private:
 
 // Installs the service for one test; stops its thread after the test's workflow is gone.
 struct InstalledService {
-    explicit InstalledService(unsigned seed) : service(std::make_shared<ThreadedService>(seed)) {
+    explicit InstalledService(unsigned seed,
+                              ThreadedService::Answers answers = ThreadedService::Answers::kRandom)
+        : service(std::make_shared<ThreadedService>(seed, answers)) {
         InstallBiometricBackend(service);
     }
     ~InstalledService() {
@@ -171,6 +181,46 @@ TEST(CaptureThreads, ResultsFromTheServiceThreadRaceTheWindowCleanly) {
                                     [](const auto& line) { return line.rfind("arm ", 0) == 0; });
     EXPECT_EQ(arms, captures) << "every capture must arm exactly one event timer";
     EXPECT_GT(committed, 0);
+}
+
+// Results that come at once are nearly always in, their event pending, when Abort is pressed;
+// the press must end the attempt at the next event all the same.
+TEST(CaptureThreads, EveryAbortEndsItsAttemptWhileResultsComeAtOnce) {
+    constexpr int kPresses = 100;
+    InstalledService installed(5, ThreadedService::Answers::kMoreDataAtOnce);
+    EnrollmentContext context;
+    context.sessionHandle = kTestSession;
+    context.unitId = kTestUnit;
+    FakeWorkflowDisplay display;
+    std::mt19937 uiRandom(3);
+    {
+        EnrollmentWorkflow workflow(context, display);
+        for (int press = 0; press < kPresses; ++press) {
+            context.selectedFinger = press % kLastFinger + 1;
+            workflow.RunEnrollmentEvent(kEventBegin);
+            for (unsigned step = uiRandom() % 3; step > 0; --step) {
+                const auto timer = display.WaitForArmedTimer(5s);
+                ASSERT_TRUE(timer.has_value());
+                workflow.HandleTimer(*timer);
+            }
+            // Either with the result's event certainly pending, or at whatever moment it is.
+            std::optional<unsigned> pending;
+            if (uiRandom() % 2 == 0) {
+                pending = display.WaitForArmedTimer(5s);
+                ASSERT_TRUE(pending.has_value());
+            }
+            workflow.AbortEnrollment();
+            if (!pending) {
+                pending = display.WaitForArmedTimer(5s);
+                ASSERT_TRUE(pending.has_value()) << "the aborted capture got no result";
+            }
+            workflow.HandleTimer(*pending);
+            ASSERT_EQ(context.selectedFinger, 0) << "press " << press << " was lost";
+            ASSERT_EQ(display.Log().back(), "abort off");
+            ASSERT_EQ(installed.service->Waiting(), 0u);
+            ASSERT_FALSE(display.WaitForArmedTimer(0ms).has_value());
+        }
+    }
 }
 
 TEST(CaptureThreads, AResultAfterTheWorkflowIsGoneTouchesNothing) {

@@ -1,6 +1,8 @@
 // What each enrollment event shows and asks of the service, and Abort.
 #include <gmock/gmock.h>
 
+#include <algorithm>
+
 #include "StatusMessage.h"
 #include "WorkflowFixture.h"
 
@@ -254,11 +256,80 @@ TEST_F(WorkflowFixture, CancelNotAskedForIsAFailure) {
                     "abort off"));
 }
 
-TEST_F(WorkflowFixture, AbortWhileAResultWaitsLetsItsEventRun) {
+// Abort pressed once the result is in but before its event ran, or while the service's result
+// was already on its way instead of the cancel: a result that would ask for another capture
+// must end the attempt instead; one that ends it anyway shows what really happened.
+struct LateAbortRow {
+    const char* name;
+    StatusCode status;
+    RejectDetail detail;
+    bool abortBeforeTheResult;
+    const char* finalStatus;
+    bool committed = false;
+};
+
+const LateAbortRow kLateAbortRows[] = {
+    {"MoreData", kMoreData, 0, false, "status 900 1000 '' 0 0"},
+    {"TooFast", kBadCapture, kRejectTooFast, false, "status 900 1000 '' 0 0"},
+    {"PoorQuality", kBadCapture, kRejectPoorQuality, false, "status 900 1000 '' 0 0"},
+    {"Mismatch", kBadCapture, kRejectMergeFailure, false, "status 900 1000 '' 0 0"},
+    {"MoreDataRacingTheCancel", kMoreData, 0, true, "status 900 1000 '' 0 0"},
+    {"MismatchRacingTheCancel", kBadCapture, kRejectMergeFailure, true, "status 900 1000 '' 0 0"},
+    {"ReadyToCommit", kOk, 0, false, "status 903 1011 '' 0 0", true},
+    {"OtherPositiveStatus", 0x00090002, 0, false, "status 906 1004 '' 0 0"},
+    {"DeviceFailure", kDeviceFailure, 0, false, "status 904 0 '{message}' 176 176"},
+};
+
+void PrintTo(const LateAbortRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class LateAbortTest : public WorkflowFixture, public ::testing::WithParamInterface<LateAbortRow> {};
+
+TEST_P(LateAbortTest, EndsTheAttempt) {
+    const LateAbortRow& row = GetParam();
+    backend->enrollments = {2};  // what the service lists after a commit
+    Begin(2);
+    ASSERT_EQ(Step(kMoreData), kEventRelease);
+    if (row.abortBeforeTheResult) {
+        workflow->AbortEnrollment();
+    }
+    const unsigned timer = Deliver(row.status, row.detail);
+    ASSERT_NE(timer, 0u);
+    if (!row.abortBeforeTheResult) {
+        workflow->AbortEnrollment();
+    }
+    ClearRecords();
+    workflow->HandleTimer(timer);
+
+    const auto log = display.Log();
+    const auto lastAbort = std::find_if(log.rbegin(), log.rend(), [](const std::string& line) {
+        return line.rfind("abort", 0) == 0;
+    });
+    ASSERT_NE(lastAbort, log.rend());
+    EXPECT_EQ(*lastAbort, "abort off");
+    EXPECT_NE(std::find(log.begin(), log.end(), ExpandMessage(row.finalStatus, row.status)),
+              log.end());
+    EXPECT_FALSE(backend->HasPendingCapture());
+    EXPECT_FALSE(backend->Called("capture"));
+    EXPECT_EQ(backend->Called("commit"), row.committed);
+    EXPECT_EQ(context.selectedFinger, 0);
+    EXPECT_EQ(context.enrolledSet, row.committed ? u"2" : u"");
+}
+
+INSTANTIATE_TEST_SUITE_P(Results, LateAbortTest, ::testing::ValuesIn(kLateAbortRows),
+                         [](const auto& rowInfo) { return std::string(rowInfo.param.name); });
+
+// Abort is the user's for one attempt only: the next one runs its course.
+TEST_F(WorkflowFixture, AbortDoesNotCarryIntoTheNextAttempt) {
     Begin();
     ASSERT_EQ(Deliver(kMoreData), kEventRelease);
     workflow->AbortEnrollment();
     workflow->HandleTimer(kEventRelease);
+    ASSERT_EQ(context.selectedFinger, 0);
+
+    Begin();
+    EXPECT_EQ(Step(kMoreData), kEventRelease);
     EXPECT_EQ(display.Log().back(), "abort on");
     EXPECT_TRUE(backend->HasPendingCapture());
 }
