@@ -8,10 +8,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
-#include <sstream>
+#include <unordered_set>
 #include <utility>
 
 #include "SimulatedParsing.h"
+#include "StoreFileLock.h"
 
 namespace {
 
@@ -56,37 +57,135 @@ std::optional<std::vector<std::uint8_t>> FromHex(std::string_view hex) {
     return bytes;
 }
 
-std::optional<SimulatedStore::Record> ParseRecordLine(const std::string& line) {
-    std::istringstream fields(line);
-    std::string unitText, typeText, hexText, subFactorText, extra;
-    if (!(fields >> unitText >> typeText >> hexText >> subFactorText) || (fields >> extra)) {
+// Blanks between fields: what a stream would skip inside a line.
+bool IsFieldSeparator(char character) {
+    return character == ' ' || character == '\t' || character == '\v' || character == '\f' ||
+           character == '\r';
+}
+
+bool IsBlankLine(std::string_view line) {
+    return line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+// The line's fields; false when there are more than fields.size().
+bool SplitFields(std::string_view line, std::vector<std::string_view>* fields,
+                 std::size_t maximum) {
+    fields->clear();
+    std::size_t at = 0;
+    while (at < line.size()) {
+        if (IsFieldSeparator(line[at])) {
+            ++at;
+            continue;
+        }
+        const std::size_t start = at;
+        while (at < line.size() && !IsFieldSeparator(line[at])) {
+            ++at;
+        }
+        if (fields->size() == maximum) {
+            return false;
+        }
+        fields->push_back(line.substr(start, at - start));
+    }
+    return true;
+}
+
+constexpr std::size_t kRecordFields = 4;
+
+std::optional<SimulatedStore::Record> ParseRecordLine(std::string_view line,
+                                                      std::vector<std::string_view>* fields) {
+    if (!SplitFields(line, fields, kRecordFields) || fields->size() != kRecordFields) {
         return std::nullopt;
     }
-    const auto unit = ParseDecimal(unitText, std::numeric_limits<UnitId>::max());
-    const auto type = ParseDecimal(typeText, std::numeric_limits<std::uint32_t>::max());
-    const auto bytes = FromHex(hexText);
-    const auto subFactor = ParseDecimal(subFactorText, kLastFinger);
+    const auto unit = ParseDecimal((*fields)[0], std::numeric_limits<UnitId>::max());
+    const auto type = ParseDecimal((*fields)[1], std::numeric_limits<std::uint32_t>::max());
+    auto bytes = FromHex((*fields)[2]);
+    const auto subFactor = ParseDecimal((*fields)[3], kLastFinger);
     if (!unit || *unit == 0 || !type || !bytes || !subFactor || *subFactor < kFirstFinger) {
         return std::nullopt;
     }
-    return SimulatedStore::Record{*unit, {*type, *bytes}, static_cast<SubFactor>(*subFactor)};
+    return SimulatedStore::Record{
+        *unit, {*type, std::move(*bytes)}, static_cast<SubFactor>(*subFactor)};
+}
+
+std::size_t HashOf(const SimulatedStore::Record& record) {
+    const std::string_view bytes(reinterpret_cast<const char*>(record.identity.bytes.data()),
+                                 record.identity.bytes.size());
+    std::size_t hash = std::hash<std::string_view>()(bytes);
+    for (const std::uint64_t field :
+         {std::uint64_t{record.unit}, std::uint64_t{record.identity.type},
+          std::uint64_t{record.subFactor}}) {
+        hash ^=
+            std::hash<std::uint64_t>()(field) + 0x9e3779b97f4a7c15ULL + (hash << 6) + (hash >> 2);
+    }
+    return hash;
+}
+
+// Records seen so far, by their place in a vector that may still grow.
+struct RecordIndexHash {
+    const std::vector<SimulatedStore::Record>* records;
+    std::size_t operator()(std::size_t index) const { return HashOf((*records)[index]); }
+};
+
+struct RecordIndexEqual {
+    const std::vector<SimulatedStore::Record>* records;
+    bool operator()(std::size_t left, std::size_t right) const {
+        return (*records)[left] == (*records)[right];
+    }
+};
+
+std::vector<SimulatedStore::Record>::iterator FindRecord(
+    std::vector<SimulatedStore::Record>& records, const SimulatedStore::Record& wanted) {
+    return std::find(records.begin(), records.end(), wanted);
+}
+
+std::int64_t Nanoseconds(const timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+SimulatedStore::FileVersion VersionOf(const struct stat& status) {
+    return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
+            static_cast<std::int64_t>(status.st_size), Nanoseconds(status.st_mtim),
+            Nanoseconds(status.st_ctim)};
+}
+
+// What the path names now; none when nothing is there.
+std::optional<SimulatedStore::FileVersion> CurrentVersion(const std::string& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return VersionOf(status);
 }
 
 enum class ReadOutcome { kRead, kMissing, kFailed, kTooLarge };
 
-ReadOutcome ReadWholeFile(const std::string& path, std::string* content) {
+struct FileContent {
+    std::string text;
+    SimulatedStore::FileVersion version;
+    bool ownerMayWrite = false;
+};
+
+ReadOutcome ReadWholeFile(const std::string& path, FileContent* content) {
     // Non-blocking, so that a path naming a pipe cannot hang the caller.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return errno == ENOENT ? ReadOutcome::kMissing : ReadOutcome::kFailed;
     }
     struct stat status {};
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    // Another user's file could show fingers we never enrolled and cannot delete.
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid()) {
         close(fd);
         return ReadOutcome::kFailed;
     }
-    content->clear();
-    char buffer[4096];
+    if (status.st_size > static_cast<off_t>(SimulatedStore::kMaxFileSize)) {
+        close(fd);
+        return ReadOutcome::kTooLarge;
+    }
+    content->version = VersionOf(status);
+    content->ownerMayWrite = (status.st_mode & S_IWUSR) != 0;
+    content->text.clear();
+    content->text.reserve(static_cast<std::size_t>(status.st_size));
+    char buffer[65536];
     while (true) {
         const ssize_t count = read(fd, buffer, sizeof buffer);
         if (count < 0 && errno == EINTR) {
@@ -99,8 +198,9 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string* content) {
         if (count == 0) {
             break;
         }
-        content->append(buffer, static_cast<std::size_t>(count));
-        if (content->size() > SimulatedStore::kMaxFileSize) {
+        content->text.append(buffer, static_cast<std::size_t>(count));
+        // The size seen at the start is not a promise: the file may grow as we read.
+        if (content->text.size() > SimulatedStore::kMaxFileSize) {
             close(fd);
             return ReadOutcome::kTooLarge;
         }
@@ -179,67 +279,72 @@ StatusCode SimulatedStore::List(UnitId unit, const Identity& identity,
 }
 
 StatusCode SimulatedStore::Add(UnitId unit, const Identity& identity, SubFactor subFactor) {
-    const StatusCode status = Load();
-    if (status < 0) {
-        return status;
-    }
-    if (FindRecord(unit, identity, subFactor) != m_records.end()) {
-        return kDuplicateTemplate;
-    }
-    auto records = m_records;
-    records.push_back({unit, identity, subFactor});
-    const StatusCode saved = Save(records);
-    if (saved >= 0) {
-        m_records = std::move(records);
-    }
-    return saved;
+    return Modify([&](std::vector<Record>& records) {
+        Record added{unit, identity, subFactor};
+        if (FindRecord(records, added) != records.end()) {
+            return kDuplicateTemplate;
+        }
+        records.push_back(std::move(added));
+        return kOk;
+    });
 }
 
 StatusCode SimulatedStore::Remove(UnitId unit, const Identity& identity, SubFactor subFactor) {
-    const StatusCode status = Load();
-    if (status < 0) {
-        return status;
-    }
-    const auto found = FindRecord(unit, identity, subFactor);
-    if (found == m_records.end()) {
-        return kDatabaseNoSuchRecord;
-    }
-    auto records = m_records;
-    records.erase(records.begin() + (found - m_records.begin()));
-    const StatusCode saved = Save(records);
-    if (saved >= 0) {
-        m_records = std::move(records);
-    }
-    return saved;
+    return Modify([&](std::vector<Record>& records) {
+        const auto found = FindRecord(records, Record{unit, identity, subFactor});
+        if (found == records.end()) {
+            return kDatabaseNoSuchRecord;
+        }
+        records.erase(found);
+        return kOk;
+    });
 }
 
 std::string SimulatedStore::Format(const std::vector<Record>& records) {
     std::string text(kHeader);
     text += '\n';
     for (const auto& record : records) {
-        text += std::to_string(record.unit) + ' ' + std::to_string(record.identity.type) + ' ' +
-                ToHex(record.identity.bytes) + ' ' + std::to_string(record.subFactor) + '\n';
+        text += std::to_string(record.unit);
+        text += ' ';
+        text += std::to_string(record.identity.type);
+        text += ' ';
+        text += ToHex(record.identity.bytes);
+        text += ' ';
+        text += std::to_string(record.subFactor);
+        text += '\n';
     }
     return text;
 }
 
 std::optional<std::vector<SimulatedStore::Record>> SimulatedStore::Parse(std::string_view text) {
-    std::istringstream lines{std::string(text)};
-    std::string line;
-    if (!std::getline(lines, line) || line != kHeader) {
+    const auto headerEnd = text.find('\n');
+    if (text.empty() || text.substr(0, headerEnd) != kHeader) {
         return std::nullopt;
     }
     std::vector<Record> records;
-    while (std::getline(lines, line)) {
-        if (line.find_first_not_of(" \t") == std::string::npos) {
+    std::unordered_set<std::size_t, RecordIndexHash, RecordIndexEqual> seen(
+        0, RecordIndexHash{&records}, RecordIndexEqual{&records});
+    std::vector<std::string_view> fields;
+    std::size_t lineStart = headerEnd == std::string_view::npos ? text.size() : headerEnd + 1;
+    while (lineStart < text.size()) {
+        auto lineEnd = text.find('\n', lineStart);
+        if (lineEnd == std::string_view::npos) {
+            lineEnd = text.size();
+        }
+        const std::string_view line = text.substr(lineStart, lineEnd - lineStart);
+        lineStart = lineEnd + 1;
+        if (IsBlankLine(line)) {
             continue;
         }
-        auto record = ParseRecordLine(line);
-        // A repeated finger means the file was not written by us: trust none of it.
-        if (!record || std::find(records.begin(), records.end(), *record) != records.end()) {
+        auto record = ParseRecordLine(line, &fields);
+        if (!record) {
             return std::nullopt;
         }
         records.push_back(std::move(*record));
+        // A repeated finger means the file was not written by us: trust none of it.
+        if (!seen.insert(records.size() - 1).second) {
+            return std::nullopt;
+        }
     }
     return records;
 }
@@ -248,10 +353,12 @@ StatusCode SimulatedStore::Load() {
     if (m_path.empty()) {
         return kOk;
     }
-    std::string content;
+    FileContent content;
     switch (ReadWholeFile(m_path, &content)) {
         case ReadOutcome::kMissing:
             m_records = m_seed;
+            m_version.reset();
+            m_writable = true;
             return kOk;
         case ReadOutcome::kFailed:
             return kDatabaseReadError;
@@ -260,21 +367,61 @@ StatusCode SimulatedStore::Load() {
         case ReadOutcome::kRead:
             break;
     }
-    auto records = Parse(content);
+    auto records = Parse(content.text);
     if (!records) {
         return kDatabaseCorrupted;
     }
     m_records = std::move(*records);
+    m_version = content.version;
+    m_writable = content.ownerMayWrite;
     return kOk;
 }
 
-StatusCode SimulatedStore::Save(const std::vector<Record>& records) const {
+StatusCode SimulatedStore::Modify(const Change& change) {
     if (m_path.empty()) {
-        return kOk;
+        return change(m_records);
     }
-    std::string temporary = m_path + ".tmp.XXXXXX";
-    // mkstemp creates the file for its owner only (0600).
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    // An unusable store is refused before anything is made beside it.
+    StatusCode status = Load();
+    if (status < 0) {
+        return status;
+    }
+    StoreFileLock lock;
+    status = lock.Acquire(m_path + std::string(kLockSuffix));
+    if (status < 0) {
+        return status;
+    }
+    // Another program may have written between the read and the lock.
+    if (CurrentVersion(m_path) != m_version) {
+        status = Load();
+        if (status < 0) {
+            return status;
+        }
+    }
+    auto records = m_records;
+    status = change(records);
+    if (status < 0) {
+        return status;
+    }
+    // The rename would replace a file its owner made read-only; the mode is the owner's word.
+    if (!m_writable) {
+        return kDatabaseWriteError;
+    }
+    status = Save(records);
+    if (status >= 0) {
+        m_records = std::move(records);
+    }
+    return status;
+}
+
+StatusCode SimulatedStore::Save(const std::vector<Record>& records) const {
+    const std::string temporary = m_path + std::string(kTemporarySuffix);
+    // Under the lock no other writer uses this name: what is there was left by a crash.
+    if (unlink(temporary.c_str()) != 0 && errno != ENOENT) {
+        return kDatabaseWriteError;
+    }
+    // Exclusive, so that nothing planted in between (a link) is written through.
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kOwnerOnly);
     if (fd < 0) {
         return kDatabaseWriteError;
     }
@@ -287,10 +434,4 @@ StatusCode SimulatedStore::Save(const std::vector<Record>& records) const {
     }
     SyncDirectory(DirectoryOf(m_path));
     return kOk;
-}
-
-std::vector<SimulatedStore::Record>::iterator SimulatedStore::FindRecord(UnitId unit,
-                                                                         const Identity& identity,
-                                                                         SubFactor subFactor) {
-    return std::find(m_records.begin(), m_records.end(), Record{unit, identity, subFactor});
 }

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -24,11 +26,13 @@ void WriteFile(const std::filesystem::path& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 
+// Sorted, so that tables can compare them.
 std::vector<std::string> DirectoryEntries(const std::filesystem::path& directory) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(directory)) {
         names.push_back(entry.path().filename().string());
     }
+    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -56,32 +60,89 @@ TEST(SimulatedStore, FormatAndParseRoundTrip) {
     EXPECT_EQ(SimulatedStore::Parse(text), records);
 }
 
-TEST(SimulatedStore, RejectsMalformedFiles) {
+// Damaged in every way we could think of; each is refused by every operation and left as it was.
+std::vector<std::string> DamagedStores() {
     const std::string header = std::string(SimulatedStore::kHeader) + "\n";
+    const std::string record = "1 3 " + kUserHex + " 2\n";
     const std::string longHex(2 * (kIdentityDataCapacity + 1), 'a');
-    const std::vector<std::string> texts = {
+    const auto withRecord = [&](const std::string& line) { return header + line + "\n"; };
+    return {
         "",
         "garbage\n",
         "varne-sim-store 2\n",
-        header + "1 3 " + kUserHex + "\n",
-        header + "1 3 " + kUserHex + " 2 9\n",
-        header + "0 3 " + kUserHex + " 2\n",
-        header + "x 3 " + kUserHex + " 2\n",
-        header + "1 3 " + kUserHex + " 11\n",
-        header + "1 3 " + kUserHex + " 0\n",
-        header + "1 -3 " + kUserHex + " 2\n",
-        header + "1 3 abc 2\n",
-        header + "1 3 zz 2\n",
-        header + "1 3 " + longHex + " 2\n",
-        header + "1 3 " + kUserHex + " 2\n1 3 " + kUserHex + " 2\n",
+        "varne-sim-store 1 \n",
+        "varne-sim-store 1\r\n" + record,
+        "VARNE-SIM-STORE 1\n",
+        "\n" + header,
+        "\xef\xbb\xbf" + header,
+        std::string("v\0a\0r\0n\0e\0", 10),
+        "\x7f"
+        "ELF\x02\x01\x01",
+        withRecord("1 3 " + kUserHex),
+        withRecord("1 3 " + kUserHex + " 2 9"),
+        withRecord("13" + kUserHex + "2"),
+        withRecord("0 3 " + kUserHex + " 2"),
+        withRecord("x 3 " + kUserHex + " 2"),
+        withRecord("-1 3 " + kUserHex + " 2"),
+        withRecord("+1 3 " + kUserHex + " 2"),
+        withRecord("0x1 3 " + kUserHex + " 2"),
+        withRecord("1e3 3 " + kUserHex + " 2"),
+        withRecord("4294967296 3 " + kUserHex + " 2"),
+        withRecord("1 3 " + kUserHex + " 11"),
+        withRecord("1 3 " + kUserHex + " 0"),
+        withRecord("1 3 " + kUserHex + " +2"),
+        withRecord("1 3 " + kUserHex + " 2.0"),
+        withRecord("1 3 " + kUserHex + " \xd9\xa2"),
+        withRecord("1 -3 " + kUserHex + " 2"),
+        withRecord("1 3a " + kUserHex + " 2"),
+        withRecord("1 4294967296 " + kUserHex + " 2"),
+        withRecord("1 3 abc 2"),
+        withRecord("1 3 zz 2"),
+        withRecord("1 3 0x0102 2"),
+        withRecord("1 3 " + longHex + " 2"),
+        withRecord("1 3 " + kUserHex + " 2" + std::string(1, '\0')),
+        withRecord("\r"),
+        withRecord("\v"),
+        header + record + record,
+        header + "1 3 0a0b 2\n1 3 0A0B 2\n",
+        header + record + std::string(SimulatedStore::kHeader) + "\n",
+        header + "1 3 01",
+        // Only blank lines after the header, but past the size limit.
+        header + std::string(SimulatedStore::kMaxFileSize, '\n'),
     };
-    for (const auto& text : texts) {
-        EXPECT_FALSE(SimulatedStore::Parse(text).has_value()) << text;
+}
+
+TEST(SimulatedStore, RefusesDamagedFilesAndLeavesThemAsTheyWere) {
+    const SimulatedStore::Identity user = {3, {1, 2}};
+    TemporaryDirectory directory;
+    const auto path = directory.Path() / "fingers.store";
+    const auto damaged = DamagedStores();
+    EXPECT_GE(damaged.size(), 40u);
+    for (std::size_t row = 0; row < damaged.size(); ++row) {
+        const std::string& text = damaged[row];
+        SCOPED_TRACE("row " + std::to_string(row) + ": " + text.substr(0, 80));
+        // Past the size limit the text itself may be well-formed; the file is what is refused.
+        if (text.size() <= SimulatedStore::kMaxFileSize) {
+            EXPECT_FALSE(SimulatedStore::Parse(text).has_value());
+        }
+        WriteFile(path, text);
+        auto store = SimulatedStore::InFile(path, {});
+        std::vector<SubFactor> fingers;
+        EXPECT_EQ(store.List(kUnit, user, &fingers), kDatabaseCorrupted);
+        EXPECT_EQ(store.Add(kUnit, user, 4), kDatabaseCorrupted);
+        EXPECT_EQ(store.Remove(kUnit, user, 2), kDatabaseCorrupted);
+        ASSERT_EQ(ReadFile(path), text);
+        ASSERT_EQ(DirectoryEntries(directory.Path()), std::vector<std::string>{"fingers.store"});
     }
-    // Blank lines and upper-case hex are harmless.
-    const auto records = SimulatedStore::Parse(header + "\n1 3 0A0b 2\n\n");
+}
+
+TEST(SimulatedStore, BlankLinesAndUpperCaseHexAreHarmless) {
+    const std::string header = std::string(SimulatedStore::kHeader) + "\n";
+    const auto records = SimulatedStore::Parse(header + "\n \t\n1\t3  0A0b 2 \n\n");
     ASSERT_TRUE(records.has_value());
     EXPECT_EQ(*records, (std::vector<SimulatedStore::Record>{{1, {3, {0x0a, 0x0b}}, 2}}));
+    EXPECT_EQ(SimulatedStore::Parse(SimulatedStore::kHeader),
+              std::vector<SimulatedStore::Record>{});
 }
 
 TEST(SimulatedStore, KeepsFingersAcrossRuns) {
@@ -115,10 +176,13 @@ TEST(SimulatedStore, WritesAtomicallyForItsOwnerOnly) {
     EXPECT_TRUE(DirectoryEntries(directory.Path()).empty());
 
     ASSERT_EQ(EnrollFinger(session, 2), kOk);
-    EXPECT_EQ(DirectoryEntries(directory.Path()), std::vector<std::string>{"fingers.store"});
-    struct stat status {};
-    ASSERT_EQ(stat(path.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    EXPECT_EQ(DirectoryEntries(directory.Path()),
+              (std::vector<std::string>{"fingers.store", "fingers.store.lock"}));
+    for (const auto& written : {path, directory.Path() / "fingers.store.lock"}) {
+        struct stat status {};
+        ASSERT_EQ(stat(written.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0600u) << written;
+    }
     const auto records = SimulatedStore::Parse(ReadFile(path));
     ASSERT_TRUE(records.has_value());
     ASSERT_EQ(records->size(), 1u);
@@ -162,10 +226,15 @@ TEST(SimulatedStore, DamagedFileIsReportedAndNeverOverwritten) {
     EXPECT_EQ(DirectoryEntries(directory.Path()), std::vector<std::string>{"fingers.store"});
 }
 
-TEST(SimulatedStore, UnusablePathsFailWithoutHanging) {
+TEST(SimulatedStore, UnusablePathsFailWithoutBeingReadOrHanging) {
     TemporaryDirectory directory;
     const auto pipe = directory.Path() / "pipe";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // Read, either would give 16 MB of zeros or fail only after a long read.
+    const auto zero = directory.Path() / "zero";
+    const auto memory = directory.Path() / "memory";
+    std::filesystem::create_symlink("/dev/zero", zero);
+    std::filesystem::create_symlink("/proc/self/mem", memory);
     struct Row {
         std::filesystem::path path;
         StatusCode listing;
@@ -174,6 +243,8 @@ TEST(SimulatedStore, UnusablePathsFailWithoutHanging) {
     const Row rows[] = {
         {directory.Path(), kDatabaseReadError, kDatabaseReadError},
         {pipe, kDatabaseReadError, kDatabaseReadError},
+        {zero, kDatabaseReadError, kDatabaseReadError},
+        {memory, kDatabaseReadError, kDatabaseReadError},
         // A missing directory reads as an empty store but cannot be written.
         {directory.Path() / "missing" / "fingers.store", kDatabaseNoResults, kDatabaseWriteError},
     };
@@ -186,5 +257,113 @@ TEST(SimulatedStore, UnusablePathsFailWithoutHanging) {
         EXPECT_EQ(status, row.listing);
         EXPECT_EQ(EnrollFinger(session, 1), row.commit);
     }
-    EXPECT_EQ(DirectoryEntries(directory.Path()), std::vector<std::string>{"pipe"});
+    EXPECT_EQ(DirectoryEntries(directory.Path()),
+              (std::vector<std::string>{"memory", "pipe", "zero"}));
+}
+
+TEST(SimulatedStore, ALinkToAnotherFileIsReadButNeverWrittenThrough) {
+    TemporaryDirectory directory;
+    const auto target = directory.Path() / "elsewhere";
+    const auto link = directory.Path() / "fingers.store";
+    const SimulatedStore::Identity user = {3, {1, 2}};
+    const std::string original = SimulatedStore::Format({{kUnit, user, 7}});
+    WriteFile(target, original);
+    std::filesystem::create_symlink(target, link);
+
+    auto store = SimulatedStore::InFile(link, {});
+    std::vector<SubFactor> fingers;
+    ASSERT_EQ(store.List(kUnit, user, &fingers), kOk);
+    EXPECT_EQ(fingers, std::vector<SubFactor>{7});
+    ASSERT_EQ(store.Add(kUnit, user, 8), kOk);
+
+    EXPECT_EQ(ReadFile(target), original);
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(SimulatedStore::Parse(ReadFile(link)),
+              (std::vector<SimulatedStore::Record>{{kUnit, user, 7}, {kUnit, user, 8}}));
+}
+
+// The rename would replace the file whatever its mode, and root may write anything: only the
+// owner's write bit says whether the owner wants it changed.
+TEST(SimulatedStore, ReadOnlyFilesAreListedButNeverReplaced) {
+    const SimulatedStore::Identity user = {3, {1, 2}};
+    const std::string content = SimulatedStore::Format({{kUnit, user, 3}});
+    for (const mode_t mode : {0400, 0444, 0500}) {
+        SCOPED_TRACE(mode);
+        TemporaryDirectory directory;
+        const auto path = directory.Path() / "fingers.store";
+        WriteFile(path, content);
+        ASSERT_EQ(chmod(path.c_str(), mode), 0);
+
+        auto store = SimulatedStore::InFile(path, {});
+        std::vector<SubFactor> fingers;
+        EXPECT_EQ(store.List(kUnit, user, &fingers), kOk);
+        EXPECT_EQ(fingers, std::vector<SubFactor>{3});
+        EXPECT_EQ(store.Add(kUnit, user, 4), kDatabaseWriteError);
+        EXPECT_EQ(store.Remove(kUnit, user, 3), kDatabaseWriteError);
+        // Nothing to write: the answer is the same as for a writable file.
+        EXPECT_EQ(store.Add(kUnit, user, 3), kDuplicateTemplate);
+        EXPECT_EQ(store.Remove(kUnit, user, 9), kDatabaseNoSuchRecord);
+
+        EXPECT_EQ(ReadFile(path), content);
+        struct stat status {};
+        ASSERT_EQ(stat(path.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, mode);
+        EXPECT_EQ(store.List(kUnit, user, &fingers), kOk);
+        EXPECT_EQ(fingers, std::vector<SubFactor>{3});
+    }
+}
+
+TEST(SimulatedStore, AFileOfAnotherUserIsRefused) {
+    constexpr uid_t kOtherUser = 65534;
+    TemporaryDirectory directory;
+    const auto path = directory.Path() / "fingers.store";
+    const SimulatedStore::Identity user = {3, {1, 2}};
+    const std::string planted = SimulatedStore::Format({{kUnit, user, 1}, {kUnit, user, 2}});
+    WriteFile(path, planted);
+    if (geteuid() == kOtherUser || chown(path.c_str(), kOtherUser, static_cast<gid_t>(-1)) != 0) {
+        GTEST_SKIP() << "cannot give the file to another user";
+    }
+    auto store = SimulatedStore::InFile(path, {});
+    std::vector<SubFactor> fingers;
+    EXPECT_EQ(store.List(kUnit, user, &fingers), kDatabaseReadError);
+    EXPECT_TRUE(fingers.empty());
+    EXPECT_EQ(store.Add(kUnit, user, 4), kDatabaseReadError);
+    EXPECT_EQ(store.Remove(kUnit, user, 1), kDatabaseReadError);
+    EXPECT_EQ(ReadFile(path), planted);
+    EXPECT_EQ(DirectoryEntries(directory.Path()), std::vector<std::string>{"fingers.store"});
+}
+
+// Reading used to compare every record with all before it. The sizes stay small enough for
+// the sanitizer builds; four times the records may take at most about four times as long.
+TEST(SimulatedStore, ReadingGrowsLinearlyWithTheRecords) {
+    using Clock = std::chrono::steady_clock;
+    constexpr std::size_t kSmall = 20000;
+    constexpr int kRounds = 3;
+    const SimulatedStore::Identity user = {3, {1, 2, 3, 4}};
+    TemporaryDirectory directory;
+    const auto timeListing = [&](std::size_t count) {
+        std::vector<SimulatedStore::Record> records;
+        for (std::size_t i = 0; i < count; ++i) {
+            records.push_back({static_cast<UnitId>(i / kLastFinger + 1), user,
+                               static_cast<SubFactor>(i % kLastFinger + 1)});
+        }
+        const auto path = directory.Path() / ("store-" + std::to_string(count));
+        WriteFile(path, SimulatedStore::Format(records));
+        auto store = SimulatedStore::InFile(path, {});
+        Clock::duration best = Clock::duration::max();
+        for (int round = 0; round < kRounds; ++round) {
+            std::vector<SubFactor> fingers;
+            const auto start = Clock::now();
+            EXPECT_EQ(store.List(1, user, &fingers), kOk);
+            best = std::min(best, Clock::now() - start);
+            EXPECT_EQ(fingers.size(), kLastFinger);
+        }
+        return best;
+    };
+    const auto small = timeListing(kSmall);
+    const auto large = timeListing(4 * kSmall);
+    EXPECT_LT(large, 8 * small + std::chrono::milliseconds(20))
+        << "small " << std::chrono::duration<double>(small).count() << " s, large "
+        << std::chrono::duration<double>(large).count() << " s";
+    EXPECT_LT(large, std::chrono::seconds(2));
 }
