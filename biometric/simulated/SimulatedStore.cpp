@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
-#include <unordered_set>
 #include <utility>
 
 #include "SimulatedParsing.h"
@@ -120,18 +119,36 @@ std::size_t HashOf(const SimulatedStore::Record& record) {
     return hash;
 }
 
-// Records seen so far, by their place in a vector that may still grow.
-struct RecordIndexHash {
-    const std::vector<SimulatedStore::Record>* records;
-    std::size_t operator()(std::size_t index) const { return HashOf((*records)[index]); }
-};
-
-struct RecordIndexEqual {
-    const std::vector<SimulatedStore::Record>* records;
-    bool operator()(std::size_t left, std::size_t right) const {
-        return (*records)[left] == (*records)[right];
+// Linear in the records: one open-addressed table of their hashes, at most half full, and a
+// full comparison only where two hashes match.
+bool HasRepeatedRecord(const std::vector<SimulatedStore::Record>& records) {
+    constexpr std::uint64_t kFibonacciMultiplier = 0x9e3779b97f4a7c15ULL;
+    unsigned bits = 4;
+    while ((std::size_t{1} << bits) < 2 * records.size()) {
+        ++bits;
     }
-};
+    const std::size_t mask = (std::size_t{1} << bits) - 1;
+    struct Slot {
+        std::size_t hash = 0;
+        std::size_t indexPlusOne = 0;  // 0: empty
+    };
+    std::vector<Slot> slots(mask + 1);
+    for (std::size_t index = 0; index < records.size(); ++index) {
+        const std::size_t hash = HashOf(records[index]);
+        // The high bits of the product spread even hashes that differ only in their low bits.
+        for (std::size_t at = (hash * kFibonacciMultiplier) >> (64 - bits);; at = (at + 1) & mask) {
+            Slot& slot = slots[at];
+            if (slot.indexPlusOne == 0) {
+                slot = {hash, index + 1};
+                break;
+            }
+            if (slot.hash == hash && records[slot.indexPlusOne - 1] == records[index]) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
 std::vector<SimulatedStore::Record>::iterator FindRecord(
     std::vector<SimulatedStore::Record>& records, const SimulatedStore::Record& wanted) {
@@ -322,8 +339,6 @@ std::optional<std::vector<SimulatedStore::Record>> SimulatedStore::Parse(std::st
         return std::nullopt;
     }
     std::vector<Record> records;
-    std::unordered_set<std::size_t, RecordIndexHash, RecordIndexEqual> seen(
-        0, RecordIndexHash{&records}, RecordIndexEqual{&records});
     std::vector<std::string_view> fields;
     std::size_t lineStart = headerEnd == std::string_view::npos ? text.size() : headerEnd + 1;
     while (lineStart < text.size()) {
@@ -341,10 +356,10 @@ std::optional<std::vector<SimulatedStore::Record>> SimulatedStore::Parse(std::st
             return std::nullopt;
         }
         records.push_back(std::move(*record));
-        // A repeated finger means the file was not written by us: trust none of it.
-        if (!seen.insert(records.size() - 1).second) {
-            return std::nullopt;
-        }
+    }
+    // A repeated finger means the file was not written by us: trust none of it.
+    if (HasRepeatedRecord(records)) {
+        return std::nullopt;
     }
     return records;
 }
@@ -398,8 +413,9 @@ StatusCode SimulatedStore::Modify(const Change& change) {
             return status;
         }
     }
-    auto records = m_records;
-    status = change(records);
+    // Changed in place: a file's records are read anew at every operation, so a change that is
+    // not saved is gone with it.
+    status = change(m_records);
     if (status < 0) {
         return status;
     }
@@ -407,11 +423,7 @@ StatusCode SimulatedStore::Modify(const Change& change) {
     if (!m_writable) {
         return kDatabaseWriteError;
     }
-    status = Save(records);
-    if (status >= 0) {
-        m_records = std::move(records);
-    }
-    return status;
+    return Save(m_records);
 }
 
 StatusCode SimulatedStore::Save(const std::vector<Record>& records) const {
