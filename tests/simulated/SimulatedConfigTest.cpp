@@ -157,3 +157,44 @@ TEST(SimulatedConfig, MalformedValuesNameTheVariableAndItem) {
         EXPECT_EQ(error, row.message) << row.variable << "=" << row.value;
     }
 }
+
+// A message names the offending item as it is, but only in printable ASCII: nothing from the
+// variable can reach the terminal as a control sequence.
+TEST(SimulatedConfig, MessagesQuoteNonPrintableBytes) {
+    struct Row {
+        const char* variable;
+        std::string value;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"VARNE_SIM_SCRIPT", "\x1b[2J\x1b]0;owned\x07",
+         R"(VARNE_SIM_SCRIPT: unknown capture result "\x1b[2J\x1b]0;owned\x07" (item 1))"},
+        {"VARNE_SIM_SCRIPT", "ok@1\r\n",
+         R"(VARNE_SIM_SCRIPT: bad delay "1\x0d\x0a" in "ok@1\x0d\x0a" (item 1))"},
+        {"VARNE_SIM_UNITS",
+         std::string("1\0"
+                     "2",
+                     3),
+         R"(VARNE_SIM_UNITS: bad unit id "1\x002" (item 1))"},
+        {"VARNE_SIM_UNITS",
+         "\x7f\x9b"
+         "31m",
+         R"(VARNE_SIM_UNITS: bad unit id "\x7f\x9b31m" (item 1))"},
+        {"VARNE_SIM_ENROLLED", "d\xc3\xa9j\xc3\xa0",
+         R"(VARNE_SIM_ENROLLED: sub-factor "d\xc3\xa9j\xc3\xa0" is not a finger 1..10 (item 1))"},
+        {"VARNE_SIM_FAIL",
+         "op\x08\x08\x08"
+         "open=0x80004005",
+         R"(VARNE_SIM_FAIL: unknown operation "op\x08\x08\x08open" (item 1))"},
+        {"VARNE_SIM_FAIL", "open=\"0x1\\",
+         R"(VARNE_SIM_FAIL: bad status code "\"0x1\\" for "open" (item 1))"},
+    };
+    for (const auto& row : rows) {
+        std::string error;
+        EXPECT_FALSE(SimulatedConfig::FromVariables({{row.variable, row.value}}, &error));
+        EXPECT_EQ(error, row.message);
+        for (const char character : error) {
+            ASSERT_TRUE(character >= ' ' && character <= '~') << error;
+        }
+    }
+}

@@ -53,17 +53,27 @@ TEST(AppTest, BadSimulatedSensorVariablesEndTheRunBeforeAnyWindow) {
     const struct {
         const char* variable;
         const char* value;
+        const char* quotedItem;
     } rows[] = {
-        {"VARNE_SIM_SCRIPT", "more,sideways"},
-        {"VARNE_SIM_UNITS", "one"},
-        {"VARNE_SIM_FAIL", "explode=0x80004005"},
+        {"VARNE_SIM_SCRIPT", "more,sideways", "\"sideways\""},
+        {"VARNE_SIM_UNITS", "one", "\"one\""},
+        {"VARNE_SIM_ENROLLED", "1,11", "\"11\""},
+        {"VARNE_SIM_FAIL", "explode=0x80004005", "\"explode\""},
+        {"VARNE_SIM_STORE", "", ""},
+        // An escape sequence in the item reaches the terminal quoted, never raw.
+        {"VARNE_SIM_UNITS", "\x1b[31m7", "\"\\x1b[31m7\""},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.variable);
         QProcessEnvironment environment;
         environment.insert(QLatin1String(row.variable), QLatin1String(row.value));
         const Outcome outcome = RunProgram({QStringLiteral("1")}, environment);
-        EXPECT_EQ(outcome.exitCode, 2) << row.variable;
-        EXPECT_TRUE(outcome.err.contains(QLatin1String(row.variable))) << outcome.err.toStdString();
+        EXPECT_EQ(outcome.exitCode, 2);
+        EXPECT_TRUE(outcome.err.startsWith(QStringLiteral("varne: ") + QLatin1String(row.variable)))
+            << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.err.contains(QLatin1String(row.quotedItem)))
+            << outcome.err.toStdString();
+        EXPECT_FALSE(outcome.err.contains(QChar(0x1b)));
         EXPECT_TRUE(outcome.out.isEmpty());
     }
 }
