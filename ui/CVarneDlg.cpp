@@ -357,7 +357,15 @@ void CVarneDlg::HandleFingerClick(int finger) {
             return;
         }
         if (DeleteFinger(m_context, static_cast<SubFactor>(finger), *this) != kOk) {
-            return;  // DeleteFinger has shown why
+            // DeleteFinger has shown why. Another program may have removed the finger since the
+            // last listing: without a fresh one its mark could never go.
+            const std::u16string shown = m_context.enrolledSet;
+            ReadEnrolledSet(m_context);
+            RedrawFingerMap();
+            if (m_context.enrolledSet != shown) {
+                m_workflow.RunEnrollmentEvent(kEventReady);  // "Fully Enrolled" may be untrue now
+            }
+            return;
         }
         ReadEnrolledSet(m_context);
         RedrawFingerMap();

@@ -7,8 +7,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <fstream>
 #include <memory>
 
 #include "CAboutDlg.h"
@@ -21,7 +23,9 @@
 #include "MainWindowTestSupport.h"
 #include "MessageCatalogue.h"
 #include "ReadableColour.h"
+#include "SimulatedIdentity.h"
 #include "SimulatedService.h"
+#include "SimulatedStore.h"
 
 namespace {
 
@@ -238,6 +242,46 @@ TEST_F(MainWindowTest, FailedDeletionIsShownAndTheFingerStays) {
     EXPECT_EQ(Dialog().Context().enrolledSet, u"5");
     EXPECT_EQ(MarkColour(5), kGreen);
     EXPECT_EQ(TitleLabel().text(), QStringLiteral("unchanged"));
+}
+
+// Another program removed the finger after the window listed it: the deletion fails as it
+// must, and the window then shows what the store really holds instead of a mark that no
+// retry could remove.
+TEST_F(MainWindowTest, FailedDeletionOfAFingerGoneElsewhereRemovesItsMark) {
+    const auto user = *SimulatedStore::IdentityOf(SimulatedCurrentUserIdentity());
+    std::vector<SimulatedStore::Record> records;
+    for (SubFactor finger = kFirstFinger; finger <= kLastFinger; ++finger) {
+        records.push_back({1, user, finger});
+    }
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const std::string path = directory.filePath(QStringLiteral("fingers.store")).toStdString();
+    const auto writeStore = [&path](const std::vector<SimulatedStore::Record>& content) {
+        std::ofstream(path, std::ios::binary) << SimulatedStore::Format(content);
+    };
+    writeStore(records);
+    StartAndShow({{"VARNE_SIM_STORE", path}, {"VARNE_SIM_SCRIPT", kCaptureNeverAnswers}});
+    ASSERT_EQ(TitleLabel().text(), Text(kTitleFullyEnrolled));
+    ASSERT_EQ(MarkColour(5), kGreen);
+
+    records.erase(records.begin() + 4);
+    writeStore(records);
+    MessageBoxAnswerer answerer(QMessageBox::Yes);
+    ClickFinger(5);
+    ASSERT_EQ(answerer.seen.size(), 2u);
+    EXPECT_EQ(answerer.seen[1].text,
+              QStringLiteral("Failed to delete a template from the database.\n"
+                             "Error code = 0x8009801b"));
+    EXPECT_EQ(answerer.seen[1].icon, QMessageBox::NoIcon);
+    EXPECT_EQ(Dialog().Context().enrolledSet, u"12346789:");
+    EXPECT_NE(MarkColour(5), kGreen);
+    EXPECT_EQ(MarkColour(6), kGreen);
+    EXPECT_EQ(TitleLabel().text(), Text(kTitleSelectFinger));
+
+    // The finger is bare now: a click enrolls it instead of failing again.
+    ClickFinger(5);
+    EXPECT_EQ(answerer.seen.size(), 2u);
+    EXPECT_EQ(Dialog().Context().selectedFinger, 5);
 }
 
 TEST_F(MainWindowTest, AbortMidCaptureReturnsToSelectFinger) {
