@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -299,6 +300,26 @@ TEST_F(MainWindowTest, AbortMidCaptureReturnsToSelectFinger) {
     EXPECT_NE(MarkColour(4), kRed);
 }
 
+// Results keep coming from the service's thread while the window goes: the late ones find
+// nothing, and the store holds nothing of the attempt.
+TEST_F(MainWindowTest, ClosingMidEnrollmentEndsCleanly) {
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const std::string path = directory.filePath(QStringLiteral("fingers.store")).toStdString();
+    std::string script = "more@0";
+    for (int capture = 1; capture < 200; ++capture) {
+        script += capture % 2 == 0 ? ",more@0" : ",fast@0";
+    }
+    StartAndShow({{"VARNE_SIM_STORE", path}, {"VARNE_SIM_SCRIPT", script}});
+    ClickFinger(3);
+    ASSERT_TRUE(WaitForTitle(kTitleReleaseFinger));
+    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    EXPECT_FALSE(Dialog().isVisible());
+    m_dialog.reset();
+    InstallBiometricBackend(nullptr);  // waits for the service's thread
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
 TEST_F(MainWindowTest, FailuresShowTheirTitleInTheErrorColour) {
     const struct {
         const char* failure;
@@ -518,6 +539,36 @@ TEST_F(MainWindowStartupTest, SearchDeviceCommandRereadsTheEnrolledSet) {
     EXPECT_FALSE(searchDevice->isVisible());
     EXPECT_EQ(dialog.Context().enrolledSet, u"49");
     EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(MainWindowStartupTest, AThousandBadCapturesEndInTimeoutAtTheFortyFirst) {
+    constexpr int kBadCaptures = 1000;
+    ScopedFakeBackend backend;
+    backend->units = {WINBIO_UNIT_SCHEMA{}};
+    backend->units[0].UnitId = 1;
+    CVarneDlg dialog("1");
+    ASSERT_TRUE(dialog.InitDialog());
+    dialog.show();
+    QTest::mouseClick(
+        &dialog, Qt::LeftButton, {},
+        dialog.findChild<QWidget*>(QStringLiteral("picture"))->mapTo(&dialog, kFingertipTable[2]));
+    int delivered = 0;
+    while (delivered < kBadCaptures) {
+        // The next capture is asked for only once the last result's event has run.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return backend->HasPendingCapture() || dialog.Context().selectedFinger == 0; },
+            kWaitMs));
+        if (!backend->HasPendingCapture()) {
+            break;
+        }
+        backend->DeliverCapture(kBadCapture, kRejectPoorQuality);
+        ++delivered;
+    }
+    EXPECT_EQ(delivered, kBadCaptureLimit + 1);
+    EXPECT_EQ(dialog.findChild<CLabel*>(QStringLiteral("titleLabel"))->text(), Text(kTitleTimeout));
+    EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("abortButton"))->isEnabled());
+    QTest::qWait(50);
+    EXPECT_FALSE(backend->HasPendingCapture());
 }
 
 TEST_F(MainWindowStartupTest, DestroyingTheWindowCancelsOnlyAnOpenSession) {
