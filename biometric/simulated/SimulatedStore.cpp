@@ -17,6 +17,9 @@ namespace {
 
 constexpr mode_t kOwnerOnly = S_IRUSR | S_IWUSR;
 constexpr char kHexDigits[] = "0123456789abcdef";
+// 2^64 divided by the golden ratio: mixes well in hash combining and multiplicative hashing.
+constexpr std::uint64_t kGoldenRatio64 = 0x9e3779b97f4a7c15ULL;
+constexpr unsigned kHashBits = std::numeric_limits<std::size_t>::digits;
 
 std::string ToHex(const std::vector<std::uint8_t>& bytes) {
     std::string hex;
@@ -66,7 +69,7 @@ bool IsBlankLine(std::string_view line) {
     return line.find_first_not_of(" \t") == std::string_view::npos;
 }
 
-// The line's fields; false when there are more than fields.size().
+// The line's fields; false when there are more than maximum.
 bool SplitFields(std::string_view line, std::vector<std::string_view>* fields,
                  std::size_t maximum) {
     fields->clear();
@@ -113,8 +116,7 @@ std::size_t HashOf(const SimulatedStore::Record& record) {
     for (const std::uint64_t field :
          {std::uint64_t{record.unit}, std::uint64_t{record.identity.type},
           std::uint64_t{record.subFactor}}) {
-        hash ^=
-            std::hash<std::uint64_t>()(field) + 0x9e3779b97f4a7c15ULL + (hash << 6) + (hash >> 2);
+        hash ^= std::hash<std::uint64_t>()(field) + kGoldenRatio64 + (hash << 6) + (hash >> 2);
     }
     return hash;
 }
@@ -122,7 +124,6 @@ std::size_t HashOf(const SimulatedStore::Record& record) {
 // Linear in the records: one open-addressed table of their hashes, at most half full, and a
 // full comparison only where two hashes match.
 bool HasRepeatedRecord(const std::vector<SimulatedStore::Record>& records) {
-    constexpr std::uint64_t kFibonacciMultiplier = 0x9e3779b97f4a7c15ULL;
     unsigned bits = 4;
     while ((std::size_t{1} << bits) < 2 * records.size()) {
         ++bits;
@@ -136,7 +137,8 @@ bool HasRepeatedRecord(const std::vector<SimulatedStore::Record>& records) {
     for (std::size_t index = 0; index < records.size(); ++index) {
         const std::size_t hash = HashOf(records[index]);
         // The high bits of the product spread even hashes that differ only in their low bits.
-        for (std::size_t at = (hash * kFibonacciMultiplier) >> (64 - bits);; at = (at + 1) & mask) {
+        for (std::size_t at = (hash * kGoldenRatio64) >> (kHashBits - bits);;
+             at = (at + 1) & mask) {
             Slot& slot = slots[at];
             if (slot.indexPlusOne == 0) {
                 slot = {hash, index + 1};
@@ -338,7 +340,12 @@ std::optional<std::vector<SimulatedStore::Record>> SimulatedStore::Parse(std::st
     if (text.empty() || text.substr(0, headerEnd) != kHeader) {
         return std::nullopt;
     }
+    // One allocation for all records. A record's line has at least the bytes of "1 0 00 1\n",
+    // so even a file of blank lines cannot reserve more than the largest store would need.
+    constexpr std::size_t kShortestRecordLine = 9;
+    const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
     std::vector<Record> records;
+    records.reserve(std::min(lines, text.size() / kShortestRecordLine + 1));
     std::vector<std::string_view> fields;
     std::size_t lineStart = headerEnd == std::string_view::npos ? text.size() : headerEnd + 1;
     while (lineStart < text.size()) {
