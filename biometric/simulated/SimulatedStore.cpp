@@ -48,6 +48,7 @@ std::optional<std::vector<std::uint8_t>> FromHex(std::string_view hex) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> bytes;
+    bytes.reserve(hex.size() / 2);
     for (std::size_t i = 0; i < hex.size(); i += 2) {
         const int high = HexValue(hex[i]);
         const int low = HexValue(hex[i + 1]);

@@ -94,8 +94,8 @@ TEST(SimulatedStoreProcesses, TwoWritersAtOnceLoseNothing) {
 }
 
 TEST(SimulatedStoreProcesses, WritersKilledMidWriteLeaveNoTemporaryFileBehind) {
-    constexpr int kMaxKills = 100;
-    constexpr auto kMaxDuration = std::chrono::seconds(1);
+    constexpr int kMaxKills = 50;
+    constexpr auto kMaxDuration = std::chrono::milliseconds(500);
     const SimulatedStore::Record kept = {kUnit, UserNumber(9), 9};
     TemporaryDirectory directory;
     const std::string path = directory.Path() / "fingers.store";
