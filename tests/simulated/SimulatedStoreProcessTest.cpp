@@ -6,10 +6,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <iostream>
 #include <random>
-#include <sstream>
 #include <thread>
 
 #include "SimulatedStore.h"
@@ -20,19 +18,7 @@ namespace {
 constexpr UnitId kUnit = 1;
 
 std::optional<std::vector<SimulatedStore::Record>> ReadStore(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return SimulatedStore::Parse(content.str());
-}
-
-std::vector<std::string> DirectoryEntries(const std::filesystem::path& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return SimulatedStore::Parse(ReadFile(path));
 }
 
 // True when the child ended by itself with status 0.

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
-#include <sstream>
 
 #include "SimulatedStore.h"
 #include "SimulatedTestSupport.h"
@@ -14,27 +12,6 @@ namespace {
 
 constexpr UnitId kUnit = 1;
 const std::string kUserHex = "0102000000000016010000002a000000";
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-// Sorted, so that tables can compare them.
-std::vector<std::string> DirectoryEntries(const std::filesystem::path& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Enrolls a finger with a one-result script; returns the commit's status.
 StatusCode EnrollFinger(SessionHandle session, SubFactor subFactor) {
