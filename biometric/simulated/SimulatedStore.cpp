@@ -410,7 +410,9 @@ StatusCode SimulatedStore::Modify(const Change& change) {
         return status;
     }
     StoreFileLock lock;
-    status = lock.Acquire(m_path + std::string(kLockSuffix));
+    std::string lockPath = m_path;
+    lockPath += kLockSuffix;
+    status = lock.Acquire(lockPath);
     if (status < 0) {
         return status;
     }
@@ -435,7 +437,8 @@ StatusCode SimulatedStore::Modify(const Change& change) {
 }
 
 StatusCode SimulatedStore::Save(const std::vector<Record>& records) const {
-    const std::string temporary = m_path + std::string(kTemporarySuffix);
+    std::string temporary = m_path;
+    temporary += kTemporarySuffix;
     // Under the lock no other writer uses this name: what is there was left by a crash.
     if (unlink(temporary.c_str()) != 0 && errno != ENOENT) {
         return kDatabaseWriteError;

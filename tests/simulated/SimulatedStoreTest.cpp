@@ -98,7 +98,7 @@ TEST(SimulatedStore, RefusesDamagedFilesAndLeavesThemAsTheyWere) {
     EXPECT_GE(damaged.size(), 40u);
     for (std::size_t row = 0; row < damaged.size(); ++row) {
         const std::string& text = damaged[row];
-        SCOPED_TRACE("row " + std::to_string(row) + ": " + text.substr(0, 80));
+        SCOPED_TRACE(std::string("row ") + std::to_string(row) + ": " + text.substr(0, 80));
         EXPECT_FALSE(SimulatedStore::Parse(text).has_value());
         WriteFile(path, text);
         auto store = SimulatedStore::InFile(path, {});
