@@ -92,6 +92,9 @@ constexpr std::array kCatalogue = {
     CatalogueEntry{kTextDeleteFailed, u"Failed to delete a template from the database."},
     CatalogueEntry{kTextUnitsFailed,
                    u"Failed to retrieve biometric units. The manager will be closed."},
+    CatalogueEntry{kTextAccessDenied,
+                   u"fprintd did not allow the change because the password was not given or was "
+                   u"refused."},
 };
 
 constexpr bool IsSortedById() {

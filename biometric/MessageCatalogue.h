@@ -41,5 +41,7 @@ constexpr TextId kTextEnrollmentInProgress = 2012;
 constexpr TextId kTextCollectionPending = 2013;
 constexpr TextId kTextDeleteFailed = 2014;
 constexpr TextId kTextUnitsFailed = 2015;
+// Our own texts, for codes that only the daemon's back end produces.
+constexpr TextId kTextAccessDenied = 3001;
 
 std::u16string LoadCatalogueText(TextId id);

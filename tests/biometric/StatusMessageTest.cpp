@@ -53,7 +53,8 @@ TEST(MessageCatalogue, EveryTextTheProgramUsesIsPresent) {
                                       kTextEnrollmentInProgress,
                                       kTextCollectionPending,
                                       kTextDeleteFailed,
-                                      kTextUnitsFailed};
+                                      kTextUnitsFailed,
+                                      kTextAccessDenied};
     for (const TextId id : used) {
         EXPECT_FALSE(LoadCatalogueText(id).empty()) << "text " << id;
     }
@@ -106,6 +107,11 @@ TEST(StatusMessage, FullTexts) {
                   u"was found to match another finger.\n\nSelect the same finger to try again or "
                   u"select a different finger." +
                   Line(u"8009802b"));
+    EXPECT_EQ(ComposeStatusMessage(kAccessDenied),
+              kPrefix +
+                  u"fprintd did not allow the change because the password was not given or was "
+                  u"refused." +
+                  Line(u"80070005"));
     EXPECT_EQ(ComposeStatusMessage(kInvalidUnit),
               kPrefix + LoadCatalogueText(kTextInvalidUnitId) + Line(u"80098002"));
 }
@@ -177,6 +183,10 @@ TEST(StatusMessage, EveryCodeGetsItsSpecificTextAndItsCode) {
         {0x8009803B, u"Invalid property ID"},
         {0x8009803C, u"Unsupported property"},
         {0x8009803D, u"Adapter integrity failure"},
+        // Ours: the daemon refused the authorization.
+        {0x80070005, LoadCatalogueText(kTextAccessDenied)},
+        {0x80070004, u"Unknown error"},
+        {0x80070006, u"Unknown error"},
         {0x80098000, u"Unknown error"},
         {0x8009803E, u"Unknown error"},
         {0x80070057, u"Unknown error"},
