@@ -68,8 +68,8 @@ void CountBadCapture(EnrollmentContext& context, BadCaptureKind kind) {
     countOrReset(context.poorQualityCounter, BadCaptureKind::kPoorQuality);
 }
 
-std::u16string FormatCaptureCounter(int position) {
-    const std::string text = std::to_string(position) + "/" + std::to_string(kProgressMaximum);
+std::u16string FormatCaptureCounter(int position, int maximum) {
+    const std::string text = std::to_string(position) + "/" + std::to_string(maximum);
     return std::u16string(text.begin(), text.end());
 }
 
@@ -89,7 +89,10 @@ std::uintptr_t Register(CaptureHandoff* handoff) {
 }  // namespace
 
 CaptureHandoff::CaptureHandoff(EnrollmentContext& context, WorkflowDisplay& display)
-    : m_key(Register(this)), m_context(context), m_display(display) {}
+    : m_key(Register(this)),
+      m_context(context),
+      m_display(display),
+      m_progressMaximum(kProgressMaximum) {}
 
 CaptureHandoff::~CaptureHandoff() {
     std::lock_guard lock(g_registryMutex);
@@ -98,6 +101,10 @@ CaptureHandoff::~CaptureHandoff() {
 
 void CaptureHandoff::PublishProgressPosition(int position) {
     m_progressPosition.store(position);
+}
+
+void CaptureHandoff::PublishProgressMaximum(int maximum) {
+    m_progressMaximum.store(maximum);
 }
 
 void CaptureHandoff::PublishAbortEnabled(bool enabled) {
@@ -120,7 +127,8 @@ void CaptureHandoff::OnCaptureResult(void* captureContext, StatusCode operationS
 void CaptureHandoff::Deliver(StatusCode operationStatus, RejectDetail rejectDetail) {
     m_context.lastStatus.store(operationStatus);
     // The position the last event set, before this result is counted.
-    const std::u16string counterText = FormatCaptureCounter(m_progressPosition.load());
+    const std::u16string counterText =
+        FormatCaptureCounter(m_progressPosition.load(), m_progressMaximum.load());
     const CaptureOutcome outcome =
         SortCaptureResult(operationStatus, rejectDetail, m_abortEnabled.load());
     if (outcome.accepted) {

@@ -22,6 +22,7 @@ public:
     // Window's thread: mirrors of what the window shows, read by the callback so that it never
     // has to ask the window (which may be waiting on the service) for them.
     void PublishProgressPosition(int position);
+    void PublishProgressMaximum(int maximum);
     void PublishAbortEnabled(bool enabled);
 
     // What to hand to the service with OnCaptureResult.
@@ -38,5 +39,6 @@ private:
     EnrollmentContext& m_context;
     WorkflowDisplay& m_display;
     std::atomic<int> m_progressPosition{0};
+    std::atomic<int> m_progressMaximum;
     std::atomic<bool> m_abortEnabled{false};  // the dialog creates the button disabled
 };

@@ -2,6 +2,7 @@
 #include "EnrollmentWorkflow.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "EnrolledSet.h"
 #include "StatusMessage.h"
@@ -74,6 +75,7 @@ void EnrollmentWorkflow::RunBegin() {
     const StatusCode status =
         WinBioEnrollBegin(m_context.sessionHandle, subFactor, m_context.unitId);
     if (status >= 0) {
+        RefreshProgressRange();
         SetProgressPosition(0);
         EnableAbortButton(true);
         StartCapture();
@@ -94,6 +96,8 @@ void EnrollmentWorkflow::RunPlace() {
 }
 
 void EnrollmentWorkflow::RunRelease() {
+    // A back end may learn the number only once the enrollment really started.
+    RefreshProgressRange();
     SetProgressPosition(m_context.acceptedCaptureCount.load());
     ShowStatus(kTitleReleaseFinger, kTextReleaseFinger, kColorBlack);
     EnableAbortButton(true);
@@ -109,6 +113,7 @@ void EnrollmentWorkflow::RunTimeout() {
 }
 
 void EnrollmentWorkflow::RunCommit() {
+    RefreshProgressRange();  // asked while the enrollment is still open
     WINBIO_IDENTITY identity{};
     std::uint8_t isNewTemplate = 1;
     const StatusCode status =
@@ -201,10 +206,26 @@ void EnrollmentWorkflow::HandleTimer(unsigned timerId) {
 }
 
 void EnrollmentWorkflow::SetProgressPosition(int position) {
-    // The bar's range is 0..3; the count can run past it, and the bar then shows full.
-    const int shown = std::clamp(position, 0, kProgressMaximum);
+    // The count can run past the range, and the bar then shows full.
+    const int shown = std::clamp(position, 0, m_progressMaximum);
     m_handoff.PublishProgressPosition(shown);
     m_display.SetProgressPosition(shown);
+}
+
+void EnrollmentWorkflow::RefreshProgressRange() {
+    std::uint32_t stageCount = 0;
+    const StatusCode status = WinBioEnrollStageCount(m_context.sessionHandle, &stageCount);
+    int maximum = kProgressMaximum;
+    if (status == kOk && stageCount > 0) {
+        maximum =
+            static_cast<int>(std::min<std::uint32_t>(stageCount, std::numeric_limits<int>::max()));
+    }
+    if (maximum == m_progressMaximum) {
+        return;  // the bar is not reset for nothing
+    }
+    m_progressMaximum = maximum;
+    m_handoff.PublishProgressMaximum(maximum);
+    m_display.SetProgressRange(maximum);
 }
 
 void EnrollmentWorkflow::EnableAbortButton(bool enabled) {

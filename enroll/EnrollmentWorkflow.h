@@ -22,6 +22,7 @@ enum EnrollmentEvent : unsigned {
 };
 
 constexpr std::int32_t kBadCaptureLimit = 40;
+// The bar's range when the back end does not say how many captures an enrollment takes.
 constexpr int kProgressMaximum = 3;
 constexpr unsigned kFirstEventTimer = kEventPlace;
 constexpr unsigned kLastEventTimer = kEventAborted;
@@ -55,6 +56,8 @@ private:
     // The only ways to change the progress bar and Abort: they keep the callback's copy in step.
     void SetProgressPosition(int position);
     void EnableAbortButton(bool enabled);
+    // Asks the back end how many captures the open enrollment takes and sets the bar's range.
+    void RefreshProgressRange();
 
     void ShowStatus(TextId titleId, TextId textId, Colorref colour);
     void ShowStatusText(TextId titleId, const std::u16string& text, Colorref colour);
@@ -68,4 +71,5 @@ private:
     // Set by Abort until the next begin: a result already in when Abort came must not carry
     // the attempt on.
     bool m_abortRequested = false;
+    int m_progressMaximum = kProgressMaximum;
 };

@@ -20,6 +20,8 @@ public:
     virtual void ShowStatus(TextId titleId, TextId textId, const std::u16string& text,
                             Colorref titleColour, Colorref textColour) = 0;
     virtual void SetProgressPosition(int position) = 0;
+    // The bar's range becomes 0..maximum; the position is set again right after.
+    virtual void SetProgressRange(int maximum) = 0;
     virtual void EnableAbortButton(bool enabled) = 0;
     virtual void RedrawFingerMap() = 0;
     virtual void KillEventTimer(unsigned event) = 0;

@@ -273,6 +273,10 @@ void CVarneDlg::SetProgressPosition(int position) {
         std::clamp(position, m_progressBar->minimum(), m_progressBar->maximum()));
 }
 
+void CVarneDlg::SetProgressRange(int maximum) {
+    m_progressBar->setRange(0, maximum);
+}
+
 void CVarneDlg::EnableAbortButton(bool enabled) {
     m_abortButton->setEnabled(enabled);
 }

@@ -45,6 +45,7 @@ public:
     void ShowStatus(TextId titleId, TextId textId, const std::u16string& text, Colorref titleColour,
                     Colorref textColour) override;
     void SetProgressPosition(int position) override;
+    void SetProgressRange(int maximum) override;
     void EnableAbortButton(bool enabled) override;
     void RedrawFingerMap() override;
     void KillEventTimer(unsigned event) override;

@@ -45,6 +45,10 @@ void FakeWorkflowDisplay::SetProgressPosition(int position) {
     Record("progress " + std::to_string(position));
 }
 
+void FakeWorkflowDisplay::SetProgressRange(int maximum) {
+    Record("range " + std::to_string(maximum));
+}
+
 void FakeWorkflowDisplay::EnableAbortButton(bool enabled) {
     Record(enabled ? "abort on" : "abort off");
 }

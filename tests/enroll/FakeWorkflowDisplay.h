@@ -26,7 +26,7 @@ public:
     };
 
     // Lines like "status 901 1002 '' 0 0", "progress 0", "abort on", "redraw", "arm 3",
-    // "kill 3", "counter 1/3".
+    // "kill 3", "counter 1/3", "range 5".
     std::vector<std::string> Log() const;
     void ClearLog();
     std::shared_ptr<Journal> SharedJournal() const { return m_journal; }
@@ -38,6 +38,7 @@ public:
     void ShowStatus(TextId titleId, TextId textId, const std::u16string& text, Colorref titleColour,
                     Colorref textColour) override;
     void SetProgressPosition(int position) override;
+    void SetProgressRange(int maximum) override;
     void EnableAbortButton(bool enabled) override;
     void RedrawFingerMap() override;
     void KillEventTimer(unsigned event) override;

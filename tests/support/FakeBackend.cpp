@@ -54,6 +54,11 @@ FakeBackend::PendingCapture FakeBackend::TakePendingCapture() {
     return pending;
 }
 
+std::vector<std::thread::id> FakeBackend::StageCountQueries() const {
+    std::lock_guard lock(m_mutex);
+    return m_stageCountQueries;
+}
+
 WINBIO_IDENTITY FakeBackend::LastIdentity() const {
     std::lock_guard lock(m_mutex);
     return m_lastIdentity;
@@ -162,6 +167,15 @@ StatusCode FakeBackend::DeleteTemplate(SessionHandle sessionHandle, UnitId unitI
 
 StatusCode FakeBackend::Free() {
     return Record("free", "free");
+}
+
+StatusCode FakeBackend::EnrollStageCount(SessionHandle /*sessionHandle*/, std::uint32_t* count) {
+    std::lock_guard lock(m_mutex);
+    m_stageCountQueries.push_back(std::this_thread::get_id());
+    if (stageCountStatus >= 0) {
+        *count = stageCount;
+    }
+    return stageCountStatus;
 }
 
 ScopedFakeBackend::ScopedFakeBackend() : m_backend(std::make_shared<FakeBackend>()) {

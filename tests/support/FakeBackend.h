@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "BiometricBackend.h"
@@ -22,6 +23,9 @@ public:
     std::vector<SubFactor> enrollments;
     SessionHandle sessionToHandOut = 7;
     UnitId locatedUnit = 0;
+    // The stage count's answer; a query is kept apart from Calls(), since it changes nothing.
+    StatusCode stageCountStatus = kInvalidOperation;
+    std::uint32_t stageCount = 0;
 
     // Every call in order, e.g. "open 8 1 0 0 1", "begin 7 2 1", "capture 7".
     std::vector<std::string> Calls() const;
@@ -33,6 +37,9 @@ public:
     void DeliverCapture(StatusCode status, RejectDetail detail = 0);
     // Takes the pending capture without delivering it (for tests that deliver from a thread).
     PendingCapture TakePendingCapture();
+
+    // The thread of every stage-count query, in order.
+    std::vector<std::thread::id> StageCountQueries() const;
 
     // The identity passed to the last listing or deletion.
     WINBIO_IDENTITY LastIdentity() const;
@@ -58,6 +65,7 @@ public:
     StatusCode DeleteTemplate(SessionHandle sessionHandle, UnitId unitId,
                               const WINBIO_IDENTITY& identity, SubFactor subFactor) override;
     StatusCode Free() override;
+    StatusCode EnrollStageCount(SessionHandle sessionHandle, std::uint32_t* count) override;
 
 private:
     StatusCode Record(const std::string& call, const std::string& operation);
@@ -65,6 +73,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_calls;
     PendingCapture m_pending;
+    std::vector<std::thread::id> m_stageCountQueries;
     WINBIO_IDENTITY m_lastIdentity{};
 };
 

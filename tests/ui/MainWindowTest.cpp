@@ -571,6 +571,37 @@ TEST_F(MainWindowStartupTest, AThousandBadCapturesEndInTimeoutAtTheFortyFirst) {
     EXPECT_FALSE(backend->HasPendingCapture());
 }
 
+TEST_F(MainWindowStartupTest, BarAndCounterFollowTheBackEndsStageCount) {
+    ScopedFakeBackend backend;
+    backend->units = {WINBIO_UNIT_SCHEMA{}};
+    backend->units[0].UnitId = 1;
+    backend->stageCountStatus = kOk;
+    backend->stageCount = 5;
+    CVarneDlg dialog("1");
+    ASSERT_TRUE(dialog.InitDialog());
+    dialog.show();
+    auto* bar = dialog.findChild<QProgressBar*>(QStringLiteral("progressBar"));
+    auto* counter = dialog.findChild<QLineEdit*>(QStringLiteral("captureCounter"));
+    EXPECT_EQ(bar->maximum(), 3);  // nothing asked before an enrollment
+    QTest::mouseClick(
+        &dialog, Qt::LeftButton, {},
+        dialog.findChild<QWidget*>(QStringLiteral("picture"))->mapTo(&dialog, kFingertipTable[2]));
+    EXPECT_EQ(bar->maximum(), 5);
+    EXPECT_EQ(bar->value(), 0);
+    for (int accepted = 1; accepted <= 4; ++accepted) {
+        ASSERT_TRUE(backend->HasPendingCapture());
+        backend->DeliverCapture(kMoreData);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bar->value() == accepted; }, kWaitMs));
+    }
+    EXPECT_EQ(counter->text(), QStringLiteral("3/5"));
+    backend->enrollments = {2};
+    backend->DeliverCapture(kOk);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Context().enrolledSet == u"2"; }, kWaitMs));
+    EXPECT_EQ(bar->value(), 5);  // full exactly when the enrollment completes
+    EXPECT_EQ(bar->maximum(), 5);
+    EXPECT_EQ(counter->text(), QStringLiteral("4/5"));
+}
+
 TEST_F(MainWindowStartupTest, DestroyingTheWindowCancelsOnlyAnOpenSession) {
     {
         ScopedFakeBackend backend;
