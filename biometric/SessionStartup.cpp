@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "EnrolledSet.h"
 #include "MessageCatalogue.h"
@@ -31,6 +33,7 @@ bool IsDecimalDigit(char c) {
 struct UnitListing {
     StatusCode status = kOk;
     bool unitFound = false;
+    std::vector<UnitId> ids;
 };
 
 // Lists the units and looks for one id; once an array came back, its release's status is the
@@ -42,10 +45,8 @@ UnitListing ListUnits(UnitId wantedUnit) {
     listing.status = WinBioEnumBiometricUnits(kFactorFingerprint, &units, &count);
     if (listing.status >= 0 && units != nullptr) {
         for (std::size_t i = 0; i < count; ++i) {
-            if (units[i].UnitId == wantedUnit) {
-                listing.unitFound = true;
-                break;
-            }
+            listing.ids.push_back(units[i].UnitId);
+            listing.unitFound = listing.unitFound || units[i].UnitId == wantedUnit;
         }
     }
     if (units != nullptr) {
@@ -79,6 +80,13 @@ bool CloseWindowOnly(WindowHost& host) {
     return false;
 }
 
+void Report(StartupReport* report, StartupFailure failure, StatusCode status) {
+    if (report != nullptr) {
+        report->failure = failure;
+        report->status = status;
+    }
+}
+
 }  // namespace
 
 UnitId ParseUnitId(const std::string& commandLine) {
@@ -109,10 +117,16 @@ UnitId ParseUnitId(const std::string& commandLine) {
 }
 
 bool StartBiometricSession(EnrollmentContext& context, const std::string& commandLine,
-                           WindowHost& host) {
+                           WindowHost& host, StartupReport* report) {
+    if (report != nullptr) {
+        *report = StartupReport{};
+    }
     context.unitId = 0;
     if (!commandLine.empty()) {
         context.unitId = ParseUnitId(commandLine);
+    }
+    if (report != nullptr) {
+        report->requestedUnit = context.unitId;
     }
 
     SessionHandle session = 0;
@@ -120,6 +134,7 @@ bool StartBiometricSession(EnrollmentContext& context, const std::string& comman
         WinBioOpenSession(kFactorFingerprint, kPoolSystem, kSessionFlagsDefault, nullptr, 0,
                           kDatabaseDefault, &session);
     if (openStatus < 0) {
+        Report(report, StartupFailure::kSessionNotOpened, openStatus);
         ShowWarning(host, LoadCatalogueText(kTextSessionOpenFailed));
         return CloseWindowOnly(host);
     }
@@ -127,21 +142,28 @@ bool StartBiometricSession(EnrollmentContext& context, const std::string& comman
 
     // The session stays open here; closing the window ends the process.
     if (context.unitId == 0) {
+        Report(report, StartupFailure::kNoUnitId, kOk);
         ShowWarning(host, LoadCatalogueText(kTextInvalidUnitId));
         return CloseWindowOnly(host);
     }
 
-    const UnitListing listing = ListUnits(context.unitId);
+    UnitListing listing = ListUnits(context.unitId);
     if (listing.status < 0) {
+        Report(report, StartupFailure::kUnitsNotListed, listing.status);
         ShowWarningWithCode(host, kTextUnitsFailed, listing.status);
         return CloseSessionAndWindow(context, host);
     }
+    if (report != nullptr) {
+        report->listedUnits = std::move(listing.ids);
+    }
     if (!listing.unitFound) {
+        Report(report, StartupFailure::kUnitNotListed, kOk);
         return CloseSessionAndWindow(context, host);
     }
 
     const StatusCode readStatus = ReadEnrolledSet(context);
     if (readStatus < 0) {
+        Report(report, StartupFailure::kEnrolledSetNotRead, readStatus);
         ShowWarningWithCode(host, kTextDatabaseReadFailed, readStatus);
         return CloseSessionAndWindow(context, host);
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "EnrollmentContext.h"
 #include "WinBio.h"
@@ -10,9 +11,26 @@
 // The number after the first ':' (or the whole text), read like a C strtol clamped to 32 bits.
 UnitId ParseUnitId(const std::string& commandLine);
 
+// Why start-up closed the window, for what the program says beyond the window's message.
+enum class StartupFailure {
+    kNone,
+    kSessionNotOpened,
+    kNoUnitId,
+    kUnitsNotListed,
+    kUnitNotListed,
+    kEnrolledSetNotRead,
+};
+
+struct StartupReport {
+    StartupFailure failure = StartupFailure::kNone;
+    StatusCode status = kOk;  // the failing operation's, where one failed
+    UnitId requestedUnit = 0;
+    std::vector<UnitId> listedUnits;  // in the service's order, once they were listed
+};
+
 // True when the window runs on; false after it was closed (message box first, then session).
 bool StartBiometricSession(EnrollmentContext& context, const std::string& commandLine,
-                           WindowHost& host);
+                           WindowHost& host, StartupReport* report = nullptr);
 
 bool SearchDevice(EnrollmentContext& context, WindowHost& host);
 

@@ -107,7 +107,10 @@ TEST(StartBiometricSession, OpensTheSessionAndReadsTheEnrolledSet) {
     backend->enrollments = {2, 10};
     SequenceHost host(*backend);
     EnrollmentContext context;
-    EXPECT_TRUE(StartBiometricSession(context, "/unit:3", host));
+    StartupReport report;
+    EXPECT_TRUE(StartBiometricSession(context, "/unit:3", host, &report));
+    EXPECT_EQ(report.failure, StartupFailure::kNone);
+    EXPECT_EQ(report.listedUnits, (std::vector<UnitId>{1, 3, 5}));
     EXPECT_EQ(context.sessionHandle, 7u);
     EXPECT_EQ(context.unitId, 3u);
     EXPECT_EQ(context.enrolledSet, u"2:");
@@ -140,62 +143,92 @@ TEST(StartBiometricSession, FailureTable) {
         std::vector<WINBIO_UNIT_SCHEMA> units;
         std::u16string shown;  // empty: no message at all
         std::vector<std::string> sequence;
+        StartupFailure failure;
+        StatusCode status;  // the report's
+        std::vector<UnitId> listed;
     } rows[] = {
         {"session cannot be opened",
          "unit:3",
          {{"open", kUnspecifiedFailure}},
          {Unit(3)},
          kOpenFailed,
-         {"open 8 1 0 null 0 1 0", "message", "close window"}},
+         {"open 8 1 0 null 0 1 0", "message", "close window"},
+         StartupFailure::kSessionNotOpened,
+         kUnspecifiedFailure,
+         {}},
         {"no unit id",
          "",
          {},
          {Unit(3)},
          kInvalidUnitText,
-         {"open 8 1 0 null 0 1 0", "message", "close window"}},
+         {"open 8 1 0 null 0 1 0", "message", "close window"},
+         StartupFailure::kNoUnitId,
+         kOk,
+         {}},
         {"second colon before the digits",
          "a::3",
          {},
          {Unit(3)},
          kInvalidUnitText,
-         {"open 8 1 0 null 0 1 0", "message", "close window"}},
+         {"open 8 1 0 null 0 1 0", "message", "close window"},
+         StartupFailure::kNoUnitId,
+         kOk,
+         {}},
         {"units cannot be listed",
          "unit:3",
          {{"units", kDeviceBusy}},
          {Unit(3)},
          kUnitsFailed + u"\nError code = 0x80098010",
-         {"open 8 1 0 null 0 1 0", "units 8", "message", "close 7", "close window"}},
+         {"open 8 1 0 null 0 1 0", "units 8", "message", "close 7", "close window"},
+         StartupFailure::kUnitsNotListed,
+         kDeviceBusy,
+         {}},
         {"units listed but their release refused",
          "unit:3",
          {{"free", kSessionBusy}},
          {Unit(3)},
          kUnitsFailed + u"\nError code = 0x8009802d",
-         {"open 8 1 0 null 0 1 0", "units 8", "free", "message", "close 7", "close window"}},
+         {"open 8 1 0 null 0 1 0", "units 8", "free", "message", "close 7", "close window"},
+         StartupFailure::kUnitsNotListed,
+         kSessionBusy,
+         {}},
         {"unit not among the units",
          "unit:4",
          {},
          {Unit(3), Unit(5)},
          u"",
-         {"open 8 1 0 null 0 1 0", "units 8", "free", "close 7", "close window"}},
+         {"open 8 1 0 null 0 1 0", "units 8", "free", "close 7", "close window"},
+         StartupFailure::kUnitNotListed,
+         kOk,
+         {3, 5}},
         {"no units at all",
          "unit:4",
          {},
          {},
          u"",
-         {"open 8 1 0 null 0 1 0", "units 8", "close 7", "close window"}},
+         {"open 8 1 0 null 0 1 0", "units 8", "close 7", "close window"},
+         StartupFailure::kUnitNotListed,
+         kOk,
+         {}},
         {"negative number names a unit that is not listed",
          "unit:-1",
          {},
          {Unit(1)},
          u"",
-         {"open 8 1 0 null 0 1 0", "units 8", "free", "close 7", "close window"}},
+         {"open 8 1 0 null 0 1 0", "units 8", "free", "close 7", "close window"},
+         StartupFailure::kUnitNotListed,
+         kOk,
+         {1}},
         {"enrolled set cannot be read",
          "unit:3",
          {{"enum", kDatabaseReadError}},
          {Unit(3)},
          kReadFailed + u"\nError code = 0x8009801d",
          {"open 8 1 0 null 0 1 0", "units 8", "free", "enum 7 3", "message", "close 7",
-          "close window"}},
+          "close window"},
+         StartupFailure::kEnrolledSetNotRead,
+         kDatabaseReadError,
+         {3}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -206,7 +239,13 @@ TEST(StartBiometricSession, FailureTable) {
         EnrollmentContext context;
         context.unitId = 3;  // a stale id must not survive an empty command line
         context.enrolledSet = u"9";
-        EXPECT_FALSE(StartBiometricSession(context, row.commandLine, host));
+        StartupReport report;
+        report.listedUnits = {9};  // a report from an earlier start must not show through
+        EXPECT_FALSE(StartBiometricSession(context, row.commandLine, host, &report));
+        EXPECT_EQ(report.failure, row.failure);
+        EXPECT_EQ(report.status, row.status);
+        EXPECT_EQ(report.requestedUnit, ParseUnitId(row.commandLine));
+        EXPECT_EQ(report.listedUnits, row.listed);
         EXPECT_TRUE(host.closed);
         EXPECT_EQ(host.Sequence(), row.sequence);
         if (row.shown.empty()) {
