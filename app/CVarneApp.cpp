@@ -8,10 +8,15 @@ namespace {
 
 const char* const kUsage =
     "Usage: varne [UNIT]\n"
-    "       varne --help | --version\n"
+    "       varne --list | --help | --version\n"
     "\n"
     "Enrolls and deletes the current user's fingerprints on one sensor unit.\n"
     "UNIT is the unit's number, the number after the first ':' when there is one.\n"
+    "--list prints the readers of the chosen back end: unit, name, and the default one.\n"
+    "\n"
+    "VARNE_SERVICE chooses the back end:\n"
+    "  fprintd    the system's fingerprint daemon and its readers (the default)\n"
+    "  simulated  a simulated sensor, for trying Varne without a reader\n"
     "\n"
     "The simulated sensor reads these environment variables:\n"
     "  VARNE_SIM_UNITS     unit ids the service lists, comma-separated (default 1)\n"
@@ -35,7 +40,9 @@ CVarneApp::CVarneApp(int& argc, char** argv)
 
 int CVarneApp::InitInstance() {
     CVarneDlg dialog(m_commandLine);
-    if (!dialog.InitDialog()) {
+    const bool started = dialog.InitDialog();
+    m_startupReport = dialog.LastStartupReport();
+    if (!started) {
         return kExitStartupFailed;
     }
     dialog.exec();

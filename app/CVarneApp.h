@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "SessionStartup.h"
+
 class CVarneApp : public QApplication {
     Q_OBJECT
 public:
@@ -16,6 +18,8 @@ public:
 
     // Runs the main window modally; returns when it closes, by the user or at its start-up.
     int InitInstance();
+    // What the last InitInstance's start-up ended with.
+    const StartupReport& LastStartupReport() const { return m_startupReport; }
 
     // The arguments after the program's name, joined by single blanks.
     static std::string CommandLineText(int argc, const char* const* argv);
@@ -24,4 +28,5 @@ public:
 
 private:
     std::string m_commandLine;
+    StartupReport m_startupReport;
 };

@@ -1,13 +1,31 @@
-// Entry point: answers --help and --version, installs the simulated sensor, runs the window.
+// Entry point: answers --help, --version and --list, installs the chosen back end, runs the
+// window.
+#include <QCoreApplication>
+#include <cstdlib>
 #include <iostream>
 
 #include "CVarneApp.h"
+#include "FprintdService.h"
+#include "ReaderReport.h"
+#include "ServiceChoice.h"
 #include "SimulatedService.h"
+#include "TerminalText.h"
 #include "WinBio.h"
 
 namespace {
 
 constexpr int kExitBadEnvironment = 2;
+constexpr const char* kListOption = "--list";
+
+int RefuseEnvironment(const std::string& error) {
+    std::cerr << "varne: " << EscapeControlCharacters(error) << '\n';
+    return kExitBadEnvironment;
+}
+
+// The fprintd back end talks D-Bus through Qt, so it is created once the application exists.
+void InstallChosenBackend(std::shared_ptr<BiometricBackend> simulated) {
+    InstallBiometricBackend(simulated ? std::move(simulated) : CreateFprintdService());
+}
 
 }  // namespace
 
@@ -20,17 +38,39 @@ int main(int argc, char** argv) {
     }
 
     std::string error;
-    auto backend = CreateSimulatedServiceFromEnvironment(&error);
-    if (!backend) {
-        std::cerr << "varne: " << error << '\n';
-        return kExitBadEnvironment;
+    const auto service = ChooseService(std::getenv(kServiceVariable), &error);
+    if (!service) {
+        return RefuseEnvironment(error);
     }
-    InstallBiometricBackend(std::move(backend));
+    // Its variables are read only when it is the one chosen; a malformed one ends the run here.
+    std::shared_ptr<BiometricBackend> simulated;
+    if (*service == ServiceKind::kSimulated) {
+        simulated = CreateSimulatedServiceFromEnvironment(&error);
+        if (!simulated) {
+            return RefuseEnvironment(error);
+        }
+    }
+
+    if (commandLine == kListOption) {
+        // No window, so no display: a core application is all the back end needs.
+        QCoreApplication core(argc, argv);
+        InstallChosenBackend(std::move(simulated));
+        const ReaderListing listing = ListReaders(*service);
+        InstallBiometricBackend(nullptr);
+        std::cout << listing.out;
+        std::cerr << listing.err;
+        return listing.exitCode;
+    }
 
     // The resources sit in a static library; naming them keeps the linker from dropping them.
     Q_INIT_RESOURCE(varne);
     CVarneApp application(argc, argv);
+    InstallChosenBackend(std::move(simulated));
     const int result = application.InitInstance();
+    // Released while the application still exists: the back end may hold Qt objects.
     InstallBiometricBackend(nullptr);
+    if (result == CVarneApp::kExitStartupFailed) {
+        std::cerr << StartupFailureNote(application.LastStartupReport(), *service);
+    }
     return result;
 }

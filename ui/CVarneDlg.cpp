@@ -180,7 +180,7 @@ bool CVarneDlg::InitDialog() {
     m_picture->SetBitmapResource(kHandBitmapId);
     InitStatusPanel();
 
-    if (StartBiometricSession(m_context, m_commandLine, *this)) {
+    if (StartBiometricSession(m_context, m_commandLine, *this, &m_startupReport)) {
         m_workflow.RunEnrollmentEvent(kEventReady);
     } else {
         m_closeRequested = true;

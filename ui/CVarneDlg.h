@@ -9,6 +9,7 @@
 
 #include "EnrollmentContext.h"
 #include "EnrollmentWorkflow.h"
+#include "SessionStartup.h"
 #include "WindowHost.h"
 #include "WorkflowDisplay.h"
 
@@ -38,6 +39,8 @@ public:
     int FindFingerAt(QPoint point) const;
 
     const EnrollmentContext& Context() const { return m_context; }
+    // Why InitDialog closed the window, for the program's note on standard error.
+    const StartupReport& LastStartupReport() const { return m_startupReport; }
     QMenu& WindowMenu() { return m_windowMenu; }
     FingerMapFocus& Fingertips() { return *m_fingerMapFocus; }
 
@@ -73,6 +76,7 @@ private:
 
     std::string m_commandLine;
     bool m_closeRequested = false;
+    StartupReport m_startupReport;
 
     CSysColorStatic* m_picture = nullptr;
     QProgressBar* m_progressBar = nullptr;

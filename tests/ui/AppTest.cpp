@@ -12,14 +12,23 @@ struct Outcome {
     QString err;
 };
 
-// No display at all: anything that tried to open a window would fail.
+// No display at all: anything that tried to open a window would fail. The simulated sensor
+// unless a test says otherwise, and a system bus that nobody listens on, so that fprintd is
+// never reached whatever runs on this machine.
 Outcome RunProgram(const QStringList& arguments, const QProcessEnvironment& extra = {},
-                   const QString& platform = QStringLiteral("xcb")) {
+                   const QString& platform = QStringLiteral("xcb"),
+                   const QStringList& removed = {}) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    environment.insert(QStringLiteral("VARNE_SERVICE"), QStringLiteral("simulated"));
+    environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
+                       QStringLiteral("unix:path=/nonexistent/varne-test-bus"));
     environment.insert(extra);
+    for (const QString& variable : removed) {
+        environment.remove(variable);
+    }
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(VARNE_EXECUTABLE), arguments);
@@ -44,8 +53,121 @@ TEST(AppTest, VersionAndHelpPrintWithoutAWindowOrTheBackEnd) {
     const Outcome help = RunProgram({QStringLiteral("--help")}, broken);
     EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
     for (const char* variable : {"VARNE_SIM_UNITS", "VARNE_SIM_ENROLLED", "VARNE_SIM_SCRIPT",
-                                 "VARNE_SIM_FAIL", "VARNE_SIM_STORE"}) {
+                                 "VARNE_SIM_FAIL", "VARNE_SIM_STORE", "VARNE_SERVICE"}) {
         EXPECT_EQ(help.out.count(QLatin1String(variable)), 1) << variable;
+    }
+    for (const char* word : {"--list", "fprintd", "simulated"}) {
+        EXPECT_TRUE(help.out.contains(QLatin1String(word))) << word;
+    }
+    // Nor does a back end that does not exist keep them from answering.
+    broken.insert(QStringLiteral("VARNE_SERVICE"), QStringLiteral("bogus"));
+    EXPECT_EQ(RunProgram({QStringLiteral("--help")}, broken).out, help.out);
+}
+
+TEST(AppTest, BadServiceNamesEndTheRunBeforeAnyWindow) {
+    const struct {
+        const char* value;
+        const char* shown;  // as stderr must echo it
+    } rows[] = {
+        {"bogus", "\"bogus\""},
+        {"", "\"\""},
+        {"Simulated", "\"Simulated\""},
+        {"\x1b[31mred\x07", "\"\\x1b[31mred\\x07\""},
+    };
+    for (const QString& arguments : {QStringLiteral("1"), QStringLiteral("--list")}) {
+        for (const auto& row : rows) {
+            QProcessEnvironment environment;
+            environment.insert(QStringLiteral("VARNE_SERVICE"), QString::fromUtf8(row.value));
+            const Outcome outcome = RunProgram({arguments}, environment);
+            EXPECT_EQ(outcome.exitCode, 2) << row.shown;
+            EXPECT_EQ(outcome.err, QStringLiteral("varne: VARNE_SERVICE: unknown back end ") +
+                                       QLatin1String(row.shown) +
+                                       QStringLiteral(" (expected fprintd or simulated)\n"));
+            EXPECT_TRUE(outcome.out.isEmpty());
+        }
+    }
+}
+
+// A malformed simulated variable stops the simulated back end only; echoed values come quoted.
+TEST(AppTest, SimulatedVariablesAreReadOnlyWhenTheSimulatedSensorIsChosen) {
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("VARNE_SIM_SCRIPT"), QStringLiteral("more,\x1b[2J"));
+    const Outcome simulated = RunProgram({QStringLiteral("--list")}, environment);
+    EXPECT_EQ(simulated.exitCode, 2);
+    EXPECT_TRUE(simulated.err.contains(QStringLiteral("\"\\x1b[2J\"")))
+        << simulated.err.toStdString();
+    EXPECT_FALSE(simulated.err.contains(QChar(0x1b)));
+
+    environment.insert(QStringLiteral("VARNE_SERVICE"), QStringLiteral("fprintd"));
+    const Outcome fprintd = RunProgram({QStringLiteral("--list")}, environment);
+    EXPECT_EQ(fprintd.exitCode, 1);
+    EXPECT_FALSE(fprintd.err.contains(QStringLiteral("VARNE_SIM"))) << fprintd.err.toStdString();
+}
+
+TEST(AppTest, ListPrintsTheReadersWithoutADisplay) {
+    const struct {
+        const char* name;
+        const char* service;  // null: unset
+        std::vector<std::pair<const char*, const char*>> variables;
+        int exitCode;
+        QString out;
+        QStringList errLines;
+    } rows[] = {
+        {"simulated, one unit",
+         "simulated",
+         {},
+         0,
+         QStringLiteral("1\tSimulated fingerprint sensor\t(default)\n"),
+         {}},
+        {"simulated, the first unit listed is the default",
+         "simulated",
+         {{"VARNE_SIM_UNITS", "4,2"}},
+         0,
+         QStringLiteral("4\tSimulated fingerprint sensor\t(default)\n"
+                        "2\tSimulated fingerprint sensor\n"),
+         {}},
+        {"simulated, no units",
+         "simulated",
+         {{"VARNE_SIM_UNITS", ""}},
+         1,
+         {},
+         {QStringLiteral("varne: no fingerprint reader is listed")}},
+        {"simulated, listing fails",
+         "simulated",
+         {{"VARNE_SIM_FAIL", "units=0x80098034"}},
+         1,
+         {},
+         {QStringLiteral("varne: Failed to retrieve biometric units. The manager will be closed."),
+          QStringLiteral("Error code = 0x80098034")}},
+        {"fprintd unreachable, chosen by default",
+         nullptr,
+         {},
+         1,
+         {},
+         {QStringLiteral("varne: Failed to open WinBio session. The manager will be closed."),
+          QStringLiteral("varne: fprintd, the fingerprint daemon, is not running or cannot be "
+                         "reached on the system bus; to try the simulated sensor instead: "
+                         "VARNE_SERVICE=simulated varne 1")}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QProcessEnvironment environment;
+        for (const auto& [variable, value] : row.variables) {
+            environment.insert(QLatin1String(variable), QLatin1String(value));
+        }
+        if (row.service != nullptr) {
+            environment.insert(QStringLiteral("VARNE_SERVICE"), QLatin1String(row.service));
+        }
+        QStringList removed;
+        if (row.service == nullptr) {
+            removed << QStringLiteral("VARNE_SERVICE");  // RunProgram names the simulated sensor
+        }
+        const Outcome outcome =
+            RunProgram({QStringLiteral("--list")}, environment, QStringLiteral("xcb"), removed);
+        EXPECT_EQ(outcome.exitCode, row.exitCode) << outcome.err.toStdString();
+        EXPECT_EQ(outcome.out, row.out);
+        QStringList errLines = outcome.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        EXPECT_EQ(errLines, row.errLines) << outcome.err.toStdString();
     }
 }
 
@@ -87,6 +209,10 @@ TEST(AppTest, UnitNotListedEndsTheProcessAsFailed) {
         RunProgram({QStringLiteral("sensor:7")}, environment, QStringLiteral("offscreen"));
     EXPECT_EQ(outcome.exitCode, 1) << outcome.err.toStdString();
     EXPECT_TRUE(outcome.out.isEmpty());
+    // The window said nothing, so the terminal tells which units there are.
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral(
+        "varne: unit 7 is not listed; the units listed are 2, 3 (see varne --list)\n")))
+        << outcome.err.toStdString();
 }
 
 }  // namespace

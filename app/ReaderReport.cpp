@@ -1,0 +1,112 @@
+// What the program says on the terminal about the readers: --list, and why start-up ended.
+#include "ReaderReport.h"
+
+#include "MessageCatalogue.h"
+#include "StatusMessage.h"
+#include "TerminalText.h"
+#include "WinBio.h"
+
+namespace {
+
+constexpr int kExitListed = 0;
+constexpr int kExitListingFailed = 1;
+constexpr const char* kProgramLead = "varne: ";
+constexpr const char* kDefaultMark = "\t(default)";
+constexpr const char* kUnnamed = "(no name)";
+
+std::string FprintdNotRunningLine() {
+    return std::string(kProgramLead) +
+           "fprintd, the fingerprint daemon, is not running or cannot be reached on the system "
+           "bus; to try the simulated sensor instead: VARNE_SERVICE=simulated varne 1\n";
+}
+
+std::string ErrorLines(const std::u16string& text) {
+    return kProgramLead + ToUtf8(text) + "\n";
+}
+
+std::string ReaderLine(const WINBIO_UNIT_SCHEMA& unit, bool isDefault) {
+    std::u16string_view name(unit.Description, kUnitTextCapacity);
+    name = name.substr(0, name.find(u'\0'));  // a name that fills the field has no terminator
+    std::string line = std::to_string(unit.UnitId) + "\t";
+    line += name.empty() ? std::string(kUnnamed) : ToTerminalText(name);
+    if (isDefault) {
+        line += kDefaultMark;
+    }
+    return line + "\n";
+}
+
+std::string JoinUnitIds(const std::vector<UnitId>& ids) {
+    std::string joined;
+    for (const UnitId id : ids) {
+        joined += (joined.empty() ? "" : ", ") + std::to_string(id);
+    }
+    return joined;
+}
+
+}  // namespace
+
+ReaderListing ListReaders(ServiceKind service) {
+    ReaderListing listing;
+    SessionHandle session = 0;
+    const StatusCode openStatus =
+        WinBioOpenSession(kFactorFingerprint, kPoolSystem, kSessionFlagsDefault, nullptr, 0,
+                          kDatabaseDefault, &session);
+    if (openStatus < 0) {
+        listing.exitCode = kExitListingFailed;
+        listing.err = ErrorLines(LoadCatalogueText(kTextSessionOpenFailed));
+        if (service == ServiceKind::kFprintd) {
+            listing.err += FprintdNotRunningLine();
+        }
+        return listing;
+    }
+
+    WINBIO_UNIT_SCHEMA* units = nullptr;
+    std::size_t count = 0;
+    StatusCode status = WinBioEnumBiometricUnits(kFactorFingerprint, &units, &count);
+    UnitId defaultUnit = 0;
+    if (status >= 0 && count > 0 && WinBioLocateSensor(session, &defaultUnit) < 0) {
+        defaultUnit = 0;  // the list is still worth printing without its mark
+    }
+    if (status >= 0 && units != nullptr) {
+        for (std::size_t i = 0; i < count; ++i) {
+            listing.out += ReaderLine(units[i], defaultUnit != 0 && units[i].UnitId == defaultUnit);
+        }
+    }
+    if (units != nullptr) {
+        const StatusCode releaseStatus = WinBioFree(units);
+        if (status >= 0) {
+            status = releaseStatus;
+        }
+    }
+    WinBioCloseSession(session);
+
+    if (status < 0) {
+        listing.exitCode = kExitListingFailed;
+        listing.out.clear();
+        listing.err = ErrorLines(LoadCatalogueText(kTextUnitsFailed) + FormatErrorCodeLine(status));
+    } else if (listing.out.empty()) {
+        listing.exitCode = kExitListingFailed;
+        listing.err = std::string(kProgramLead) + "no fingerprint reader is listed\n";
+    } else {
+        listing.exitCode = kExitListed;
+    }
+    return listing;
+}
+
+std::string StartupFailureNote(const StartupReport& report, ServiceKind service) {
+    switch (report.failure) {
+        case StartupFailure::kSessionNotOpened:
+            return service == ServiceKind::kFprintd ? FprintdNotRunningLine() : std::string();
+        case StartupFailure::kUnitNotListed: {
+            std::string line = kProgramLead + std::string("unit ") +
+                               std::to_string(report.requestedUnit) + " is not listed; ";
+            line += report.listedUnits.empty()
+                        ? std::string("no units are listed")
+                        : "the units listed are " + JoinUnitIds(report.listedUnits) +
+                              " (see varne --list)";
+            return line + "\n";
+        }
+        default:
+            return {};
+    }
+}
