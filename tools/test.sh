@@ -12,6 +12,8 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 chmod 700 "$XDG_RUNTIME_DIR"
 # Nothing in the tests may start a session bus of its own.
 export DBUS_SESSION_BUS_ADDRESS=disabled:
+# The simulated sensor by name; the tests against fprintd choose it themselves.
+export VARNE_SERVICE=simulated
 
 echo "== build and test (all targets)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNE_BUILD_UI=ON -DVARNE_WERROR=ON \
