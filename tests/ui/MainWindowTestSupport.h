@@ -1,6 +1,7 @@
 // Helpers for the main window's tests: answering modal boxes and counting paints.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>

@@ -1,0 +1,266 @@
+// The window on the real fprintd and libfprint's virtual sensor: enroll, delete, held prompts.
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "CLabel.h"
+#include "CSysColorStatic.h"
+#include "CVarneDlg.h"
+#include "FingerMap.h"
+#include "FprintdClient.h"
+#include "FprintdService.h"
+#include "MainWindowTestSupport.h"
+#include "MessageCatalogue.h"
+#include "VirtualSensor.h"
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+constexpr int kRightIndex = 2;
+const QString kRightIndexName = QStringLiteral("right-index-finger");
+const QColor kGreen(0, 255, 0);
+// How long the polkit mock holds the deletion: far beyond a paint interval, well short of any
+// call timeout that would fail it.
+constexpr int kHoldMs = 3000;
+constexpr int kRepaintIntervalMs = 20;
+constexpr qint64 kLongestPaintGapMs = 500;
+
+QString Text(TextId id) {
+    return QString::fromStdU16String(LoadCatalogueText(id));
+}
+
+QString UserName() {
+    const passwd* entry = getpwuid(getuid());
+    return entry != nullptr ? QString::fromLocal8Bit(entry->pw_name) : QString();
+}
+
+class FprintdWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (VirtualSensor::Path().empty()) {
+            GTEST_SKIP() << "needs the fprintd fixture (label fprintd)";
+        }
+        ASSERT_TRUE(m_other.IsConnected());
+        InstallBiometricBackend(CreateFprintdService());
+        m_dialog = std::make_unique<CVarneDlg>("1");
+        MessageBoxAnswerer startupBoxes;  // a failed start must fail the test, not wait on a box
+        ASSERT_TRUE(m_dialog->InitDialog()) << startupBoxes.seen.size() << " message boxes";
+        m_dialog->show();
+        m_dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    }
+
+    void TearDown() override {
+        m_dialog.reset();
+        // The back end goes while the application exists; it releases the reader on its way.
+        InstallBiometricBackend(nullptr);
+    }
+
+    template <typename Widget>
+    Widget& Child(const char* name) {
+        auto* widget = m_dialog->findChild<Widget*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return *widget;
+    }
+    CLabel& TitleLabel() { return Child<CLabel>("titleLabel"); }
+    QProgressBar& ProgressBar() { return Child<QProgressBar>("progressBar"); }
+
+    QPoint FingertipInWindow(int finger) {
+        return Child<CSysColorStatic>("picture").mapTo(m_dialog.get(), kFingertipTable[finger]);
+    }
+    void ClickFinger(int finger) {
+        QTest::mouseClick(m_dialog.get(), Qt::LeftButton, {}, FingertipInWindow(finger));
+    }
+    // The pixels last painted on screen, so a repaint that never happened shows.
+    QColor MarkColour(int finger) {
+        QCoreApplication::processEvents();
+        const QImage shown = m_dialog->screen()->grabWindow(m_dialog->winId()).toImage();
+        return shown.pixelColor(FingertipInWindow(finger));
+    }
+    bool WaitForTitle(TextId title) {
+        return QTest::qWaitFor([&] { return TitleLabel().text() == Text(title); }, kWaitMs);
+    }
+    // The reader is free again for others; the back end releases it on its own thread.
+    bool WaitUntilOthersCanClaim() {
+        return QTest::qWaitFor([&] { return m_other.CanClaimReader(); }, kWaitMs);
+    }
+
+    // Clicks the fingertip and touches the virtual sensor until fprintd completes the print.
+    void EnrollRightIndex() {
+        ClickFinger(kRightIndex);
+        ASSERT_EQ(TitleLabel().text(), Text(kTitlePlaceFinger));
+        // Claimed while the enrollment runs: nobody else gets the reader meanwhile.
+        EXPECT_FALSE(m_other.CanClaimReader());
+        int touches = 0;
+        while (TitleLabel().text() != Text(kTitleEnrollmentSuccess) && touches < kMaxTouches) {
+            const int before = ProgressBar().value();
+            ASSERT_TRUE(VirtualSensor::Send("SCAN varne-right-index")) << "touch " << touches;
+            ++touches;
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] {
+                    return ProgressBar().value() > before ||
+                           TitleLabel().text() == Text(kTitleEnrollmentSuccess);
+                },
+                kWaitMs))
+                << TitleLabel().text().toStdString();
+        }
+        ASSERT_TRUE(WaitForTitle(kTitleEnrollmentSuccess)) << TitleLabel().text().toStdString();
+        // The bar followed fprintd's own count of stages and is full exactly now.
+        EXPECT_EQ(ProgressBar().maximum(), touches);
+        EXPECT_EQ(ProgressBar().value(), touches);
+        EXPECT_EQ(Child<QLineEdit>("captureCounter").text(),
+                  QStringLiteral("%1/%2").arg(touches - 1).arg(touches));
+    }
+
+    static constexpr int kMaxTouches = 20;
+    FprintdClient m_other;
+    std::unique_ptr<CVarneDlg> m_dialog;
+};
+
+TEST_F(FprintdWindowTest, EnrollsAndDeletesAFingerAndFreesTheReaderAfterEach) {
+    EXPECT_EQ(m_other.EnrolledFingers(UserName()),
+              QStringList{QStringLiteral("net.reactivated.Fprint.Error.NoEnrolledPrints")});
+    EXPECT_TRUE(m_other.CanClaimReader());  // not claimed just for showing the window
+
+    EnrollRightIndex();
+    EXPECT_EQ(m_dialog->Context().enrolledSet, u"2");
+    EXPECT_EQ(MarkColour(kRightIndex), kGreen);
+    EXPECT_TRUE(WaitUntilOthersCanClaim());
+    EXPECT_EQ(m_other.EnrolledFingers(UserName()), QStringList{kRightIndexName});
+
+    MessageBoxAnswerer answerer(QMessageBox::Yes);
+    ClickFinger(kRightIndex);
+    ASSERT_EQ(answerer.seen.size(), 1u);  // the question only, no failure box
+    EXPECT_EQ(answerer.seen[0].text, Text(kTextDeleteQuestion));
+    EXPECT_TRUE(m_dialog->Context().enrolledSet.empty());
+    EXPECT_NE(MarkColour(kRightIndex), kGreen);
+    EXPECT_EQ(TitleLabel().text(), Text(kTitleSelectFinger));
+    EXPECT_TRUE(WaitUntilOthersCanClaim());
+    EXPECT_EQ(m_other.EnrolledFingers(UserName()),
+              QStringList{QStringLiteral("net.reactivated.Fprint.Error.NoEnrolledPrints")});
+}
+
+// Records when the widget it watches paints.
+class PaintClock : public QObject {
+public:
+    explicit PaintClock(const QElapsedTimer& clock) : m_clock(clock) {}
+    std::vector<qint64> times;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            times.push_back(m_clock.elapsed());
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    const QElapsedTimer& m_clock;
+};
+
+// The longest time without a paint between start and end, both included as edges.
+qint64 LongestGap(const std::vector<qint64>& times, qint64 start, qint64 end) {
+    qint64 longest = 0;
+    qint64 previous = start;
+    for (const qint64 time : times) {
+        if (time > end) {
+            break;
+        }
+        longest = std::max(longest, time - previous);
+        previous = time;
+    }
+    return std::max(longest, end - previous);
+}
+
+// Answers the held check from outside the window's thread if the window never does, so a frozen
+// window fails the test instead of hanging it.
+class ReleaseSafetyNet {
+public:
+    ReleaseSafetyNet()
+        : m_thread([this] {
+              std::unique_lock lock(m_mutex);
+              if (!m_done.wait_for(lock, std::chrono::milliseconds(kHoldMs * 3),
+                                   [this] { return m_finished; })) {
+                  [[maybe_unused]] const int status = std::system(
+                      "dbus-send --system --dest=org.freedesktop.PolicyKit1 "
+                      "/org/freedesktop/PolicyKit1/Authority "
+                      "org.freedesktop.DBus.Mock.ReleaseHangingCalls");
+              }
+          }) {}
+    ~ReleaseSafetyNet() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_one();
+        m_thread.join();
+    }
+    ReleaseSafetyNet(const ReleaseSafetyNet&) = delete;
+    ReleaseSafetyNet& operator=(const ReleaseSafetyNet&) = delete;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread;
+};
+
+// The deletion waits for its answer, but a password prompt may be open for minutes: the window
+// must go on painting meanwhile, and the call must not time out.
+TEST_F(FprintdWindowTest, WindowKeepsPaintingWhileThePromptHoldsTheDeletion) {
+    EnrollRightIndex();
+    ASSERT_TRUE(WaitUntilOthersCanClaim());
+    ASSERT_TRUE(m_other.HoldEnrollChecks());
+
+    QElapsedTimer clock;
+    PaintClock paints(clock);
+    m_dialog->installEventFilter(&paints);
+    // Paints asked for at a steady pace, as an animation or an uncovered window would.
+    QTimer repaint;
+    repaint.setInterval(kRepaintIntervalMs);
+    QObject::connect(&repaint, &QTimer::timeout, [&] { m_dialog->update(); });
+    bool heldWhenReleased = false;
+    qint64 releasedAt = -1;
+    QTimer::singleShot(kHoldMs, [&] {
+        releasedAt = clock.elapsed();
+        heldWhenReleased = m_other.HasHeldChecks();
+        m_other.ReleaseHeldChecks();
+    });
+
+    MessageBoxAnswerer answerer(QMessageBox::Yes);
+    ReleaseSafetyNet safetyNet;
+    clock.start();
+    repaint.start();
+    ClickFinger(kRightIndex);  // the question box and the deletion run inside
+    const qint64 deletionMs = clock.elapsed();
+    repaint.stop();
+    m_dialog->removeEventFilter(&paints);
+
+    ASSERT_GE(releasedAt, 0) << "the window's timers never ran during the deletion";
+    EXPECT_TRUE(heldWhenReleased) << "the polkit mock never held the deletion";
+    EXPECT_GE(deletionMs, releasedAt);
+    const qint64 gap = LongestGap(paints.times, 0, releasedAt);
+    EXPECT_LT(gap, kLongestPaintGapMs) << "the window stopped painting for " << gap << " ms";
+    // Allowed once answered: the finger is gone, without a failure box.
+    ASSERT_EQ(answerer.seen.size(), 1u);
+    EXPECT_TRUE(m_dialog->Context().enrolledSet.empty());
+    EXPECT_NE(MarkColour(kRightIndex), kGreen);
+    EXPECT_TRUE(WaitUntilOthersCanClaim());
+}
+
+}  // namespace
