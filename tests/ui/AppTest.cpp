@@ -71,7 +71,6 @@ TEST(AppTest, BadServiceNamesEndTheRunBeforeAnyWindow) {
     } rows[] = {
         {"bogus", "\"bogus\""},
         {"", "\"\""},
-        {"Simulated", "\"Simulated\""},
         {"\x1b[31mred\x07", "\"\\x1b[31mred\\x07\""},
     };
     for (const QString& arguments : {QStringLiteral("1"), QStringLiteral("--list")}) {
@@ -119,19 +118,6 @@ TEST(AppTest, ListPrintsTheReadersWithoutADisplay) {
          0,
          QStringLiteral("1\tSimulated fingerprint sensor\t(default)\n"),
          {}},
-        {"simulated, the first unit listed is the default",
-         "simulated",
-         {{"VARNE_SIM_UNITS", "4,2"}},
-         0,
-         QStringLiteral("4\tSimulated fingerprint sensor\t(default)\n"
-                        "2\tSimulated fingerprint sensor\n"),
-         {}},
-        {"simulated, no units",
-         "simulated",
-         {{"VARNE_SIM_UNITS", ""}},
-         1,
-         {},
-         {QStringLiteral("varne: no fingerprint reader is listed")}},
         {"simulated, listing fails",
          "simulated",
          {{"VARNE_SIM_FAIL", "units=0x80098034"}},
