@@ -2,11 +2,12 @@
 #pragma once
 
 #include <QDBusConnection>
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QDBusReply>
 #include <QStringList>
+#include <QVariantList>
 
+// Plain method calls, no introspecting proxies: nothing is cached beyond the connection.
 class FprintdClient {
 public:
     FprintdClient()
@@ -21,18 +22,16 @@ public:
     // True when this client could claim the default reader (it releases it again at once), as
     // the lock screen or sudo would need to.
     bool CanClaimReader() {
-        QDBusInterface device = Device();
-        if (!QDBusReply<void>(device.call(QStringLiteral("Claim"), QString())).isValid()) {
+        if (CallDevice(QStringLiteral("Claim"), {QString()}).type() != QDBusMessage::ReplyMessage) {
             return false;
         }
-        device.call(QStringLiteral("Release"));
+        CallDevice(QStringLiteral("Release"));
         return true;
     }
 
     // fprintd's own answer, read without a claim: finger names, or the error's name.
     QStringList EnrolledFingers(const QString& user) {
-        QDBusInterface device = Device();
-        const QDBusMessage reply = device.call(QStringLiteral("ListEnrolledFingers"), user);
+        const QDBusMessage reply = CallDevice(QStringLiteral("ListEnrolledFingers"), {user});
         if (reply.type() == QDBusMessage::ErrorMessage) {
             return {reply.errorName()};
         }
@@ -41,29 +40,38 @@ public:
 
     // The polkit mock holds every check of the enroll action until ReleaseHeldChecks.
     bool HoldEnrollChecks() {
-        return Mock()
-                   .call(QStringLiteral("SimulateHangActions"),
-                         QStringList{QStringLiteral("net.reactivated.fprint.device.enroll")})
+        return CallMock(QStringLiteral("SimulateHangActions"),
+                        {QStringList{QStringLiteral("net.reactivated.fprint.device.enroll")}})
                    .type() == QDBusMessage::ReplyMessage;
     }
     bool HasHeldChecks() {
-        return QDBusReply<bool>(Mock().call(QStringLiteral("HaveHangingCalls"))).value();
+        return CallMock(QStringLiteral("HaveHangingCalls")).arguments().value(0).toBool();
     }
-    void ReleaseHeldChecks() { Mock().call(QStringLiteral("ReleaseHangingCalls")); }
+    void ReleaseHeldChecks() { CallMock(QStringLiteral("ReleaseHangingCalls")); }
 
 private:
-    QDBusInterface Device() {
-        QDBusInterface manager(QStringLiteral("net.reactivated.Fprint"),
-                               QStringLiteral("/net/reactivated/Fprint/Manager"),
-                               QStringLiteral("net.reactivated.Fprint.Manager"), m_bus);
-        const QDBusReply<QDBusObjectPath> path = manager.call(QStringLiteral("GetDefaultDevice"));
-        return QDBusInterface(QStringLiteral("net.reactivated.Fprint"), path.value().path(),
-                              QStringLiteral("net.reactivated.Fprint.Device"), m_bus);
+    QDBusMessage Call(const QString& service, const QString& path, const QString& interface,
+                      const QString& method, const QVariantList& arguments = {}) {
+        QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+        message.setArguments(arguments);
+        return m_bus.call(message);
     }
-    QDBusInterface Mock() {
-        return QDBusInterface(QStringLiteral("org.freedesktop.PolicyKit1"),
-                              QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
-                              QStringLiteral("org.freedesktop.DBus.Mock"), m_bus);
+    QDBusMessage CallDevice(const QString& method, const QVariantList& arguments = {}) {
+        const QDBusMessage device = Call(QStringLiteral("net.reactivated.Fprint"),
+                                         QStringLiteral("/net/reactivated/Fprint/Manager"),
+                                         QStringLiteral("net.reactivated.Fprint.Manager"),
+                                         QStringLiteral("GetDefaultDevice"));
+        if (device.type() != QDBusMessage::ReplyMessage) {
+            return device;
+        }
+        const QString path = device.arguments().value(0).value<QDBusObjectPath>().path();
+        return Call(QStringLiteral("net.reactivated.Fprint"), path,
+                    QStringLiteral("net.reactivated.Fprint.Device"), method, arguments);
+    }
+    QDBusMessage CallMock(const QString& method, const QVariantList& arguments = {}) {
+        return Call(QStringLiteral("org.freedesktop.PolicyKit1"),
+                    QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
+                    QStringLiteral("org.freedesktop.DBus.Mock"), method, arguments);
     }
 
     QDBusConnection m_bus;
