@@ -278,7 +278,8 @@ def run_checks(program, desktop_entry, processes, scratch):
     Atspi = reader.Atspi
 
     program_env = dict(env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                       VARNE_SIM_ENROLLED="7", VARNE_SIM_SCRIPT="more@0,more@600000")
+                       VARNE_SERVICE="simulated", VARNE_SIM_ENROLLED="7",
+                       VARNE_SIM_SCRIPT="more@0,more@600000")
     varne = processes.start([program, "1"], program_env)
 
     app = reader.wait_for(lambda: reader.application("varne"), "the program on the bus")
