@@ -2,6 +2,7 @@
 #include "CVarneApp.h"
 
 #include "ApplicationIdentity.h"
+#include "BenchProbe.h"
 #include "CVarneDlg.h"
 
 namespace {
@@ -33,6 +34,7 @@ const char* const kUsage =
 
 CVarneApp::CVarneApp(int& argc, char** argv)
     : QApplication(argc, argv), m_commandLine(CommandLineText(argc, argv)) {
+    BenchProbe::Stamp("qt");
     setWindowIcon(ApplicationIcon());
     // Docks and task switchers find the desktop entry, and with it the name and icon, by this.
     setDesktopFileName(QStringLiteral("org.varne.Varne"));
@@ -40,6 +42,7 @@ CVarneApp::CVarneApp(int& argc, char** argv)
 
 int CVarneApp::InitInstance() {
     CVarneDlg dialog(m_commandLine);
+    BenchProbe::Stamp("dialog");
     const bool started = dialog.InitDialog();
     m_startupReport = dialog.LastStartupReport();
     if (!started) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "BenchProbe.h"
 #include "CVarneApp.h"
 #include "FprintdService.h"
 #include "ReaderReport.h"
@@ -30,6 +31,7 @@ void InstallChosenBackend(std::shared_ptr<BiometricBackend> simulated) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    BenchProbe::Stamp("main");
     // Answered before Qt starts, so they work without a display and touch no back end.
     const std::string commandLine = CVarneApp::CommandLineText(argc, argv);
     if (const auto information = CVarneApp::InformationText(commandLine)) {
@@ -66,6 +68,7 @@ int main(int argc, char** argv) {
     Q_INIT_RESOURCE(varne);
     CVarneApp application(argc, argv);
     InstallChosenBackend(std::move(simulated));
+    BenchProbe::Stamp("backend");
     const int result = application.InitInstance();
     // Released while the application still exists: the back end may hold Qt objects.
     InstallBiometricBackend(nullptr);

@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "ApplicationIdentity.h"
+#include "BenchProbe.h"
 #include "CAboutDlg.h"
 #include "CLabel.h"
 #include "CSysColorStatic.h"
@@ -87,8 +88,14 @@ CVarneDlg::CVarneDlg(std::string commandLine, QWidget* parent)
     for (unsigned event = kFirstEventTimer; event <= kLastEventTimer; ++event) {
         QTimer* timer = EventTimer(event);
         timer->setInterval(kEventTimerIntervalMs);
-        connect(timer, &QTimer::timeout, this, [this, event] { m_workflow.HandleTimer(event); });
+        connect(timer, &QTimer::timeout, this, [this, event] {
+            BenchProbe::Instance().ResultHandling();
+            m_workflow.HandleTimer(event);
+        });
     }
+    BenchProbe::Instance().Attach(
+        *this, m_picture, [this](int finger) { HandleFingerClick(finger); },
+        [this] { return m_context.selectedFinger == 0; });
 }
 
 CVarneDlg::~CVarneDlg() {
@@ -179,12 +186,14 @@ bool CVarneDlg::InitDialog() {
 
     m_picture->SetBitmapResource(kHandBitmapId);
     InitStatusPanel();
+    BenchProbe::Stamp("picture");
 
     if (StartBiometricSession(m_context, m_commandLine, *this, &m_startupReport)) {
         m_workflow.RunEnrollmentEvent(kEventReady);
     } else {
         m_closeRequested = true;
     }
+    BenchProbe::Stamp("session");
     return !m_closeRequested;
 }
 
@@ -308,6 +317,7 @@ void CVarneDlg::SetCaptureCounterText(const std::u16string& text) {
 }
 
 void CVarneDlg::ArmEventTimer(unsigned event) {
+    BenchProbe::Instance().ResultDelivered();
     QMetaObject::invokeMethod(
         this,
         [this, event] {
@@ -379,6 +389,19 @@ void CVarneDlg::HandleFingerClick(int finger) {
     m_context.selectedFinger = finger;
     RedrawFingerMap();
     m_workflow.RunEnrollmentEvent(kEventBegin);
+}
+
+bool CVarneDlg::event(QEvent* event) {
+    const bool handled = QDialog::event(event);
+    if (event->type() == QEvent::UpdateRequest) {
+        BenchProbe::Instance().FramePainted();
+    }
+    return handled;
+}
+
+void CVarneDlg::paintEvent(QPaintEvent* event) {
+    BenchProbe::Instance().WindowPainting();
+    QDialog::paintEvent(event);
 }
 
 void CVarneDlg::keyPressEvent(QKeyEvent* event) {

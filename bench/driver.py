@@ -1,0 +1,370 @@
+#!/usr/bin/python3
+"""Runs the window and the floor dialog interleaved and prints one table of medians and ratios.
+
+Every figure is the median over interleaved runs with its min and max; every ratio is taken
+against the floor measured in the same run. Only the standard library is used.
+"""
+
+import argparse
+import os
+import select
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+LATENCY_TARGET_MS = 12.0
+STARTUP_TARGET = 1.15
+IDLE_CPU_TARGET = 1.05
+MEMORY_TARGET = 1.15
+XVFB_START_TIMEOUT_S = 10
+RUN_TIMEOUT_S = 300
+
+
+class Xvfb:
+    """One private X server on a free display, stopped by its PID."""
+
+    def __init__(self):
+        self.process = None
+        self.display = None
+
+    def __enter__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24",
+             "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + XVFB_START_TIMEOUT_S
+        while not number.endswith(b"\n"):
+            if not select.select([read_end], [], [], max(0, deadline - time.monotonic()))[0]:
+                break
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_end)
+        if not number.strip():
+            self.__exit__(None, None, None)
+            raise RuntimeError("Xvfb did not report a display")
+        self.display = ":" + number.decode().strip()
+        return self
+
+    def __exit__(self, *unused):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+class Run:
+    """One finished child: wall time, resource usage and the probe's lines."""
+
+    def __init__(self, start_ns, end_ns, status, usage, lines):
+        self.wall_ms = (end_ns - start_ns) / 1e6
+        self.status = status
+        self.max_rss_kib = usage.ru_maxrss
+        self.lines = lines
+        self.stamps = {}
+        for words in lines:
+            if words[:1] == ["stamp"] and len(words) == 3:
+                self.stamps[words[1]] = (int(words[2]) - start_ns) / 1e6
+
+    def line(self, key):
+        for words in self.lines:
+            if words[:1] == [key]:
+                return words[1:]
+        return None
+
+
+def start(program, arguments, environment):
+    """Spawns program with stderr to a file; returns what finish() needs."""
+    log = tempfile.TemporaryFile()
+    devnull = os.open(os.devnull, os.O_RDWR)
+    start_ns = time.monotonic_ns()
+    pid = os.posix_spawn(program, [program] + arguments, environment,
+                         file_actions=[(os.POSIX_SPAWN_DUP2, devnull, 0),
+                                       (os.POSIX_SPAWN_DUP2, devnull, 1),
+                                       (os.POSIX_SPAWN_DUP2, log.fileno(), 2)])
+    os.close(devnull)
+    return pid, start_ns, log
+
+
+def finish(started, timeout_s=RUN_TIMEOUT_S):
+    pid, start_ns, log = started
+    deadline = time.monotonic() + timeout_s
+    while True:
+        done, status, usage = os.wait4(pid, os.WNOHANG)
+        if done:
+            break
+        if time.monotonic() > deadline:
+            os.kill(pid, signal.SIGKILL)
+            done, status, usage = os.wait4(pid, 0)
+            break
+        time.sleep(0.0005)
+    end_ns = time.monotonic_ns()
+    log.seek(0)
+    text = log.read().decode(errors="replace")
+    log.close()
+    lines = [line.split()[1:] for line in text.splitlines() if line.startswith("varne-bench ")]
+    run = Run(start_ns, end_ns, status, usage, lines)
+    if not os.WIFEXITED(status) or os.WEXITSTATUS(status) != 0:
+        raise RuntimeError("%s failed (status %d):\n%s" % ("child", status, text[-2000:]))
+    return run
+
+
+def run_one(program, arguments, environment):
+    return finish(start(program, arguments, environment))
+
+
+def spread(values, digits=1):
+    """median [min-max] of values."""
+    form = "%%.%df" % digits
+    return (form + " [" + form + "–" + form + "]") % (
+        statistics.median(values), min(values), max(values))
+
+
+def ratio(ours, floor):
+    return statistics.median(ours) / statistics.median(floor)
+
+
+class Bench:
+    def __init__(self, options):
+        self.options = options
+        self.varne = os.path.join(options.build, "app", "varne")
+        self.floor = os.path.join(options.build, "bench", "varne_bench_floor")
+        self.rows = []
+        self.notes = []
+        self.runtime = tempfile.mkdtemp(prefix="varne-bench-")
+        os.chmod(self.runtime, 0o700)
+
+    def environment(self, platform, display, **extra):
+        environment = {key: value for key, value in os.environ.items()
+                       if not key.startswith(("VARNE_", "QT_", "DISPLAY", "WAYLAND"))}
+        environment.update(XDG_RUNTIME_DIR=self.runtime, DBUS_SESSION_BUS_ADDRESS="disabled:",
+                           QT_QPA_PLATFORM=platform, VARNE_SERVICE="simulated")
+        if display:
+            environment["DISPLAY"] = display
+        environment.update(extra)
+        return environment
+
+    def row(self, figure, platform, ours, floor, verdict=""):
+        self.rows.append((figure, platform, ours, floor, verdict))
+
+    # 1 and 4: start-up and peak memory, floor and window in alternating order.
+    def startup(self, platform, display):
+        iterations = self.options.iterations
+        environment = self.environment(platform, display, VARNE_BENCH="startup")
+        programs = [(self.floor, []), (self.varne, ["1"])]
+        for program, arguments in programs:  # warm the page cache, not measured
+            run_one(program, arguments, environment)
+        runs = {self.floor: [], self.varne: []}
+        for iteration in range(iterations):
+            order = programs if iteration % 2 == 0 else programs[::-1]
+            for program, arguments in order:
+                runs[program].append(run_one(program, arguments, environment))
+        floor, ours = runs[self.floor], runs[self.varne]
+        frame = {key: [r.stamps["frame"] for r in value] for key, value in
+                 (("ours", ours), ("floor", floor))}
+        self.row("1 start-up: process start to first frame painted, ms", platform,
+                 spread(frame["ours"]), spread(frame["floor"]),
+                 self.judge(ratio(frame["ours"], frame["floor"]), STARTUP_TARGET))
+        self.row("1 start-up: the same, then exit (wall), ms", platform,
+                 spread([r.wall_ms for r in ours]), spread([r.wall_ms for r in floor]),
+                 "%.2f" % ratio([r.wall_ms for r in ours], [r.wall_ms for r in floor]))
+        for name, phases in (("window", self.phases(ours)), ("floor", self.phases(floor))):
+            self.notes.append("%s phases (%s, ms from process start, median): %s" % (
+                name, platform, ", ".join("%s %.1f" % item for item in phases)))
+        rss_ratio = ratio([r.max_rss_kib for r in ours], [r.max_rss_kib for r in floor])
+        self.row("4 peak resident size, MiB", platform,
+                 spread([r.max_rss_kib / 1024 for r in ours]),
+                 spread([r.max_rss_kib / 1024 for r in floor]),
+                 self.judge(rss_ratio, MEMORY_TARGET))
+
+    @staticmethod
+    def phases(runs):
+        """Each phase's median length: from the previous stamp (or process start) to its own."""
+        names = sorted(runs[0].stamps, key=runs[0].stamps.get)
+        result, previous = [], None
+        for name in names:
+            lengths = [r.stamps[name] - (r.stamps[previous] if previous else 0) for r in runs]
+            label = "process+exec" if name == "main" else name
+            result.append((label, statistics.median(lengths)))
+            previous = name
+        result.append(("exit", statistics.median([r.wall_ms - r.stamps[previous] for r in runs])))
+        return result
+
+    @staticmethod
+    def judge(value, target):
+        return "%.2f (target ≤ %.2f: %s)" % (value, target, "met" if value <= target else "MISSED")
+
+    # 2: idle CPU and timer events; floor, window and polling window side by side in time.
+    def idle(self, platform, display):
+        period = str(self.options.idle_ms)
+        samples = {"floor": [], "ours": [], "poll": []}
+        for _ in range(self.options.idle_iterations):
+            started = {
+                "floor": start(self.floor, [], self.environment(
+                    platform, display, VARNE_BENCH="idle=" + period)),
+                "ours": start(self.varne, ["1"], self.environment(
+                    platform, display, VARNE_BENCH="idle=" + period)),
+                "poll": start(self.varne, ["1"], self.environment(
+                    platform, display, VARNE_BENCH="poll=" + period)),
+            }
+            for key, handle in started.items():
+                run = finish(handle)
+                for words in run.lines:
+                    if words[:1] == ["timer-fired"] and key != "floor":
+                        self.notes.append("%s: a QTimer fired while idle: %s" % (
+                            platform, " ".join(words[1:])))
+                words = run.line("idle")
+                # cpu-us N timer-events N ours N
+                samples[key].append((int(words[1]), int(words[3]), int(words[5])))
+        cpu = {key: [s[0] / 1000 for s in values] for key, values in samples.items()}
+        timers = {key: [s[1] for s in values] for key, values in samples.items()}
+        own = [s[2] for s in samples["ours"]]
+        self.row("2 idle CPU over %.0f s, ms" % (self.options.idle_ms / 1000), platform,
+                 spread(cpu["ours"], 2), spread(cpu["floor"], 2),
+                 self.judge(ratio(cpu["ours"], cpu["floor"]), IDLE_CPU_TARGET))
+        self.row("2 idle timer events (of them our timers)", platform,
+                 "%s (ours max %d)" % (spread(timers["ours"], 0), max(own)),
+                 spread(timers["floor"], 0), "met" if max(own) == 0 else "MISSED: our timer fired")
+        self.row("2 CPU with a 10 ms picture repaint, ms", platform, spread(cpu["poll"], 1),
+                 "—", "%.0f× our idle CPU" % ratio(cpu["poll"], cpu["ours"]))
+
+    # 3: capture result on the service's thread to the status on screen.
+    def latency(self, platform, display):
+        count = self.options.latency_results
+        # Every result changes the status, and the bad ones reset each other's counters, so the
+        # attempt never reaches the bad-capture limit.
+        script = ",".join(["more", "poor", "fast", "poor"] * (count // 4 + 1))
+        environment = self.environment(platform, display, VARNE_BENCH="latency=%d" % count,
+                                       VARNE_SIM_SCRIPT=script)
+        values = [int(v) / 1000 for v in run_one(self.varne, ["1"], environment).line(
+            "latency-us")]
+        values.sort()
+        p50 = values[len(values) // 2]
+        p99 = values[min(len(values) - 1, int(len(values) * 0.99))]
+        self.row("3 result to painted status, ms (%d results)" % len(values), platform,
+                 "p50 %.2f, p99 %.2f, max %.2f" % (p50, p99, values[-1]), "—",
+                 "p99 %s target ≤ %.0f ms" % ("meets" if p99 <= LATENCY_TARGET_MS else "MISSES",
+                                               LATENCY_TARGET_MS))
+
+    # 5: cost as the work grows, offscreen; sizes interleaved within each round.
+    def growth(self):
+        rounds = self.options.growth_iterations
+        environment = self.environment("offscreen", None, VARNE_BENCH="startup")
+
+        def units(count):
+            return dict(environment, VARNE_SIM_UNITS=",".join(str(u) for u in range(1, count + 1)))
+        self.grow("5 start-up with N units listed, ms", [1, 100, 10000], rounds,
+                  lambda n: run_one(self.varne, ["1"], units(n)).stamps["frame"], "unit")
+
+        stores = {n: self.store_file(n) for n in self.options.store_sizes}
+        self.grow("5 start-up with a store of N records, ms", self.options.store_sizes, rounds,
+                  lambda n: run_one(self.varne, ["1"], dict(
+                      environment, VARNE_SIM_STORE=stores[n])).stamps["frame"], "record")
+
+        def enrollment(captures):
+            script = ",".join(["more"] * (captures - 1) + ["ok"])
+            run = run_one(self.varne, ["1"], dict(environment, VARNE_BENCH="enroll=2",
+                                                  VARNE_SIM_SCRIPT=script))
+            result = " ".join(run.line("enroll-result") or [])
+            if result != "Enrollment Success":
+                raise RuntimeError("enrollment of %d captures ended in %r" % (captures, result))
+            return run.stamps["enrolled"] - run.stamps["click"]
+        self.grow("5 whole enrollment of N accepted captures, ms", [3, 30, 300], rounds,
+                  enrollment, "capture", per_item_of_total=True)
+
+    def store_file(self, records):
+        """A store of records entries of other identities on unit 1, ten fingers each."""
+        path = os.path.join(self.runtime, "store-%d" % records)
+        with open(path, "w") as store:
+            store.write("varne-sim-store 1\n")
+            for index in range(records):
+                store.write("1 3 %024x %d\n" % (index // 10 + 1, index % 10 + 1))
+        os.chmod(path, 0o600)
+        return path
+
+    def grow(self, figure, sizes, rounds, measure, item, per_item_of_total=False):
+        """Medians per size and the cost per item; superlinear when the last step costs more
+        than twice per item what the step before it did."""
+        samples = {n: [] for n in sizes}
+        for round_index in range(rounds):
+            for n in (sizes if round_index % 2 == 0 else sizes[::-1]):
+                samples[n].append(measure(n))
+        medians = {n: statistics.median(samples[n]) for n in sizes}
+        if per_item_of_total:
+            per_item = [medians[n] / n for n in sizes]
+        else:
+            per_item = [(medians[b] - medians[a]) / (b - a) for a, b in zip(sizes, sizes[1:])]
+        faster = per_item[-1] > 2 * max(per_item[-2], 0.001) and \
+            medians[sizes[-1]] - medians[sizes[0]] > 5
+        cells = ", ".join("N=%d: %s" % (n, spread(samples[n])) for n in sizes)
+        steps = ", ".join("%.4f" % value for value in per_item)
+        self.row(figure, "offscreen", cells, "—", "ms per %s %s: %s" % (
+            item, steps, "grows faster than linearly" if faster else "linear or better"))
+
+    def run(self):
+        platforms = [("offscreen", None)]
+        with Xvfb() as server:
+            platforms.append(("xcb (Xvfb)", server.display))
+            for name, display in platforms:
+                platform = "xcb" if display else name
+                self.startup(platform, display)
+                self.idle(platform, display)
+                self.latency(platform, display)
+        self.fprintd_row()
+        self.growth()
+        self.print_table()
+
+    def fprintd_row(self):
+        self.row("3 SCAN on fprintd's virtual sensor to painted status", "—",
+                 "not measured (fprintd back end not present)", "—", "")
+
+    def print_table(self):
+        header = ("Figure", "Platform", "Varne: median [min–max]", "Floor: median [min–max]",
+                  "Ratio / verdict")
+        rows = [header] + self.rows
+        widths = [max(len(row[i]) for row in rows) for i in range(len(header))]
+        print("| " + " | ".join(h.ljust(w) for h, w in zip(header, widths)) + " |")
+        print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
+        for row in self.rows:
+            print("| " + " | ".join(c.ljust(w) for c, w in zip(row, widths)) + " |")
+        print()
+        for note in self.notes:
+            print("- " + note)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build", required=True, help="the release build directory")
+    parser.add_argument("--iterations", type=int, default=20, help="start-up runs of each")
+    parser.add_argument("--idle-ms", type=int, default=10000)
+    parser.add_argument("--idle-iterations", type=int, default=3)
+    parser.add_argument("--latency-results", type=int, default=1000)
+    parser.add_argument("--growth-iterations", type=int, default=3)
+    parser.add_argument("--store-sizes", type=lambda text: [int(v) for v in text.split(",")],
+                        default=[10, 1000, 100000], help="records of the store rows")
+    parser.add_argument("--quick", action="store_true", help="everything once, briefly (CI)")
+    options = parser.parse_args()
+    if options.quick:
+        options.iterations, options.idle_ms, options.idle_iterations = 2, 1000, 1
+        options.latency_results, options.growth_iterations = 20, 1
+        options.store_sizes = [10, 100, 1000]
+    bench = Bench(options)
+    try:
+        bench.run()
+    finally:
+        shutil.rmtree(bench.runtime, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

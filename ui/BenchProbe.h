@@ -1,0 +1,83 @@
+// Measuring hooks for bench/run: time stamps, idle counters, latencies; inert unless VARNE_BENCH.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// VARNE_BENCH selects one measurement, printed to standard error as lines "varne-bench ...":
+//   startup        stamps of each start-up phase; exits once the first frame is painted
+//   idle=MS        CPU time and timer events for MS from 0.5 s after the first frame, then exits
+//   poll=MS        the same while the picture is repainted every 10 ms, as a polling design would
+//   latency=N      clicks finger 2; N times from a capture result's delivery to its status on
+//                  screen, then exits
+//   enroll=FINGER  clicks FINGER after the first frame; exits when that enrollment has ended
+// Anything else, or the variable unset, leaves the program exactly as it is.
+class BenchProbe : public QObject {
+    Q_OBJECT
+public:
+    enum class Mode { kOff, kStartup, kIdle, kPoll, kLatency, kEnroll };
+
+    // The probe of this process, configured from VARNE_BENCH at its first use.
+    static BenchProbe& Instance();
+    static bool Active() { return Instance().m_mode != Mode::kOff; }
+
+    // A monotonic time stamp for phase, when any measurement is active.
+    static void Stamp(const char* phase);
+
+    // The window that the measurement watches, its picture, and for enroll=: the click and
+    // the test of whether the attempt has ended.
+    void Attach(QWidget& window, QWidget* picture, std::function<void(int finger)> click = {},
+                std::function<bool()> attemptEnded = {});
+
+    // Called at the start of the window's paintEvent.
+    void WindowPainting();
+    // Called after the window has synced its frame to the screen.
+    void FramePainted();
+    // Any thread: a capture result has been handed to the window's thread.
+    void ResultDelivered();
+    // Window's thread: the event for the last result delivered is about to run.
+    void ResultHandling();
+
+    // Parses a VARNE_BENCH value; a value it does not know turns the probe off.
+    struct Setting {
+        Mode mode = Mode::kOff;
+        long long argument = 0;
+    };
+    static Setting ParseSetting(const char* value);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    explicit BenchProbe(Setting setting);
+    static std::int64_t NowNs();
+    void StartIdleWindow();
+    void FinishIdleWindow();
+    void ReportEnrollment();
+    void Quit();
+
+    Mode m_mode;
+    long long m_argument;
+    QPointer<QWidget> m_window;
+    QPointer<QWidget> m_picture;
+    std::function<void(int)> m_click;
+    std::function<bool()> m_attemptEnded;
+    bool m_firstPaintSeen = false;
+    bool m_clicked = false;
+    bool m_idleWindowOpen = false;
+    bool m_quitting = false;
+    std::int64_t m_idleStartCpuNs = 0;
+    long long m_timerEventsTotal = 0;
+    long long m_timerEventsOurs = 0;
+    QObject* m_ownTimer = nullptr;  // the probe's own timers are not the program's
+    QObject* m_pollTimer = nullptr;
+    std::atomic<std::int64_t> m_lastDeliveryNs{0};
+    std::int64_t m_pendingDeliveryNs = 0;
+    std::vector<std::int64_t> m_latenciesNs;
+};
