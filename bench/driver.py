@@ -318,12 +318,20 @@ class Bench:
             platforms.append(("xcb (Xvfb)", server.display))
             for name, display in platforms:
                 platform = "xcb" if display else name
-                self.startup(platform, display)
-                self.idle(platform, display)
-                self.latency(platform, display)
-        self.fprintd_row()
-        self.growth()
+                if self.wanted("startup"):
+                    self.startup(platform, display)
+                if self.wanted("idle"):
+                    self.idle(platform, display)
+                if self.wanted("latency"):
+                    self.latency(platform, display)
+        if self.wanted("latency"):
+            self.fprintd_row()
+        if self.wanted("growth"):
+            self.growth()
         self.print_table()
+
+    def wanted(self, figure):
+        return not self.options.only or figure in self.options.only
 
     def fprintd_row(self):
         self.row("3 SCAN on fprintd's virtual sensor to painted status", "—",
@@ -353,6 +361,8 @@ def main():
     parser.add_argument("--growth-iterations", type=int, default=3)
     parser.add_argument("--store-sizes", type=lambda text: [int(v) for v in text.split(",")],
                         default=[10, 1000, 100000], help="records of the store rows")
+    parser.add_argument("--only", type=lambda text: text.split(","), default=[],
+                        help="some of startup,idle,latency,growth (default: all)")
     parser.add_argument("--quick", action="store_true", help="everything once, briefly (CI)")
     options = parser.parse_args()
     if options.quick:
