@@ -1,7 +1,6 @@
 // The application object and the texts printed instead of opening the window.
 #include "CVarneApp.h"
 
-#include "ApplicationIdentity.h"
 #include "BenchProbe.h"
 #include "CVarneDlg.h"
 
@@ -34,8 +33,9 @@ const char* const kUsage =
 
 CVarneApp::CVarneApp(int& argc, char** argv)
     : QApplication(argc, argv), m_commandLine(CommandLineText(argc, argv)) {
+    // No application icon: the window sets its own once it has been painted, and every other
+    // window of the program is owned by it.
     BenchProbe::Stamp("qt");
-    setWindowIcon(ApplicationIcon());
     // Docks and task switchers find the desktop entry, and with it the name and icon, by this.
     setDesktopFileName(QStringLiteral("org.varne.Varne"));
 }

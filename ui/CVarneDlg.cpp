@@ -84,10 +84,11 @@ CVarneDlg::CVarneDlg(std::string commandLine, QWidget* parent)
       m_windowMenu(this),
       m_workflow(m_context, *this) {
     BuildControls();
-    setWindowIcon(ApplicationIcon());
     for (unsigned event = kFirstEventTimer; event <= kLastEventTimer; ++event) {
         QTimer* timer = EventTimer(event);
         timer->setInterval(kEventTimerIntervalMs);
+        // Coarse timers may fire 5% late: these carry each capture result to the screen.
+        timer->setTimerType(Qt::PreciseTimer);
         connect(timer, &QTimer::timeout, this, [this, event] {
             BenchProbe::Instance().ResultHandling();
             m_workflow.HandleTimer(event);
@@ -176,7 +177,6 @@ void CVarneDlg::BuildControls() {
 
 bool CVarneDlg::InitDialog() {
     BuildWindowMenu();
-    setWindowIcon(ApplicationIcon());
 
     m_context.lastStatus.store(0);
     m_context.acceptedCaptureCount.store(0);
@@ -329,6 +329,7 @@ void CVarneDlg::ArmEventTimer(unsigned event) {
 }
 
 void CVarneDlg::ShowMessageBox(const std::u16string& text, MessageBoxIcon icon) {
+    EnsureWindowIcon();  // boxes take the window's icon, and may come before its first frame
     const auto boxIcon =
         icon == MessageBoxIcon::kWarning ? QMessageBox::Warning : QMessageBox::NoIcon;
     QMessageBox box(boxIcon, ApplicationName(), ToQString(text), QMessageBox::Ok, this);
@@ -336,6 +337,7 @@ void CVarneDlg::ShowMessageBox(const std::u16string& text, MessageBoxIcon icon) 
 }
 
 bool CVarneDlg::AskYesNo(const std::u16string& text) {
+    EnsureWindowIcon();
     QMessageBox box(QMessageBox::Question, ApplicationName(), ToQString(text),
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::Yes);
@@ -401,7 +403,20 @@ bool CVarneDlg::event(QEvent* event) {
 
 void CVarneDlg::paintEvent(QPaintEvent* event) {
     BenchProbe::Instance().WindowPainting();
+    if (!m_windowIconSet) {
+        // Decoding every icon size is the slowest step before the first frame, which does not
+        // show the icon: it follows right after.
+        QMetaObject::invokeMethod(this, &CVarneDlg::EnsureWindowIcon, Qt::QueuedConnection);
+    }
     QDialog::paintEvent(event);
+}
+
+void CVarneDlg::EnsureWindowIcon() {
+    if (m_windowIconSet) {
+        return;
+    }
+    m_windowIconSet = true;
+    setWindowIcon(ApplicationIcon());
 }
 
 void CVarneDlg::keyPressEvent(QKeyEvent* event) {

@@ -72,6 +72,7 @@ private:
     void InitStatusPanel();
     void HandleFingerClick(int finger);
     void ShowAboutBox();
+    void EnsureWindowIcon();
     void PopUpWindowMenuAtCorner();
     void PopUpWindowMenuAtButton();
     QTimer* EventTimer(unsigned event);
@@ -79,6 +80,7 @@ private:
     std::string m_commandLine;
     bool m_closeRequested = false;
     StartupReport m_startupReport;
+    bool m_windowIconSet = false;
 
     CSysColorStatic* m_picture = nullptr;
     QProgressBar* m_progressBar = nullptr;

@@ -41,6 +41,7 @@ public:
         QString text;
         QMessageBox::Icon icon;
         QMessageBox::StandardButtons buttons;
+        bool hasWindowIcon;
     };
 
     explicit MessageBoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok)
@@ -49,8 +50,8 @@ public:
               if (box == nullptr) {
                   return;
               }
-              seen.push_back(
-                  {box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+              seen.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+                              !box->windowIcon().isNull()});
               QAbstractButton* button = box->button(answer);
               if (button == nullptr) {
                   button = box->button(QMessageBox::Ok);
