@@ -22,6 +22,7 @@ IDLE_CPU_TARGET = 1.05
 MEMORY_TARGET = 1.15
 XVFB_START_TIMEOUT_S = 10
 RUN_TIMEOUT_S = 300
+NOISE_MS = 2.0  # a difference of start-up medians smaller than this is not told apart
 
 
 class Xvfb:
@@ -294,23 +295,34 @@ class Bench:
         return path
 
     def grow(self, figure, sizes, rounds, measure, item, per_item_of_total=False):
-        """Medians per size and the cost per item; superlinear when the last step costs more
-        than twice per item what the step before it did."""
+        """Medians per size and the cost per item. The growth is judged against a straight line
+        through the two smaller sizes, when the step between them stands out of the noise."""
         samples = {n: [] for n in sizes}
         for round_index in range(rounds):
             for n in (sizes if round_index % 2 == 0 else sizes[::-1]):
                 samples[n].append(measure(n))
         medians = {n: statistics.median(samples[n]) for n in sizes}
+        small, middle, large = sizes
         if per_item_of_total:
             per_item = [medians[n] / n for n in sizes]
+            superlinear = per_item[2] > 2 * per_item[1]
+            verdict = "grows faster than linearly" if superlinear else "linear"
         else:
-            per_item = [(medians[b] - medians[a]) / (b - a) for a, b in zip(sizes, sizes[1:])]
-        faster = per_item[-1] > 2 * max(per_item[-2], 0.001) and \
-            medians[sizes[-1]] - medians[sizes[0]] > 5
+            per_item = [(medians[b] - medians[a]) / (b - a) for a, b in
+                        ((small, middle), (small, large))]
+            middle_step = medians[middle] - medians[small]
+            linear_guess = middle_step * (large - small) / (middle - small)
+            if middle_step < NOISE_MS:
+                verdict = "step to N=%d below the noise; N=%d costs %.1f ms more than N=%d" % (
+                    middle, large, medians[large] - medians[small], small)
+            elif medians[large] - medians[small] > 2 * linear_guess:
+                verdict = "grows faster than linearly: %.0f ms where a line gives %.0f" % (
+                    medians[large] - medians[small], linear_guess)
+            else:
+                verdict = "linear or better"
         cells = ", ".join("N=%d: %s" % (n, spread(samples[n])) for n in sizes)
         steps = ", ".join("%.4f" % value for value in per_item)
-        self.row(figure, "offscreen", cells, "—", "ms per %s %s: %s" % (
-            item, steps, "grows faster than linearly" if faster else "linear or better"))
+        self.row(figure, "offscreen", cells, "—", "ms per %s %s; %s" % (item, steps, verdict))
 
     def run(self):
         platforms = [("offscreen", None)]

@@ -9,6 +9,7 @@ packages=(
     fonts-dejavu-core
     xvfb xauth
     at-spi2-core gir1.2-atspi-2.0 python3-gi dbus-daemon x11-utils xdotool
+    python3
     appstream desktop-file-utils
     dpkg-dev file lintian man-db
     fprintd libfprint-2-2 python3-dbusmock python3-gi gir1.2-glib-2.0 dbus-daemon dbus-bin

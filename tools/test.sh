@@ -21,6 +21,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNE_BUILD_UI=
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
+echo "== benchmarks, once and briefly, so they cannot rot (timings are not judged here)"
+/usr/bin/python3 bench/driver.py --build build --quick
+
 echo "== all tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNE_BUILD_UI=ON -DVARNE_WERROR=ON \
     -DVARNE_SANITIZE=address,undefined >/dev/null
