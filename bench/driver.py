@@ -156,6 +156,24 @@ class Bench:
         environment.update(extra)
         return environment
 
+    def machine(self):
+        """Where and when the figures were taken, and how busy the machine was."""
+        model = "unknown"
+        with open("/proc/cpuinfo") as cpuinfo:
+            for line in cpuinfo:
+                if line.startswith("model name"):
+                    model = line.split(":", 1)[1].strip()
+                    break
+        qt = run_one(self.floor, [], self.environment(
+            "offscreen", None, VARNE_BENCH="startup")).line("qt")
+        load = " ".join("%.2f" % value for value in os.getloadavg())
+        return [
+            "Date: %s UTC" % time.strftime("%Y-%m-%d %H:%M", time.gmtime()),
+            "Machine: %d cores (nproc), %s, Linux %s, Qt %s" % (
+                os.cpu_count(), model, os.uname().release, qt[0] if qt else "unknown"),
+            load,
+        ]
+
     def row(self, figure, platform, ours, floor, verdict=""):
         self.rows.append((figure, platform, ours, floor, verdict))
 
@@ -325,6 +343,7 @@ class Bench:
         self.row(figure, "offscreen", cells, "—", "ms per %s %s; %s" % (item, steps, verdict))
 
     def run(self):
+        before = self.machine()
         platforms = [("offscreen", None)]
         with Xvfb() as server:
             platforms.append(("xcb (Xvfb)", server.display))
@@ -340,6 +359,11 @@ class Bench:
             self.fprintd_row()
         if self.wanted("growth"):
             self.growth()
+        after = self.machine()
+        print(before[0])
+        print(before[1])
+        print("Load average (1, 5, 15 min): %s at the start, %s at the end" % (before[2], after[2]))
+        print()
         self.print_table()
 
     def wanted(self, figure):

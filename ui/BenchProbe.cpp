@@ -91,6 +91,7 @@ void BenchProbe::Attach(QWidget& window, QWidget* picture, std::function<void(in
     if (m_mode == Mode::kOff) {
         return;
     }
+    std::fprintf(stderr, "varne-bench qt %s\n", qVersion());
     m_window = &window;
     m_picture = picture;
     m_click = std::move(click);
