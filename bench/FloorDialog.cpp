@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 
 #include "BenchProbe.h"
 #include "DialogTemplates.h"
@@ -29,6 +30,14 @@ public:
             const PixelRect place = DialogUnitsToPixels(control.rect);
             widget->setGeometry(place.left, place.top, place.Width(), place.Height());
             widget->setHidden((control.style & kStyleVisible) == 0);
+            if (control.id == kIdInstructionLabel) {
+                // The window's instruction text scrolls where it cannot be shown whole.
+                auto* area = new QScrollArea(this);
+                area->setFrameShape(QFrame::NoFrame);
+                area->setWidgetResizable(true);
+                area->setGeometry(widget->geometry());
+                area->setWidget(widget);
+            }
             if (control.kind == ControlKind::kGroupBox) {
                 widget->lower();
             }
