@@ -34,10 +34,11 @@ class Xvfb:
 
     def __enter__(self):
         read_end, write_end = os.pipe()
+        self.log = tempfile.TemporaryFile()
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24",
              "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=self.log)
         os.close(write_end)
         number = b""
         deadline = time.monotonic() + XVFB_START_TIMEOUT_S
@@ -54,6 +55,13 @@ class Xvfb:
             raise RuntimeError("Xvfb did not report a display")
         self.display = ":" + number.decode().strip()
         return self
+
+    def check(self):
+        """Raises when the server has gone, with what it said."""
+        if self.process.poll() is not None:
+            self.log.seek(0)
+            raise RuntimeError("Xvfb on %s ended with status %s:\n%s" % (
+                self.display, self.process.returncode, self.log.read().decode()[-1500:]))
 
     def __exit__(self, *unused):
         if self.process and self.process.poll() is None:
@@ -123,6 +131,16 @@ def finish(started, timeout_s=RUN_TIMEOUT_S):
 
 def run_one(program, arguments, environment):
     return finish(start(program, arguments, environment))
+
+
+def checked(server, action):
+    """Runs action; when it fails, tells a failed child from an X server that went away."""
+    try:
+        return action()
+    except RuntimeError:
+        if server:
+            server.check()
+        raise
 
 
 def spread(values, digits=1):
@@ -332,15 +350,14 @@ class Bench:
             per_item = [(medians[b] - medians[a]) / (b - a) for a, b in
                         ((small, middle), (small, large))]
             middle_step = medians[middle] - medians[small]
-            linear_guess = middle_step * (large - small) / (middle - small)
-            if middle_step < NOISE_MS:
-                verdict = "step to N=%d below the noise; N=%d costs %.1f ms more than N=%d" % (
-                    middle, large, medians[large] - medians[small], small)
-            elif medians[large] - medians[small] > 2 * linear_guess:
-                verdict = "grows faster than linearly: %.0f ms where a line gives %.0f" % (
-                    medians[large] - medians[small], linear_guess)
+            large_step = medians[large] - medians[small]
+            # A step lost in the noise still bounds the line: it is at most NOISE_MS.
+            line = max(middle_step, NOISE_MS) * (large - small) / (middle - small)
+            if large_step > 2 * line:
+                verdict = "grows faster than linearly: %+.0f ms where a line allows %.0f" % (
+                    large_step, line)
             else:
-                verdict = "linear or better"
+                verdict = "linear or better: %+.0f ms, a line allows %.0f" % (large_step, line)
         cells = ", ".join("N=%d: %s" % (n, spread(samples[n])) for n in sizes)
         steps = ", ".join("%.4f" % value for value in per_item)
         self.row(figure, "offscreen", cells, "—", "ms per %s %s; %s" % (item, steps, verdict))
@@ -352,12 +369,11 @@ class Bench:
             platforms.append(("xcb (Xvfb)", server.display))
             for name, display in platforms:
                 platform = "xcb" if display else name
-                if self.wanted("startup"):
-                    self.startup(platform, display)
-                if self.wanted("idle"):
-                    self.idle(platform, display)
-                if self.wanted("latency"):
-                    self.latency(platform, display)
+                self.server = server if display else None
+                for figure, action in (("startup", self.startup), ("idle", self.idle),
+                                       ("latency", self.latency)):
+                    if self.wanted(figure):
+                        checked(self.server, lambda: action(platform, display))
         if self.wanted("latency"):
             self.fprintd_row()
         if self.wanted("growth"):
