@@ -389,8 +389,16 @@ class Bench:
         return not self.options.only or figure in self.options.only
 
     def fprintd_row(self):
+        help_text = subprocess.run([self.varne, "--help"], capture_output=True, text=True).stdout
+        if not os.path.isfile(os.path.join(os.path.dirname(__file__), "..", "biometric",
+                                           "fprintd", "FprintdWorker.cpp")):
+            reason = "fprintd back end not present"
+        elif "VARNE_SERVICE" not in help_text:
+            reason = "the program cannot be started on fprintd yet: no VARNE_SERVICE"
+        else:
+            reason = "this driver does not drive fprintd's virtual sensor yet"
         self.row("3 SCAN on fprintd's virtual sensor to painted status", "—",
-                 "not measured (fprintd back end not present)", "—", "")
+                 "not measured (%s)" % reason, "—", "")
 
     def print_table(self):
         header = ("Figure", "Platform", "Varne: median [min–max]", "Floor: median [min–max]",
