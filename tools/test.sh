@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs all tests, then again under
-# AddressSanitizer + UndefinedBehaviorSanitizer, and the core tests under ThreadSanitizer.
+# AddressSanitizer + UndefinedBehaviorSanitizer, and the core tests under ThreadSanitizer, and
+# fuzzes the parsers and texts for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,3 +39,6 @@ cmake --build build-tsan -j "$jobs"
 # Recent kernels randomise mappings beyond what this ThreadSanitizer accepts.
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     setarch "$(uname -m)" -R ctest --test-dir build-tsan --output-on-failure -j "$jobs"
+
+echo "== fuzz targets, ${VARNE_FUZZ_SECONDS:-20} s each"
+bash tests/fuzz/run.sh "${VARNE_FUZZ_SECONDS:-20}"
