@@ -40,5 +40,14 @@ cmake --build build-tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     setarch "$(uname -m)" -R ctest --test-dir build-tsan --output-on-failure -j "$jobs"
 
+echo "== the window's side of the capture thread crossing under ThreadSanitizer"
+# Only this test and what it links: Qt itself is not instrumented, so the window is tested
+# where its own code meets the service's thread, without painting (see the test).
+cmake -S . -B build-tsan-ui -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNE_BUILD_UI=ON \
+    -DVARNE_SANITIZE=thread >/dev/null
+cmake --build build-tsan-ui -j "$jobs" --target window_thread_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    setarch "$(uname -m)" -R build-tsan-ui/tests/window_thread_tests
+
 echo "== fuzz targets, ${VARNE_FUZZ_SECONDS:-20} s each"
 bash tests/fuzz/run.sh "${VARNE_FUZZ_SECONDS:-20}"
