@@ -390,3 +390,21 @@ TEST(FaultMatrix, DISABLED_AbortBetweenAResultAndItsEventEndsTheAttempt) {
     EXPECT_EQ(window.Context().enrolledSet, u"5");
     EXPECT_EQ(Narrow(store.StoredFingers()), "missing");
 }
+
+// A discard the service refuses leaves its enrollment open; the next attempt then fails with
+// the service's own reason, shown plainly, instead of hanging.
+TEST(FaultMatrix, RefusedDiscardMakesTheNextAttemptSayWhy) {
+    StoreDirectory store;
+    WindowDriver window;
+    ASSERT_TRUE(window.UseSimulatedSensor({{"VARNE_SIM_ENROLLED", "5"},
+                                           {"VARNE_SIM_STORE", store.StorePath()},
+                                           {"VARNE_SIM_FAIL", "discard=0x80098036"},
+                                           {"VARNE_SIM_SCRIPT", "0x80098036," + kHangs}}));
+    ASSERT_TRUE(window.Start());
+    window.ClickFinger(kFingerToEnroll);
+    ASSERT_TRUE(window.WaitUntilIdle());
+    window.ClickFinger(kFingerAfterwards);
+    ASSERT_TRUE(window.WaitUntilIdle());
+    CheckWindow(window, EnrollmentError(kEnrollmentInProgress));
+    EXPECT_EQ(Narrow(store.StoredFingers()), "missing");
+}
