@@ -1,5 +1,4 @@
-// Every numbered text and every named code's status message, character for character against
-// the transcription in data/ (kept apart from the code, so a typo in either shows up).
+// Every numbered text and named code's status message against the transcription in data/.
 #include <gtest/gtest.h>
 
 #include <cstdint>

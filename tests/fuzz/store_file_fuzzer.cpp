@@ -1,5 +1,4 @@
-// Fuzzes the store file's reading against a second reading of the format, and checks that what
-// is read is written back the same.
+// Fuzzes the store file's reading against a second reading, and its writing back.
 #include <sys/mman.h>
 #include <unistd.h>
 

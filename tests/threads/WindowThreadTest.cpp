@@ -1,6 +1,4 @@
-// Capture results crossing from the simulated service's own thread to a real main window: the
-// capture counter text and the event timers are posted from that thread. Built and run under
-// ThreadSanitizer as well (tools/test.sh).
+// Capture results posted from the simulated service's thread to a real window (also under TSan).
 #include <gtest/gtest.h>
 
 #include <QLineEdit>

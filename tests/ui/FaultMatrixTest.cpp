@@ -1,5 +1,4 @@
-// Every operation of the service layer against every kind of outcome, seen through the window:
-// what the user reads, which buttons work, the selected finger and what the store keeps.
+// Every service operation against every kind of outcome, as the window and its store show it.
 #include <gtest/gtest.h>
 
 #include <chrono>

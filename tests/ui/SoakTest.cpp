@@ -1,5 +1,4 @@
-// A thousand enroll, abort and delete cycles through the window against a store file: the
-// store and the window agree at the end, and the process does not grow.
+// A thousand enroll, abort and delete cycles through the window against a store file.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
