@@ -43,7 +43,7 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 echo "== the window's side of the capture thread crossing under ThreadSanitizer"
 # Only this test and what it links: Qt itself is not instrumented, so the window is tested
 # where its own code meets the service's thread, without painting (see the test).
-cmake -S . -B build-tsan-ui -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNE_BUILD_UI=ON \
+cmake -S . -B build-tsan-ui -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNE_BUILD_UI=ON -DVARNE_WERROR=ON \
     -DVARNE_SANITIZE=thread >/dev/null
 cmake --build build-tsan-ui -j "$jobs" --target window_thread_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
