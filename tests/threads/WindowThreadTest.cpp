@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <atomic>
@@ -51,9 +52,65 @@ private:
     std::set<std::thread::id> m_threads;
 };
 
+// The threads on which the window's widgets are touched, as far as Qt lets that be seen: events
+// sent to them, the progress bar's signal, Qt's warnings about timers and threads. Qt is not
+// instrumented, so the sanitizer cannot see a widget changed from the wrong thread.
+class WidgetThreadWatch : public QObject {
+public:
+    explicit WidgetThreadWatch(QWidget& window) {
+        for (QWidget* widget : window.findChildren<QWidget*>()) {
+            widget->installEventFilter(this);
+        }
+        window.installEventFilter(this);
+        if (auto* bar = window.findChild<QProgressBar*>(QStringLiteral("progressBar"))) {
+            connect(
+                bar, &QProgressBar::valueChanged, this, [this] { Note(); }, Qt::DirectConnection);
+        }
+        s_threadWarnings.store(0);
+        m_previousHandler = qInstallMessageHandler(&CountThreadWarnings);
+    }
+    ~WidgetThreadWatch() override { qInstallMessageHandler(m_previousHandler); }
+
+    std::set<std::thread::id> Threads() {
+        std::lock_guard lock(m_mutex);
+        return m_threads;
+    }
+    // Qt's own complaints, e.g. about a timer started from another thread.
+    int ThreadWarnings() const { return s_threadWarnings.load(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        Note();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    static void CountThreadWarnings(QtMsgType, const QMessageLogContext&, const QString& text) {
+        if (text.contains(QLatin1String("thread"), Qt::CaseInsensitive)) {
+            s_threadWarnings.fetch_add(1);
+        }
+    }
+
+    void Note() {
+        std::lock_guard lock(m_mutex);
+        m_threads.insert(std::this_thread::get_id());
+    }
+
+    static inline std::atomic<int> s_threadWarnings{0};
+    QtMessageHandler m_previousHandler = nullptr;
+    std::mutex m_mutex;
+    std::set<std::thread::id> m_threads;
+};
+
 class WindowThreadTest : public testing::Test {
 protected:
     void TearDown() override {
+        if (m_watch) {
+            EXPECT_EQ(m_watch->Threads(), std::set<std::thread::id>{std::this_thread::get_id()})
+                << "a widget was touched from another thread";
+            EXPECT_EQ(m_watch->ThreadWarnings(), 0);
+        }
+        m_watch.reset();
         m_dialog.reset();
         InstallBiometricBackend(nullptr);
     }
@@ -65,6 +122,7 @@ protected:
         InstallBiometricBackend(backend);
         m_dialog = std::make_unique<ObservedDialog>();
         ASSERT_TRUE(m_dialog->InitDialog());
+        m_watch = std::make_unique<WidgetThreadWatch>(*m_dialog);
         // Never shown: painting hands large image work to Qt's own pool threads, whose
         // uninstrumented hand-over the sanitizer cannot see, and painting is not what this
         // test is about. Clicks, timers and posted work reach a hidden window all the same.
@@ -78,6 +136,7 @@ protected:
     QString Title() { return m_dialog->findChild<CLabel*>(QStringLiteral("titleLabel"))->text(); }
 
     std::unique_ptr<ObservedDialog> m_dialog;
+    std::unique_ptr<WidgetThreadWatch> m_watch;
 };
 
 TEST_F(WindowThreadTest, ResultsFromTheServicesThreadReachTheWindow) {
