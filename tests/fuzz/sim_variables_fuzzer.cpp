@@ -232,12 +232,11 @@ void CompareWithReference(const SimulatedConfig::Variables& variables) {
             namesOne = namesOne || error.rfind(name + ": ", 0) == 0;
         }
         Check(namesOne && error.find(": ") + 2 < error.size(), "message names the variable", error);
-#ifdef VARNE_FUZZ_REQUIRE_QUOTED_MESSAGES
+        // Quoted, so that no terminal runs what a variable smuggles in.
         for (const char c : error) {
             const auto byte = static_cast<unsigned char>(c);
-            Check(byte >= 0x20 && byte != 0x7F, "message quotes control characters", error);
+            Check(byte >= 0x20 && byte < 0x7F, "message quotes non-printable bytes", error);
         }
-#endif
         return;
     }
 

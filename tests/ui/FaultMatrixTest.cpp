@@ -363,9 +363,8 @@ TEST(FaultMatrix, RefusedCancelLeavesTheWindowClosableAndTheStoreUntouched) {
     EXPECT_EQ(Narrow(store.StoredFingers()), "missing");
 }
 
-// Abort pressed after a capture's result came but before its event ran must still end the
-// attempt. Disabled until the mend of "Abort can be lost" lands; enable it then.
-TEST(FaultMatrix, DISABLED_AbortBetweenAResultAndItsEventEndsTheAttempt) {
+// Abort pressed after a capture's result came but before its event ran still ends the attempt.
+TEST(FaultMatrix, AbortBetweenAResultAndItsEventEndsTheAttempt) {
     StoreDirectory store;
     WindowDriver window;
     ASSERT_TRUE(window.UseSimulatedSensor({{"VARNE_SIM_ENROLLED", "5"},
