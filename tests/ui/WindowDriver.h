@@ -48,12 +48,14 @@ public:
 
     std::string StorePath() const { return m_path + "/store"; }
 
-    // Names of everything in the directory besides the store: leftovers of a write.
+    // Names of everything in the directory besides the store and its lock file: leftovers of a
+    // write.
     std::vector<std::string> Strays() const {
         std::vector<std::string> strays;
         for (const auto& entry : std::filesystem::directory_iterator(m_path)) {
-            if (entry.path().filename() != "store") {
-                strays.push_back(entry.path().filename().string());
+            const auto name = entry.path().filename();
+            if (name != "store" && name != "store.lock") {
+                strays.push_back(name.string());
             }
         }
         return strays;
