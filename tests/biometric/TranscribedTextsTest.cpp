@@ -70,8 +70,9 @@ std::u16string CodeLine(std::uint32_t code) {
 }  // namespace
 
 TEST(TranscribedTexts, EveryNumberedTextReadsAsTranscribed) {
-    const auto catalogue = ReadTable("catalogue.tsv");
+    auto catalogue = ReadTable("catalogue.tsv");
     ASSERT_EQ(catalogue.size(), kCatalogueSize);
+    catalogue.merge(ReadTable("own-texts.tsv"));
     std::map<TextId, std::u16string> expected;
     for (const auto& [number, text] : catalogue) {
         expected[static_cast<TextId>(std::stoul(number))] = text;
@@ -90,9 +91,11 @@ TEST(TranscribedTexts, EveryNumberedTextReadsAsTranscribed) {
 }
 
 TEST(TranscribedTexts, EveryNamedCodesStatusMessageReadsAsTranscribed) {
-    const auto catalogue = ReadTable("catalogue.tsv");
-    const auto codes = ReadTable("status-codes.tsv");
+    auto catalogue = ReadTable("catalogue.tsv");
+    catalogue.merge(ReadTable("own-texts.tsv"));
+    auto codes = ReadTable("status-codes.tsv");
     ASSERT_EQ(codes.size(), kNamedCodeCount);
+    codes.merge(ReadTable("own-status-codes.tsv"));
     const std::u16string prefix = catalogue.at("1006") + u"\n\n";
     for (const auto& [codeText, specific] : codes) {
         const auto code = static_cast<std::uint32_t>(std::stoul(codeText, nullptr, 16));
