@@ -51,10 +51,8 @@ BenchProbe::Setting BenchProbe::ParseSetting(const char* value) {
         const char* prefix;
         Mode mode;
     } withArgument[] = {
-        {"idle=", Mode::kIdle},
-        {"poll=", Mode::kPoll},
-        {"latency=", Mode::kLatency},
-        {"enroll=", Mode::kEnroll},
+        {"idle=", Mode::kIdle},     {"poll=", Mode::kPoll}, {"latency=", Mode::kLatency},
+        {"enroll=", Mode::kEnroll}, {"scan=", Mode::kScan},
     };
     for (const auto& entry : withArgument) {
         const std::size_t length = std::strlen(entry.prefix);
@@ -119,6 +117,7 @@ void BenchProbe::WindowPainting() {
                     break;
                 case Mode::kEnroll:
                 case Mode::kLatency:
+                case Mode::kScan:
                     Stamp("click");
                     m_clicked = true;
                     if (m_click) {
@@ -135,6 +134,10 @@ void BenchProbe::WindowPainting() {
 
 void BenchProbe::FramePainted() {
     if (m_quitting) {
+        return;
+    }
+    if (m_mode == Mode::kScan) {
+        ReportStatusPainted(m_clicked && m_attemptEnded && m_attemptEnded());
         return;
     }
     if (m_mode == Mode::kLatency && m_pendingDeliveryNs != 0) {
@@ -171,15 +174,29 @@ void BenchProbe::ReportEnrollment() {
     Quit();
 }
 
+void BenchProbe::ReportStatusPainted(bool ended) {
+    if (m_pendingDeliveryNs != 0) {
+        m_pendingDeliveryNs = 0;
+        ++m_statusesPainted;
+        // Flushed at once: the driver waits for this line before it sends the next touch.
+        std::fprintf(stderr, "varne-bench status-painted %lld\n", static_cast<long long>(NowNs()));
+        std::fflush(stderr);
+    }
+    if (m_statusesPainted >= m_argument || ended) {
+        std::fprintf(stderr, "varne-bench scan-end %s\n", ended ? "attempt-ended" : "done");
+        Quit();
+    }
+}
+
 void BenchProbe::ResultDelivered() {
-    if (m_mode == Mode::kLatency) {
+    if (m_mode == Mode::kLatency || m_mode == Mode::kScan) {
         m_lastDeliveryNs.store(NowNs());
     }
 }
 
 void BenchProbe::ResultHandling() {
     // Only one capture is ever outstanding, so the last delivery is this event's result.
-    if (m_mode == Mode::kLatency) {
+    if (m_mode == Mode::kLatency || m_mode == Mode::kScan) {
         m_pendingDeliveryNs = m_lastDeliveryNs.load();
     }
 }

@@ -17,11 +17,13 @@
 //   latency=N      clicks finger 2; N times from a capture result's delivery to its status on
 //                  screen, then exits
 //   enroll=FINGER  clicks FINGER after the first frame; exits when that enrollment has ended
+//   scan=N         clicks finger 2; prints the moment each capture result's status is on screen,
+//                  as it happens, for a driver that stamps the touch itself; exits after N
 // Anything else, or the variable unset, leaves the program exactly as it is.
 class BenchProbe : public QObject {
     Q_OBJECT
 public:
-    enum class Mode { kOff, kStartup, kIdle, kPoll, kLatency, kEnroll };
+    enum class Mode { kOff, kStartup, kIdle, kPoll, kLatency, kEnroll, kScan };
 
     // The probe of this process, configured from VARNE_BENCH at its first use.
     static BenchProbe& Instance();
@@ -60,6 +62,7 @@ private:
     void StartIdleWindow();
     void FinishIdleWindow();
     void ReportEnrollment();
+    void ReportStatusPainted(bool ended);
     void Quit();
 
     Mode m_mode;
@@ -80,4 +83,5 @@ private:
     std::atomic<std::int64_t> m_lastDeliveryNs{0};
     std::int64_t m_pendingDeliveryNs = 0;
     std::vector<std::int64_t> m_latenciesNs;
+    long long m_statusesPainted = 0;
 };

@@ -24,6 +24,8 @@ TEST(BenchProbe, ParsesOnlyTheModesItKnows) {
         {"poll=500", Mode::kPoll, 500},
         {"latency=1000", Mode::kLatency, 1000},
         {"enroll=2", Mode::kEnroll, 2},
+        {"scan=500", Mode::kScan, 500},
+        {"scan=", Mode::kOff, 0},
         // Anything malformed leaves the program as it is, rather than exit or measure.
         {"Startup", Mode::kOff, 0},
         {"idle", Mode::kOff, 0},
@@ -126,6 +128,33 @@ TEST(BenchProbe, LatencyModeTimesEveryResultAndIdleModeSeesNoTimerOfOurs) {
     ASSERT_EQ(summaries.size(), 1) << idle.lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(summaries[0].endsWith(QLatin1String(" ours 0"))) << summaries[0].toStdString();
     EXPECT_TRUE(idle.LinesStartingWith("timer-fired").isEmpty());
+}
+
+TEST(BenchProbe, ScanModeStampsEachPaintedStatusInOrderAndStopsWhenTheAttemptEnds) {
+    const struct {
+        const char* mode;
+        const char* script;
+        qsizetype painted;
+        const char* end;
+    } rows[] = {
+        {"scan=4", "more,poor,more,poor,more,poor", 4, "scan-end done"},
+        // Ended before N: what was painted is reported, and the program does not hang.
+        {"scan=10", "more,ok", 2, "scan-end attempt-ended"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mode);
+        const BenchRun run = RunMeasured(QLatin1String(row.mode), QLatin1String(row.script));
+        ASSERT_EQ(run.exitCode, 0);
+        const QStringList painted = run.LinesStartingWith("status-painted ");
+        ASSERT_EQ(painted.size(), row.painted) << run.lines.join(QLatin1Char('\n')).toStdString();
+        long long previous = run.stamps.at(QStringLiteral("click"));
+        for (const QString& line : painted) {
+            const long long stamp = line.section(QLatin1Char(' '), 1).toLongLong();
+            EXPECT_GT(stamp, previous) << line.toStdString();
+            previous = stamp;
+        }
+        EXPECT_EQ(run.LinesStartingWith("scan-end"), QStringList{QLatin1String(row.end)});
+    }
 }
 
 }  // namespace
