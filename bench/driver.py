@@ -2,14 +2,17 @@
 """Runs the window and the floor dialog interleaved and prints one table of medians and ratios.
 
 Every figure is the median over interleaved runs with its min and max; every ratio is taken
-against the floor measured in the same run. Only the standard library is used.
+against the floor measured in the same run. Only the standard library is used, and python3-gi
+to set up the fprintd rows.
 """
 
 import argparse
+import importlib.util
 import os
 import select
 import shutil
 import signal
+import socket
 import statistics
 import subprocess
 import sys
@@ -23,6 +26,178 @@ MEMORY_TARGET = 1.15
 XVFB_START_TIMEOUT_S = 10
 RUN_TIMEOUT_S = 300
 NOISE_MS = 2.0  # a difference of start-up medians smaller than this is not told apart
+
+
+FPRINTD_FIGURES = {
+    "idle": "2 idle on fprintd: CPU over %.0f s, ms",
+    "latency": "3 SCAN on fprintd's virtual sensor to painted status, ms",
+}
+FPRINTD_SCAN = "SCAN varne-bench"  # the same print every time: each one passes a stage
+FPRINTD_SPARE_STAGES = 10
+FPRINTD_CONNECT_TIMEOUT_S = 10  # the socket listens only once the window has claimed the reader
+FPRINTD_RESULT_TIMEOUT_S = 5
+FIXTURE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "fprintd",
+                       "fixture.py")
+
+
+class FprintdUnavailable(Exception):
+    pass
+
+
+class FprintdSandbox:
+    """The tests' fixture: a private system bus, the polkit mock and fprintd on the virtual
+    sensor. Stops exactly the processes it started, also when a measurement fails."""
+
+    def __enter__(self):
+        self.directory = None
+        try:
+            specification = importlib.util.spec_from_file_location("varne_fixture", FIXTURE)
+            self.fixture = importlib.util.module_from_spec(specification)
+            specification.loader.exec_module(self.fixture)
+        except (OSError, ImportError) as error:
+            raise FprintdUnavailable("the fprintd fixture cannot be loaded: %s" % error)
+        for path in (self.fixture.FPRINTD, self.fixture.PYTHON):
+            if not os.access(path, os.X_OK):
+                raise FprintdUnavailable("%s is not installed" % path)
+        self.saved_address = os.environ.get("DBUS_SYSTEM_BUS_ADDRESS")
+        self.tick_ms = 1000 / os.sysconf("SC_CLK_TCK")
+        self.directory = tempfile.mkdtemp(prefix="varne-bench-fprintd-")
+        try:
+            os.makedirs(os.path.join(self.directory, "state"))
+            self.fixture.start_bus(self.directory)
+            self.fixture.start_polkit(self.directory)
+            self.fixture.start_fprintd(self.directory, "plain", owned_by_fixture=True)
+        except (self.fixture.FixtureError, OSError) as error:
+            self.__exit__(None, None, None)
+            raise FprintdUnavailable("the fixture did not start: %s" % error)
+        self.address = os.environ["DBUS_SYSTEM_BUS_ADDRESS"]
+        self.sensor = os.path.join(self.directory, "sensor")
+        return self
+
+    def __exit__(self, *unused):
+        if self.directory is None:
+            return
+        self.fixture.stop_recorded(self.directory)
+        if self.saved_address is None:
+            os.environ.pop("DBUS_SYSTEM_BUS_ADDRESS", None)
+        else:
+            os.environ["DBUS_SYSTEM_BUS_ADDRESS"] = self.saved_address
+        shutil.rmtree(self.directory, ignore_errors=True)
+        self.directory = None
+
+    def daemon_cpu_ms(self):
+        with open(os.path.join(self.directory, "fprintd.pid")) as pid_file:
+            pid = int(pid_file.read())
+        with open("/proc/%d/stat" % pid) as stat:
+            fields = stat.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) * self.tick_ms  # utime, stime
+
+    def send(self, command, timeout_s):
+        """One command a connection, then waits until the driver closes it; retried while the
+        socket does not listen."""
+        deadline = time.monotonic() + timeout_s
+        while True:
+            with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as connection:
+                try:
+                    connection.connect(self.sensor)
+                except (FileNotFoundError, ConnectionRefusedError):
+                    if time.monotonic() > deadline:
+                        return False
+                    time.sleep(0.01)
+                    continue
+                connection.sendall(command.encode())
+                connection.settimeout(max(0.1, deadline - time.monotonic()))
+                try:
+                    while connection.recv(64):
+                        pass
+                except socket.timeout:
+                    return False
+                return True
+
+    def set_enroll_stages(self, stages):
+        """The count survives Release, but the sensor takes commands only while claimed and
+        applies them at the next EnrollStart: so claim, start, stop and release once."""
+        try:
+            from gi.repository import Gio, GLib
+        except ImportError as error:
+            raise FprintdUnavailable("python3-gi is missing: %s" % error)
+        flags = (Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
+                 Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
+        bus = Gio.DBusConnection.new_for_address_sync(self.address, flags, None, None)
+        service, device_interface = "net.reactivated.Fprint", "net.reactivated.Fprint.Device"
+
+        def call(path, interface, method, arguments=None):
+            return bus.call_sync(service, path, interface, method, arguments, None,
+                                 Gio.DBusCallFlags.NONE, 5000, None)
+        try:
+            device = call("/net/reactivated/Fprint/Manager", "net.reactivated.Fprint.Manager",
+                          "GetDefaultDevice").unpack()[0]
+            call(device, device_interface, "Claim", GLib.Variant("(s)", ("",)))
+            try:
+                sent = self.send("SET_ENROLL_STAGES %d" % stages, FPRINTD_RESULT_TIMEOUT_S)
+                call(device, device_interface, "EnrollStart",
+                     GLib.Variant("(s)", ("right-index-finger",)))
+                call(device, device_interface, "EnrollStop")
+            finally:
+                call(device, device_interface, "Release")
+            reply = call(device, "org.freedesktop.DBus.Properties", "Get",
+                         GLib.Variant("(ss)", (device_interface, "num-enroll-stages")))
+        except GLib.Error as error:
+            raise FprintdUnavailable("fprintd refused the set-up: %s" % error.message)
+        finally:
+            bus.close_sync(None)
+        if not sent or reply.unpack()[0] != stages:
+            raise FprintdUnavailable("the virtual sensor kept %s enroll stages, not %d" % (
+                reply.unpack()[0], stages))
+
+
+class LineReader:
+    """The probe's lines from a child's standard error, as they come."""
+
+    def __init__(self, fd):
+        self.fd = fd
+        self.buffer = b""
+        self.seen = []
+
+    def wait_for(self, key, timeout_s):
+        deadline = time.monotonic() + timeout_s
+        while True:
+            while b"\n" in self.buffer:
+                line, self.buffer = self.buffer.split(b"\n", 1)
+                words = line.decode(errors="replace").split()
+                if words[:1] == ["varne-bench"]:
+                    self.seen.append(" ".join(words[1:]))
+                    if words[1:2] == [key]:
+                        return words[1:]
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([self.fd], [], [], left)[0]:
+                return None
+            chunk = os.read(self.fd, 4096)
+            if not chunk:
+                return None
+            self.buffer += chunk
+
+    def last_seen(self):
+        return "last line: %s" % (self.seen[-1] if self.seen else "none")
+
+    def close(self):
+        os.close(self.fd)
+
+
+def stop_child(pid):
+    """Ends a child that is still running and reaps it."""
+    done, _ = os.waitpid(pid, os.WNOHANG)
+    if done:
+        return
+    os.kill(pid, signal.SIGTERM)
+    deadline = time.monotonic() + 5
+    while time.monotonic() < deadline:
+        done, _ = os.waitpid(pid, os.WNOHANG)
+        if done:
+            return
+        time.sleep(0.01)
+    os.kill(pid, signal.SIGKILL)
+    os.waitpid(pid, 0)
 
 
 class Xvfb:
@@ -374,8 +549,7 @@ class Bench:
                                        ("latency", self.latency)):
                     if self.wanted(figure):
                         checked(self.server, lambda: action(platform, display))
-        if self.wanted("latency"):
-            self.fprintd_row()
+        self.fprintd_rows()
         if self.wanted("growth"):
             self.growth()
         after = self.machine()
@@ -388,17 +562,119 @@ class Bench:
     def wanted(self, figure):
         return not self.options.only or figure in self.options.only
 
-    def fprintd_row(self):
-        help_text = subprocess.run([self.varne, "--help"], capture_output=True, text=True).stdout
-        if not os.path.isfile(os.path.join(os.path.dirname(__file__), "..", "biometric",
-                                           "fprintd", "FprintdWorker.cpp")):
-            reason = "fprintd back end not present"
-        elif "VARNE_SERVICE" not in help_text:
-            reason = "the program cannot be started on fprintd yet: no VARNE_SERVICE"
-        else:
-            reason = "this driver does not drive fprintd's virtual sensor yet"
-        self.row("3 SCAN on fprintd's virtual sensor to painted status", "—",
-                 "not measured (%s)" % reason, "—", "")
+    # 2 and 3 on fprintd: the fixture's daemons on libfprint's virtual sensor, offscreen.
+    def fprintd_rows(self):
+        figures = [figure for figure in ("idle", "latency")
+                   if self.wanted(figure) or self.wanted("fprintd")]
+        if not figures:
+            return
+        measures = {"idle": self.fprintd_idle, "latency": self.fprintd_latency}
+        done = []
+        try:
+            with FprintdSandbox() as sandbox:
+                for figure in figures:
+                    done.append(figure)
+                    measures[figure](sandbox)
+        except FprintdUnavailable as reason:
+            # The figure that failed and those after it; rows measured before stay.
+            for figure in figures[max(0, len(done) - 1):]:
+                self.row(FPRINTD_FIGURES[figure].replace(" over %.0f s", ""), "offscreen",
+                         "not measured (%s)" % reason, "—", "")
+
+    def fprintd_environment(self, sandbox, mode):
+        return self.environment("offscreen", None, VARNE_BENCH=mode, VARNE_SERVICE="fprintd",
+                                DBUS_SYSTEM_BUS_ADDRESS=sandbox.address)
+
+    def fprintd_idle(self, sandbox):
+        period = str(self.options.idle_ms)
+        cpu = {"floor": [], "ours": []}
+        own, daemon_ms = [], []
+        for iteration in range(self.options.idle_iterations):
+            daemon_before = sandbox.daemon_cpu_ms()
+            # Side by side in time, started in alternating order.
+            order = ["floor", "ours"] if iteration % 2 == 0 else ["ours", "floor"]
+            started = {}
+            for key in order:
+                if key == "floor":
+                    started[key] = start(self.floor, [], self.environment(
+                        "offscreen", None, VARNE_BENCH="idle=" + period))
+                else:
+                    started[key] = start(self.varne, ["1"], self.fprintd_environment(
+                        sandbox, "idle=" + period))
+            for key in order:
+                run = finish(started[key])
+                words = run.line("idle")  # cpu-us N timer-events N ours N
+                cpu[key].append(int(words[1]) / 1000)
+                if key == "ours":
+                    own.append(int(words[5]))
+                    for fired in run.lines:
+                        if fired[:1] == ["timer-fired"]:
+                            self.notes.append("fprintd: a QTimer fired while idle: %s" % (
+                                " ".join(fired[1:])))
+            daemon_ms.append(sandbox.daemon_cpu_ms() - daemon_before)
+        self.row(FPRINTD_FIGURES["idle"] % (self.options.idle_ms / 1000), "offscreen",
+                 spread(cpu["ours"], 2),
+                 spread(cpu["floor"], 2),
+                 self.judge(ratio(cpu["ours"], cpu["floor"]), IDLE_CPU_TARGET))
+        self.row("2 idle on fprintd: timers of ours fired", "offscreen", "max %d" % max(own),
+                 "—", "met" if max(own) == 0 else "MISSED: our timer fired")
+        self.notes.append(
+            "fprintd idle: the window's CPU includes its fprintd thread; fprintd's own CPU over "
+            "each whole run (start-up included, in clock ticks of %.0f ms): %s" % (
+                sandbox.tick_ms, ", ".join("%.0f ms" % value for value in daemon_ms)))
+
+    def fprintd_latency(self, sandbox):
+        """Sends one SCAN at a time and waits for its status on screen; the driver stamps the
+        send, the window the paint, both on CLOCK_MONOTONIC."""
+        count = self.options.fprintd_scans
+        # A long enrollment: every SCAN is one accepted stage, and none completes it.
+        sandbox.set_enroll_stages(count + FPRINTD_SPARE_STAGES)
+        read_end, write_end = os.pipe()
+        program = self.varne
+        environment = self.fprintd_environment(sandbox, "scan=%d" % (count + 1))
+        devnull = os.open(os.devnull, os.O_RDWR)
+        pid = os.posix_spawn(program, [program, "1"], environment,
+                             file_actions=[(os.POSIX_SPAWN_DUP2, devnull, 0),
+                                           (os.POSIX_SPAWN_DUP2, devnull, 1),
+                                           (os.POSIX_SPAWN_DUP2, write_end, 2)])
+        os.close(devnull)
+        os.close(write_end)
+        lines = LineReader(read_end)
+        latencies, problem = [], None
+        deadline = time.monotonic() + self.options.fprintd_seconds
+        try:
+            # The first touch waits for the claim and EnrollStart; it is not counted.
+            for index in range(count + 1):
+                if time.monotonic() > deadline:
+                    problem = "time budget of %d s used up" % self.options.fprintd_seconds
+                    break
+                sent_ns = time.monotonic_ns()
+                if not sandbox.send(FPRINTD_SCAN, FPRINTD_CONNECT_TIMEOUT_S if index == 0
+                                    else FPRINTD_RESULT_TIMEOUT_S):
+                    problem = "the virtual sensor did not take a SCAN"
+                    break
+                words = lines.wait_for("status-painted", FPRINTD_RESULT_TIMEOUT_S)
+                if words is None:
+                    problem = "no status painted within %d s of a SCAN (%s)" % (
+                        FPRINTD_RESULT_TIMEOUT_S, lines.last_seen())
+                    break
+                if index > 0:
+                    latencies.append((int(words[1]) - sent_ns) / 1e6)
+        finally:
+            stop_child(pid)
+            lines.close()
+        figure = FPRINTD_FIGURES["latency"] + " (%d results)" % len(latencies)
+        if not latencies:
+            self.row(FPRINTD_FIGURES["latency"], "offscreen", "not measured (%s)" % problem,
+                     "—", "")
+            return
+        latencies.sort()
+        p50 = latencies[len(latencies) // 2]
+        p99 = latencies[min(len(latencies) - 1, int(len(latencies) * 0.99))]
+        self.row(figure, "offscreen", "p50 %.2f, p99 %.2f, max %.2f" % (
+            p50, p99, latencies[-1]), "—", "p99 reported (no target)")
+        if problem:
+            self.notes.append("fprintd latency: ended early: %s" % problem)
 
     def print_table(self):
         header = ("Figure", "Platform", "Varne: median [min–max]", "Floor: median [min–max]",
@@ -421,16 +697,22 @@ def main():
     parser.add_argument("--idle-ms", type=int, default=10000)
     parser.add_argument("--idle-iterations", type=int, default=3)
     parser.add_argument("--latency-results", type=int, default=1000)
+    parser.add_argument("--fprintd-scans", type=int, default=1000,
+                        help="SCANs on fprintd's virtual sensor, at most")
+    parser.add_argument("--fprintd-seconds", type=int, default=25,
+                        help="time budget of the SCANs")
     parser.add_argument("--growth-iterations", type=int, default=3)
     parser.add_argument("--store-sizes", type=lambda text: [int(v) for v in text.split(",")],
                         default=[10, 1000, 100000], help="records of the store rows")
     parser.add_argument("--only", type=lambda text: text.split(","), default=[],
-                        help="some of startup,idle,latency,growth (default: all)")
+                        help="some of startup,idle,latency,growth,fprintd (default: all; "
+                        "idle and latency include their fprintd rows)")
     parser.add_argument("--quick", action="store_true", help="everything once, briefly (CI)")
     options = parser.parse_args()
     if options.quick:
         options.iterations, options.idle_ms, options.idle_iterations = 2, 1000, 1
         options.latency_results, options.growth_iterations = 20, 1
+        options.fprintd_scans, options.fprintd_seconds = 20, 5
         options.store_sizes = [10, 100, 1000]
     bench = Bench(options)
     try:
