@@ -549,7 +549,8 @@ class Bench:
                                        ("latency", self.latency)):
                     if self.wanted(figure):
                         checked(self.server, lambda: action(platform, display))
-        self.fprintd_rows()
+            self.fprintd_rows([("xcb" if display else name, display)
+                               for name, display in platforms])
         if self.wanted("growth"):
             self.growth()
         after = self.machine()
@@ -562,30 +563,36 @@ class Bench:
     def wanted(self, figure):
         return not self.options.only or figure in self.options.only
 
-    # 2 and 3 on fprintd: the fixture's daemons on libfprint's virtual sensor, offscreen.
-    def fprintd_rows(self):
+    # 2 and 3 on fprintd: the fixture's daemons on libfprint's virtual sensor.
+    def fprintd_rows(self, platforms):
         figures = [figure for figure in ("idle", "latency")
                    if self.wanted(figure) or self.wanted("fprintd")]
         if not figures:
             return
         measures = {"idle": self.fprintd_idle, "latency": self.fprintd_latency}
-        done = []
+
+        def not_measured(figure, platform, reason):
+            self.row(FPRINTD_FIGURES[figure].replace(" over %.0f s", ""), platform,
+                     "not measured (%s)" % reason, "—", "")
         try:
             with FprintdSandbox() as sandbox:
-                for figure in figures:
-                    done.append(figure)
-                    measures[figure](sandbox)
+                for platform, display in platforms:
+                    for figure in figures:
+                        try:
+                            checked(self.server if display else None,
+                                    lambda: measures[figure](sandbox, platform, display))
+                        except FprintdUnavailable as reason:
+                            not_measured(figure, platform, reason)
         except FprintdUnavailable as reason:
-            # The figure that failed and those after it; rows measured before stay.
-            for figure in figures[max(0, len(done) - 1):]:
-                self.row(FPRINTD_FIGURES[figure].replace(" over %.0f s", ""), "offscreen",
-                         "not measured (%s)" % reason, "—", "")
+            for platform, _ in platforms:
+                for figure in figures:
+                    not_measured(figure, platform, reason)
 
-    def fprintd_environment(self, sandbox, mode):
-        return self.environment("offscreen", None, VARNE_BENCH=mode, VARNE_SERVICE="fprintd",
+    def fprintd_environment(self, sandbox, platform, display, mode):
+        return self.environment(platform, display, VARNE_BENCH=mode, VARNE_SERVICE="fprintd",
                                 DBUS_SYSTEM_BUS_ADDRESS=sandbox.address)
 
-    def fprintd_idle(self, sandbox):
+    def fprintd_idle(self, sandbox, platform, display):
         period = str(self.options.idle_ms)
         cpu = {"floor": [], "ours": []}
         own, daemon_ms = [], []
@@ -597,10 +604,10 @@ class Bench:
             for key in order:
                 if key == "floor":
                     started[key] = start(self.floor, [], self.environment(
-                        "offscreen", None, VARNE_BENCH="idle=" + period))
+                        platform, display, VARNE_BENCH="idle=" + period))
                 else:
                     started[key] = start(self.varne, ["1"], self.fprintd_environment(
-                        sandbox, "idle=" + period))
+                        sandbox, platform, display, "idle=" + period))
             for key in order:
                 run = finish(started[key])
                 words = run.line("idle")  # cpu-us N timer-events N ours N
@@ -609,21 +616,21 @@ class Bench:
                     own.append(int(words[5]))
                     for fired in run.lines:
                         if fired[:1] == ["timer-fired"]:
-                            self.notes.append("fprintd: a QTimer fired while idle: %s" % (
-                                " ".join(fired[1:])))
+                            self.notes.append("fprintd, %s: a QTimer fired while idle: %s" % (
+                                platform, " ".join(fired[1:])))
             daemon_ms.append(sandbox.daemon_cpu_ms() - daemon_before)
-        self.row(FPRINTD_FIGURES["idle"] % (self.options.idle_ms / 1000), "offscreen",
+        self.row(FPRINTD_FIGURES["idle"] % (self.options.idle_ms / 1000), platform,
                  spread(cpu["ours"], 2),
                  spread(cpu["floor"], 2),
                  self.judge(ratio(cpu["ours"], cpu["floor"]), IDLE_CPU_TARGET))
-        self.row("2 idle on fprintd: timers of ours fired", "offscreen", "max %d" % max(own),
+        self.row("2 idle on fprintd: timers of ours fired", platform, "max %d" % max(own),
                  "—", "met" if max(own) == 0 else "MISSED: our timer fired")
         self.notes.append(
-            "fprintd idle: the window's CPU includes its fprintd thread; fprintd's own CPU over "
+            "fprintd idle, %s: the window's CPU includes its fprintd thread; fprintd's own CPU over "
             "each whole run (start-up included, in clock ticks of %.0f ms): %s" % (
-                sandbox.tick_ms, ", ".join("%.0f ms" % value for value in daemon_ms)))
+                platform, sandbox.tick_ms, ", ".join("%.0f ms" % value for value in daemon_ms)))
 
-    def fprintd_latency(self, sandbox):
+    def fprintd_latency(self, sandbox, platform, display):
         """Sends one SCAN at a time and waits for its status on screen; the driver stamps the
         send, the window the paint, both on CLOCK_MONOTONIC."""
         count = self.options.fprintd_scans
@@ -631,7 +638,8 @@ class Bench:
         sandbox.set_enroll_stages(count + FPRINTD_SPARE_STAGES)
         read_end, write_end = os.pipe()
         program = self.varne
-        environment = self.fprintd_environment(sandbox, "scan=%d" % (count + 1))
+        environment = self.fprintd_environment(sandbox, platform, display,
+                                               "scan=%d" % (count + 1))
         devnull = os.open(os.devnull, os.O_RDWR)
         pid = os.posix_spawn(program, [program, "1"], environment,
                              file_actions=[(os.POSIX_SPAWN_DUP2, devnull, 0),
@@ -665,16 +673,16 @@ class Bench:
             lines.close()
         figure = FPRINTD_FIGURES["latency"] + " (%d results)" % len(latencies)
         if not latencies:
-            self.row(FPRINTD_FIGURES["latency"], "offscreen", "not measured (%s)" % problem,
+            self.row(FPRINTD_FIGURES["latency"], platform, "not measured (%s)" % problem,
                      "—", "")
             return
         latencies.sort()
         p50 = latencies[len(latencies) // 2]
         p99 = latencies[min(len(latencies) - 1, int(len(latencies) * 0.99))]
-        self.row(figure, "offscreen", "p50 %.2f, p99 %.2f, max %.2f" % (
+        self.row(figure, platform, "p50 %.2f, p99 %.2f, max %.2f" % (
             p50, p99, latencies[-1]), "—", "p99 reported (no target)")
         if problem:
-            self.notes.append("fprintd latency: ended early: %s" % problem)
+            self.notes.append("fprintd latency, %s: ended early: %s" % (platform, problem))
 
     def print_table(self):
         header = ("Figure", "Platform", "Varne: median [min–max]", "Floor: median [min–max]",
