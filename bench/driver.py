@@ -51,9 +51,9 @@ class FprintdSandbox:
     def __enter__(self):
         self.directory = None
         try:
-            specification = importlib.util.spec_from_file_location("varne_fixture", FIXTURE)
-            self.fixture = importlib.util.module_from_spec(specification)
-            specification.loader.exec_module(self.fixture)
+            loader_spec = importlib.util.spec_from_file_location("varne_fixture", FIXTURE)
+            self.fixture = importlib.util.module_from_spec(loader_spec)
+            loader_spec.loader.exec_module(self.fixture)
         except (OSError, ImportError) as error:
             raise FprintdUnavailable("the fprintd fixture cannot be loaded: %s" % error)
         for path in (self.fixture.FPRINTD, self.fixture.PYTHON):
