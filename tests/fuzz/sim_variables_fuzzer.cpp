@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ReferenceDecimal.h"
 #include "SimulatedConfig.h"
 
 namespace {
@@ -69,24 +70,6 @@ std::vector<std::string> Items(const std::string& value) {
     }
     items.push_back(Strip(current));
     return items;
-}
-
-// Digits only, at most the given value; counted in 64 bits with an early stop.
-std::optional<std::uint64_t> Decimal(const std::string& text, std::uint64_t largest) {
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-        if (value > largest) {
-            return std::nullopt;
-        }
-    }
-    return value;
 }
 
 std::optional<std::uint32_t> HexCode(const std::string& text) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ReferenceDecimal.h"
 #include "SimulatedStore.h"
 
 namespace {
@@ -44,23 +45,6 @@ std::vector<std::string> Fields(const std::string& line) {
         fields.push_back(current);
     }
     return fields;
-}
-
-std::optional<std::uint64_t> Decimal(const std::string& text, std::uint64_t largest) {
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-        if (value > largest) {
-            return std::nullopt;
-        }
-    }
-    return value;
 }
 
 int Nibble(char c) {
