@@ -27,6 +27,7 @@
 #include "SimulatedIdentity.h"
 #include "SimulatedService.h"
 #include "SimulatedStore.h"
+#include "StartedWindow.h"
 
 namespace {
 
@@ -40,38 +41,8 @@ QString Text(TextId id) {
     return QString::fromStdU16String(LoadCatalogueText(id));
 }
 
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public StartedWindow {
 protected:
-    void TearDown() override {
-        m_dialog.reset();
-        InstallBiometricBackend(nullptr);
-    }
-
-    void UseSimulatedSensor(const SimulatedConfig::Variables& variables) {
-        std::string error;
-        auto backend = CreateSimulatedService(variables, &error);
-        ASSERT_TRUE(backend) << error;
-        InstallBiometricBackend(backend);
-    }
-
-    // Initialises the window on unit 1 and shows it, as the application does.
-    void StartAndShow(const SimulatedConfig::Variables& variables) {
-        UseSimulatedSensor(variables);
-        m_dialog = std::make_unique<CVarneDlg>("1");
-        ASSERT_TRUE(m_dialog->InitDialog());
-        m_dialog->show();
-        m_dialog->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
-    }
-
-    CVarneDlg& Dialog() { return *m_dialog; }
-    template <typename Widget>
-    Widget& Child(const char* name) {
-        auto* widget = m_dialog->findChild<Widget*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return *widget;
-    }
-    CSysColorStatic& Picture() { return Child<CSysColorStatic>("picture"); }
     CLabel& TitleLabel() { return Child<CLabel>("titleLabel"); }
     CLabel& InstructionLabel() { return Child<CLabel>("instructionLabel"); }
     QPushButton& AbortButton() { return Child<QPushButton>("abortButton"); }
@@ -95,15 +66,10 @@ protected:
         return Dialog().grab().toImage();
     }
     QColor MarkColour(int finger) { return PixelAt(ShownFrame(), FingertipInWindow(finger)); }
-    bool WaitForTitle(TextId title) {
-        return QTest::qWaitFor([&] { return TitleLabel().text() == Text(title); }, kWaitMs);
-    }
-
-    std::unique_ptr<CVarneDlg> m_dialog;
 };
 
 TEST_F(MainWindowTest, ShowsTheTemplatesWindowReadyToSelect) {
-    StartAndShow({{"VARNE_SIM_ENROLLED", "3,10"}});
+    Start({{"VARNE_SIM_ENROLLED", "3,10"}});
     EXPECT_EQ(Dialog().windowTitle(), QStringLiteral("Varne"));
     EXPECT_EQ(Dialog().size(), QSize(792, 319));
     EXPECT_EQ(Dialog().minimumSize(), Dialog().maximumSize());
@@ -129,7 +95,7 @@ TEST_F(MainWindowTest, ShowsTheTemplatesWindowReadyToSelect) {
 }
 
 TEST_F(MainWindowTest, MarksCoverTheirRectangleInDeviceIndependentPixels) {
-    StartAndShow({{"VARNE_SIM_ENROLLED", "3"}});
+    Start({{"VARNE_SIM_ENROLLED", "3"}});
     const QImage shown = ShownFrame();
     const QRect mark = FingerMarkRect(3).translated(Picture().mapTo(m_dialog.get(), QPoint()));
     const QRect inside = DeviceRect(shown, mark);
@@ -144,7 +110,7 @@ TEST_F(MainWindowTest, MarksCoverTheirRectangleInDeviceIndependentPixels) {
 }
 
 TEST_F(MainWindowTest, FindsFingersFromThePicturesPlaceInTheWindow) {
-    StartAndShow({});
+    Start({});
     const QPoint tip = FingertipInWindow(2);
     EXPECT_EQ(tip, QPoint(20 + 260, 55 + 30));
     EXPECT_EQ(Dialog().FindFingerAt(tip + QPoint(5, -5)), 2);
@@ -154,7 +120,7 @@ TEST_F(MainWindowTest, FindsFingersFromThePicturesPlaceInTheWindow) {
 }
 
 TEST_F(MainWindowTest, EnrollsAFingerUpToAGreenMark) {
-    StartAndShow({{"VARNE_SIM_SCRIPT", "more@0,more@0,more@0,ok@0"}});
+    Start({{"VARNE_SIM_SCRIPT", "more@0,more@0,more@0,ok@0"}});
     ClickFinger(2);
     ASSERT_TRUE(WaitForTitle(kTitleEnrollmentSuccess)) << TitleLabel().text().toStdString();
     EXPECT_EQ(InstructionLabel().text(), Text(kTextEnrollmentSuccess));
@@ -169,7 +135,7 @@ TEST_F(MainWindowTest, EnrollsAFingerUpToAGreenMark) {
 }
 
 TEST_F(MainWindowTest, SelectedFingerIsRedAndFurtherClicksAreIgnored) {
-    StartAndShow({{"VARNE_SIM_ENROLLED", "5"}, {"VARNE_SIM_SCRIPT", kCaptureNeverAnswers}});
+    Start({{"VARNE_SIM_ENROLLED", "5"}, {"VARNE_SIM_SCRIPT", kCaptureNeverAnswers}});
     MessageBoxAnswerer answerer(QMessageBox::Yes);
     ClickFinger(2);
     EXPECT_EQ(MarkColour(2), kRed);
@@ -186,14 +152,14 @@ TEST_F(MainWindowTest, SelectedFingerIsRedAndFurtherClicksAreIgnored) {
 }
 
 TEST_F(MainWindowTest, ClickThroughThePictureReachesTheWindow) {
-    StartAndShow({{"VARNE_SIM_SCRIPT", kCaptureNeverAnswers}});
+    Start({{"VARNE_SIM_SCRIPT", kCaptureNeverAnswers}});
     // Hit-tested like a real click: lands on whatever widget is under the point.
     QTest::mouseClick(Dialog().windowHandle(), Qt::LeftButton, {}, FingertipInWindow(7));
     EXPECT_TRUE(QTest::qWaitFor([&] { return Dialog().Context().selectedFinger == 7; }, kWaitMs));
 }
 
 TEST_F(MainWindowTest, RightClickDoesNothing) {
-    StartAndShow({{"VARNE_SIM_ENROLLED", "5"}});
+    Start({{"VARNE_SIM_ENROLLED", "5"}});
     MessageBoxAnswerer answerer(QMessageBox::Yes);
     ClickFinger(2, Qt::RightButton);
     ClickFinger(5, Qt::RightButton);
@@ -204,7 +170,7 @@ TEST_F(MainWindowTest, RightClickDoesNothing) {
 }
 
 TEST_F(MainWindowTest, DeleteConfirmedRemovesTheMark) {
-    StartAndShow({{"VARNE_SIM_ENROLLED", "5,8"}});
+    Start({{"VARNE_SIM_ENROLLED", "5,8"}});
     TitleLabel().SetLabelText(QStringLiteral("stale"));  // event 0 must put it back
     MessageBoxAnswerer answerer(QMessageBox::Yes);
     ClickFinger(5);
@@ -220,7 +186,7 @@ TEST_F(MainWindowTest, DeleteConfirmedRemovesTheMark) {
 }
 
 TEST_F(MainWindowTest, DeleteDeclinedChangesNothing) {
-    StartAndShow({{"VARNE_SIM_ENROLLED", "5"}});
+    Start({{"VARNE_SIM_ENROLLED", "5"}});
     TitleLabel().SetLabelText(QStringLiteral("unchanged"));
     MessageBoxAnswerer answerer(QMessageBox::No);
     ClickFinger(5);
@@ -231,7 +197,7 @@ TEST_F(MainWindowTest, DeleteDeclinedChangesNothing) {
 }
 
 TEST_F(MainWindowTest, FailedDeletionIsShownAndTheFingerStays) {
-    StartAndShow({{"VARNE_SIM_ENROLLED", "5"}, {"VARNE_SIM_FAIL", "delete=0x8009801b"}});
+    Start({{"VARNE_SIM_ENROLLED", "5"}, {"VARNE_SIM_FAIL", "delete=0x8009801b"}});
     TitleLabel().SetLabelText(QStringLiteral("unchanged"));
     MessageBoxAnswerer answerer(QMessageBox::Yes);
     ClickFinger(5);
@@ -262,7 +228,7 @@ TEST_F(MainWindowTest, FailedDeletionOfAFingerGoneElsewhereRemovesItsMark) {
         std::ofstream(path, std::ios::binary) << SimulatedStore::Format(content);
     };
     writeStore(records);
-    StartAndShow({{"VARNE_SIM_STORE", path}, {"VARNE_SIM_SCRIPT", kCaptureNeverAnswers}});
+    Start({{"VARNE_SIM_STORE", path}, {"VARNE_SIM_SCRIPT", kCaptureNeverAnswers}});
     ASSERT_EQ(TitleLabel().text(), Text(kTitleFullyEnrolled));
     ASSERT_EQ(MarkColour(5), kGreen);
 
@@ -287,7 +253,7 @@ TEST_F(MainWindowTest, FailedDeletionOfAFingerGoneElsewhereRemovesItsMark) {
 }
 
 TEST_F(MainWindowTest, AbortMidCaptureReturnsToSelectFinger) {
-    StartAndShow({{"VARNE_SIM_SCRIPT", "more@0," + kCaptureNeverAnswers}});
+    Start({{"VARNE_SIM_SCRIPT", "more@0," + kCaptureNeverAnswers}});
     ClickFinger(4);
     ASSERT_TRUE(WaitForTitle(kTitleReleaseFinger));
     EXPECT_EQ(ProgressBar().value(), 1);
@@ -311,7 +277,7 @@ TEST_F(MainWindowTest, ClosingMidEnrollmentEndsCleanly) {
     for (int capture = 1; capture < 200; ++capture) {
         script += capture % 2 == 0 ? ",more@0" : ",fast@0";
     }
-    StartAndShow({{"VARNE_SIM_STORE", path}, {"VARNE_SIM_SCRIPT", script}});
+    Start({{"VARNE_SIM_STORE", path}, {"VARNE_SIM_SCRIPT", script}});
     ClickFinger(3);
     ASSERT_TRUE(WaitForTitle(kTitleReleaseFinger));
     QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
@@ -331,7 +297,7 @@ TEST_F(MainWindowTest, FailuresShowTheirTitleInTheErrorColour) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.failure);
-        StartAndShow({{"VARNE_SIM_FAIL", row.failure}});
+        Start({{"VARNE_SIM_FAIL", row.failure}});
         ClickFinger(6);
         ASSERT_TRUE(WaitForTitle(kTitleEnrollmentError));
         EXPECT_EQ(TitleLabel().LabelColor(), kColorError);
@@ -353,7 +319,7 @@ TEST_F(MainWindowTest, FailuresShowTheirTitleInTheErrorColour) {
 }
 
 TEST_F(MainWindowTest, ADarkThemeWhileRunningReachesEveryPartOfThePanel) {
-    StartAndShow({{"VARNE_SIM_FAIL", "begin=0x80098036"}});
+    Start({{"VARNE_SIM_FAIL", "begin=0x80098036"}});
     ClickFinger(6);
     ASSERT_TRUE(WaitForTitle(kTitleEnrollmentError));
     EXPECT_EQ(TitleLabel().ShownTextColour(), QColor(176, 0, 0));
@@ -388,7 +354,7 @@ TEST_F(MainWindowTest, ADarkThemeWhileRunningReachesEveryPartOfThePanel) {
 }
 
 TEST_F(MainWindowTest, EnterAwayFromButtonsKeepsTheWindowOpenAndEscapeClosesIt) {
-    StartAndShow({});
+    Start({});
     // Return on a focused button presses it (the keyboard tests). The instruction text takes
     // focus for copying; there Enter means nothing either, and Escape still closes.
     for (QWidget* focus :
@@ -404,7 +370,7 @@ TEST_F(MainWindowTest, EnterAwayFromButtonsKeepsTheWindowOpenAndEscapeClosesIt) 
 }
 
 TEST_F(MainWindowTest, CloseButtonAndCloseBoxEndTheWindow) {
-    StartAndShow({});
+    Start({});
     QTest::mouseClick(&Child<QPushButton>("closeButton"), Qt::LeftButton);
     EXPECT_FALSE(Dialog().isVisible());
     EXPECT_EQ(Dialog().result(), QDialog::Rejected);
@@ -417,7 +383,7 @@ TEST_F(MainWindowTest, CloseButtonAndCloseBoxEndTheWindow) {
 }
 
 TEST_F(MainWindowTest, WindowMenuHoldsCloseAndAbout) {
-    StartAndShow({});
+    Start({});
     QStringList texts;
     for (QAction* action : Dialog().WindowMenu().actions()) {
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
@@ -435,7 +401,7 @@ TEST_F(MainWindowTest, WindowMenuHoldsCloseAndAbout) {
 }
 
 TEST_F(MainWindowTest, AltSpaceOpensTheMenuAndItsAboutEntryTheAboutBox) {
-    StartAndShow({});
+    Start({});
     int aboutBoxes = 0;
     ModalWatcher closer([&](QWidget& modal) {
         if (qobject_cast<CAboutDlg*>(&modal) != nullptr) {
@@ -453,7 +419,7 @@ TEST_F(MainWindowTest, AltSpaceOpensTheMenuAndItsAboutEntryTheAboutBox) {
 }
 
 TEST_F(MainWindowTest, EnrollmentGoesOnBehindTheAboutBox) {
-    StartAndShow({{"VARNE_SIM_SCRIPT", "more@20,more@20,more@20,ok@20"}});
+    Start({{"VARNE_SIM_SCRIPT", "more@20,more@20,more@20,ok@20"}});
     bool finishedBehindTheBox = false;
     ModalWatcher closer([&](QWidget& modal) {
         if (qobject_cast<CAboutDlg*>(&modal) != nullptr) {
@@ -470,7 +436,7 @@ TEST_F(MainWindowTest, EnrollmentGoesOnBehindTheAboutBox) {
 }
 
 TEST_F(MainWindowTest, IdleWindowPaintsNothing) {
-    StartAndShow({{"VARNE_SIM_ENROLLED", "1,2"}});
+    Start({{"VARNE_SIM_ENROLLED", "1,2"}});
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
     QTest::qWait(100);  // let the first frames settle
     PaintCounter paints(Dialog());

@@ -1,5 +1,4 @@
-// A main window on the simulated sensor, initialised, shown and active, for keyboard and
-// accessibility tests.
+// A main window on the simulated sensor, initialised, shown and active, for the window's tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,11 +21,16 @@ protected:
         InstallBiometricBackend(nullptr);
     }
 
-    void Start(const SimulatedConfig::Variables& variables) {
+    void UseSimulatedSensor(const SimulatedConfig::Variables& variables) {
         std::string error;
         auto backend = CreateSimulatedService(variables, &error);
         ASSERT_TRUE(backend) << error;
         InstallBiometricBackend(backend);
+    }
+
+    // Initialises the window on unit 1 and shows it, as the application does.
+    void Start(const SimulatedConfig::Variables& variables) {
+        UseSimulatedSensor(variables);
         m_dialog = std::make_unique<CVarneDlg>("1");
         ASSERT_TRUE(m_dialog->InitDialog());
         m_dialog->show();
