@@ -6,27 +6,11 @@
 
 namespace {
 
-// Window and control style bits, composed the way the resource compiler composes them.
-constexpr std::uint32_t kChild = 0x40000000;
-constexpr std::uint32_t kGroup = 0x00020000;
-constexpr std::uint32_t kStaticLeft = 0x0;
-constexpr std::uint32_t kStaticIcon = 0x03;
-constexpr std::uint32_t kStaticBitmap = 0x0E;
-constexpr std::uint32_t kStaticNoPrefix = 0x80;
-constexpr std::uint32_t kPushButton = 0x0;
-constexpr std::uint32_t kDefPushButton = 0x1;
-constexpr std::uint32_t kGroupBox = 0x7;
-constexpr std::uint32_t kEditMultiline = 0x4;
-constexpr std::uint32_t kEditAutoHScroll = 0x80;
-constexpr std::uint32_t kEditNoHideSel = 0x100;
-constexpr std::uint32_t kEditReadOnly = 0x800;
-constexpr std::uint32_t kProgressSmooth = 0x1;
-
 constexpr std::uint32_t kMainDialogStyle = 0x90C800C8;
 constexpr std::uint32_t kMainDialogExStyle = 0x00040000;  // taskbar button
 constexpr std::uint32_t kAboutDialogStyle = 0x80C800C8;
 
-constexpr std::uint32_t kShown = kChild | kStyleVisible;
+constexpr std::uint32_t kShown = kStyleChild | kStyleVisible;
 
 constexpr std::array<ControlTemplate, 10> kMainControls{{
     {kIdPicture, ControlKind::kPicture, u"131", {13, 34, 260, 129}, kShown | kStaticBitmap},
@@ -35,34 +19,34 @@ constexpr std::array<ControlTemplate, 10> kMainControls{{
      ControlKind::kEdit,
      u"",
      {300, 112, 22, 12},
-     kChild | kEditMultiline | kEditAutoHScroll | kEditNoHideSel | kEditReadOnly},
+     kStyleChild | kEditMultiline | kEditAutoHScroll | kEditNoHideSel | kEditReadOnly},
     {kIdSearchDevice,
      ControlKind::kPushButton,
      u"Search Device",
      {300, 150, 65, 15},
-     kChild | kStyleTabStop | kPushButton},
+     kStyleChild | kStyleTabStop | kButtonPush},
     {kIdCancel,
      ControlKind::kPushButton,
      u"Close",
      {456, 150, 50, 14},
-     kShown | kStyleTabStop | kPushButton},
+     kShown | kStyleTabStop | kButtonPush},
     {kIdInstructionLabel,
      ControlKind::kStaticText,
      u"Click \"Search Device\" button and place your finger.",
      {300, 60, 206, 48},
-     kShown | kGroup | kStaticLeft},
+     kShown | kStyleGroup | kStaticLeft},
     {kIdTitleLabel,
      ControlKind::kStaticText,
      u"SEARCH DEVICE",
      {300, 40, 206, 19},
-     kShown | kGroup | kStaticLeft},
-    {kNoControlId, ControlKind::kGroupBox, u"", {7, 3, 273, 187}, kShown | kGroupBox},
-    {kNoControlId, ControlKind::kGroupBox, u"", {286, 3, 234, 187}, kShown | kGroupBox},
+     kShown | kStyleGroup | kStaticLeft},
+    {kNoControlId, ControlKind::kGroupBox, u"", {7, 3, 273, 187}, kShown | kButtonGroupBox},
+    {kNoControlId, ControlKind::kGroupBox, u"", {286, 3, 234, 187}, kShown | kButtonGroupBox},
     {kIdAbort,
      ControlKind::kPushButton,
      u"Abort",
      {403, 150, 50, 14},
-     kShown | kStyleDisabled | kStyleTabStop | kPushButton},
+     kShown | kStyleDisabled | kStyleTabStop | kButtonPush},
 }};
 
 constexpr std::array<ControlTemplate, 3> kAboutControls{{
@@ -72,12 +56,12 @@ constexpr std::array<ControlTemplate, 3> kAboutControls{{
      ControlKind::kStaticText,
      u"Varne, Version 1.0",
      {42, 14, 114, 8},
-     kShown | kGroup | kStaticLeft | kStaticNoPrefix},
+     kShown | kStyleGroup | kStaticLeft | kStaticNoPrefix},
     {kIdOk,
      ControlKind::kPushButton,
      u"OK",
      {113, 41, 50, 14},
-     kShown | kGroup | kStyleTabStop | kDefPushButton},
+     kShown | kStyleGroup | kStyleTabStop | kButtonDefPush},
 }};
 
 constexpr DialogTemplate kMainDialog{kMainDialogTemplateId, u"Varne",           {0, 0, 528, 196},

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <span>
 
+#include "WindowStyleBits.h"
+
 enum class ControlKind {
     kPicture,
     kIcon,
@@ -63,11 +65,6 @@ constexpr int kMainDialogTemplateId = 102;
 constexpr int kAboutDialogTemplateId = 100;
 constexpr int kHandBitmapId = 131;
 constexpr int kApplicationIconId = 201;
-
-// Window style bits that the program tests.
-constexpr std::uint32_t kStyleVisible = 0x10000000;
-constexpr std::uint32_t kStyleDisabled = 0x08000000;
-constexpr std::uint32_t kStyleTabStop = 0x00010000;
 
 const DialogTemplate& MainDialogTemplate();
 const DialogTemplate& AboutDialogTemplate();

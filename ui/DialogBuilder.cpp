@@ -16,15 +16,6 @@
 
 namespace {
 
-constexpr std::uint32_t kStyleCaption = 0x00C00000;
-constexpr std::uint32_t kStyleSystemMenu = 0x00080000;
-constexpr std::uint32_t kButtonTypeMask = 0xF;
-constexpr std::uint32_t kDefPushButton = 0x1;
-constexpr std::uint32_t kEditMultiline = 0x4;
-constexpr std::uint32_t kEditAutoHScroll = 0x80;
-constexpr std::uint32_t kEditReadOnly = 0x800;
-constexpr std::uint32_t kStaticNotify = 0x100;
-
 bool TakesNoMouseInput(const ControlTemplate& control) {
     switch (control.kind) {
         case ControlKind::kPicture:
@@ -129,7 +120,7 @@ QWidget* CreateDefaultControl(const ControlTemplate& control, QWidget& parent) {
             return CreateEdit(control, parent);
         case ControlKind::kPushButton: {
             auto* button = new QPushButton(TemplateText(control.text), &parent);
-            button->setDefault((control.style & kButtonTypeMask) == kDefPushButton);
+            button->setDefault((control.style & kButtonTypeMask) == kButtonDefPush);
             return button;
         }
         case ControlKind::kGroupBox: {
