@@ -4,6 +4,7 @@
 #include "MessageCatalogue.h"
 #include "StatusMessage.h"
 #include "TerminalText.h"
+#include "UnitListing.h"
 #include "WinBio.h"
 
 namespace {
@@ -28,7 +29,7 @@ std::string ReaderLine(const WINBIO_UNIT_SCHEMA& unit, bool isDefault) {
     std::u16string_view name(unit.Description, kUnitTextCapacity);
     name = name.substr(0, name.find(u'\0'));  // a name that fills the field has no terminator
     std::string line = std::to_string(unit.UnitId) + "\t";
-    line += name.empty() ? std::string(kUnnamed) : ToTerminalText(name);
+    line += name.empty() ? std::string(kUnnamed) : EscapeForTerminal(name);
     if (isDefault) {
         line += kDefaultMark;
     }
@@ -60,30 +61,22 @@ ReaderListing ListReaders(ServiceKind service) {
         return listing;
     }
 
-    WINBIO_UNIT_SCHEMA* units = nullptr;
-    std::size_t count = 0;
-    StatusCode status = WinBioEnumBiometricUnits(kFactorFingerprint, &units, &count);
+    const UnitListing units = ListBiometricUnits();
     UnitId defaultUnit = 0;
-    if (status >= 0 && count > 0 && WinBioLocateSensor(session, &defaultUnit) < 0) {
+    if (units.status >= 0 && !units.units.empty() &&
+        WinBioLocateSensor(session, &defaultUnit) < 0) {
         defaultUnit = 0;  // the list is still worth printing without its mark
     }
-    if (status >= 0 && units != nullptr) {
-        for (std::size_t i = 0; i < count; ++i) {
-            listing.out += ReaderLine(units[i], defaultUnit != 0 && units[i].UnitId == defaultUnit);
-        }
-    }
-    if (units != nullptr) {
-        const StatusCode releaseStatus = WinBioFree(units);
-        if (status >= 0) {
-            status = releaseStatus;
-        }
-    }
     WinBioCloseSession(session);
+    for (const WINBIO_UNIT_SCHEMA& unit : units.units) {
+        listing.out += ReaderLine(unit, defaultUnit != 0 && unit.UnitId == defaultUnit);
+    }
 
-    if (status < 0) {
+    if (units.status < 0) {
         listing.exitCode = kExitListingFailed;
         listing.out.clear();
-        listing.err = ErrorLines(LoadCatalogueText(kTextUnitsFailed) + FormatErrorCodeLine(status));
+        listing.err =
+            ErrorLines(LoadCatalogueText(kTextUnitsFailed) + FormatErrorCodeLine(units.status));
     } else if (listing.out.empty()) {
         listing.exitCode = kExitListingFailed;
         listing.err = std::string(kProgramLead) + "no fingerprint reader is listed\n";

@@ -19,7 +19,7 @@ constexpr int kExitBadEnvironment = 2;
 constexpr const char* kListOption = "--list";
 
 int RefuseEnvironment(const std::string& error) {
-    std::cerr << "varne: " << EscapeControlCharacters(error) << '\n';
+    std::cerr << "varne: " << EscapeForTerminal(error) << '\n';
     return kExitBadEnvironment;
 }
 

@@ -3,23 +3,13 @@
 
 #include <unistd.h>
 
-#include <array>
 #include <atomic>
-#include <cstring>
 
 #include "MessageCatalogue.h"
 #include "StatusMessage.h"
+#include "UnixUserIdentity.h"
 
 namespace {
-
-constexpr std::uint8_t kSidRevision = 1;
-constexpr std::uint8_t kSidSubAuthorityCount = 2;
-// S-1-22-1-<uid>: authority 22 with sub-authority 1 is the Unix-user namespace.
-constexpr std::array<std::uint8_t, 6> kSidUnixAuthority = {0, 0, 0, 0, 0, 22};
-constexpr std::uint32_t kSidUnixUserSubAuthority = 1;
-constexpr std::size_t kSidHeaderSize = 2 + kSidUnixAuthority.size();
-constexpr std::size_t kSidSize = kSidHeaderSize + kSidSubAuthorityCount * sizeof(std::uint32_t);
-static_assert(kSidSize <= kIdentityDataCapacity);
 
 // (uid_t)-1 is the "no user" value of the system calls, never a real account.
 constexpr std::uint32_t kNoUid = static_cast<std::uint32_t>(-1);
@@ -33,12 +23,6 @@ std::optional<std::uint32_t> ReadProcessUid() {
 }
 
 std::atomic<CurrentUserIdSource> g_userIdSource{&ReadProcessUid};
-
-void WriteLittleEndian32(std::uint8_t* out, std::uint32_t value) {
-    for (std::size_t byte = 0; byte < sizeof(value); ++byte) {
-        out[byte] = static_cast<std::uint8_t>(value >> (8 * byte));
-    }
-}
 
 bool HoldsAnIdentity(const WINBIO_IDENTITY& identity) {
     return identity.Type == kIdentityTypeSid && identity.Size > 0;
@@ -55,18 +39,6 @@ bool IsNoEnrollmentAnswer(StatusCode status) {
 }
 
 }  // namespace
-
-WINBIO_IDENTITY MakeUnixUserIdentity(std::uint32_t uid) {
-    WINBIO_IDENTITY identity{};
-    identity.Type = kIdentityTypeSid;
-    identity.Size = static_cast<std::uint32_t>(kSidSize);
-    identity.Data[0] = kSidRevision;
-    identity.Data[1] = kSidSubAuthorityCount;
-    std::memcpy(&identity.Data[2], kSidUnixAuthority.data(), kSidUnixAuthority.size());
-    WriteLittleEndian32(&identity.Data[kSidHeaderSize], kSidUnixUserSubAuthority);
-    WriteLittleEndian32(&identity.Data[kSidHeaderSize + sizeof(std::uint32_t)], uid);
-    return identity;
-}
 
 CurrentUserIdSource ReplaceCurrentUserIdSource(CurrentUserIdSource source) {
     return g_userIdSource.exchange(source != nullptr ? source : &ReadProcessUid);

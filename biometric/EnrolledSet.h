@@ -11,9 +11,6 @@
 // The Unix user as security identifier S-1-22-1-<uid>; with null only tests that it can be read.
 bool ReadCurrentUserIdentity(WINBIO_IDENTITY* identity);
 
-// The identity record of S-1-22-1-<uid>: type 3, 16 bytes of binary security identifier.
-WINBIO_IDENTITY MakeUnixUserIdentity(std::uint32_t uid);
-
 // Where the current user's uid comes from (getuid by default); nullopt means it cannot be read.
 // Replacing it lets tests reach the unreadable case; null restores the default. Returns the old.
 using CurrentUserIdSource = std::optional<std::uint32_t> (*)();

@@ -5,12 +5,11 @@
 #include <cstdint>
 #include <limits>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 #include "EnrolledSet.h"
 #include "MessageCatalogue.h"
 #include "StatusMessage.h"
+#include "UnitListing.h"
 
 namespace {
 
@@ -28,34 +27,6 @@ bool IsCWhiteSpace(char c) {
 
 bool IsDecimalDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-struct UnitListing {
-    StatusCode status = kOk;
-    bool unitFound = false;
-    std::vector<UnitId> ids;
-};
-
-// Lists the units and looks for one id; once an array came back, its release's status is the
-// one that counts (a failed listing stays failed whatever the release says).
-UnitListing ListUnits(UnitId wantedUnit) {
-    WINBIO_UNIT_SCHEMA* units = nullptr;
-    std::size_t count = 0;
-    UnitListing listing;
-    listing.status = WinBioEnumBiometricUnits(kFactorFingerprint, &units, &count);
-    if (listing.status >= 0 && units != nullptr) {
-        for (std::size_t i = 0; i < count; ++i) {
-            listing.ids.push_back(units[i].UnitId);
-            listing.unitFound = listing.unitFound || units[i].UnitId == wantedUnit;
-        }
-    }
-    if (units != nullptr) {
-        const StatusCode releaseStatus = WinBioFree(units);
-        if (listing.status >= 0) {
-            listing.status = releaseStatus;
-        }
-    }
-    return listing;
 }
 
 void ShowWarning(WindowHost& host, const std::u16string& text) {
@@ -147,16 +118,16 @@ bool StartBiometricSession(EnrollmentContext& context, const std::string& comman
         return CloseWindowOnly(host);
     }
 
-    UnitListing listing = ListUnits(context.unitId);
+    const UnitListing listing = ListBiometricUnits();
     if (listing.status < 0) {
         Report(report, StartupFailure::kUnitsNotListed, listing.status);
         ShowWarningWithCode(host, kTextUnitsFailed, listing.status);
         return CloseSessionAndWindow(context, host);
     }
     if (report != nullptr) {
-        report->listedUnits = std::move(listing.ids);
+        report->listedUnits = listing.UnitIds();
     }
-    if (!listing.unitFound) {
+    if (!listing.Lists(context.unitId)) {
         Report(report, StartupFailure::kUnitNotListed, kOk);
         return CloseSessionAndWindow(context, host);
     }
@@ -175,7 +146,7 @@ bool SearchDevice(EnrollmentContext& context, WindowHost& host) {
         // Waits for a touch; whatever unit id the service leaves is the one used.
         WinBioLocateSensor(context.sessionHandle, &context.unitId);
     }
-    if (ListUnits(context.unitId).status < 0) {
+    if (ListBiometricUnits().status < 0) {
         ShowWarning(host, LoadCatalogueText(kTextUnitsFailed));
         return CloseWindowOnly(host);
     }

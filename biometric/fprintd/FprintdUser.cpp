@@ -5,25 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
-#include "EnrolledSet.h"
+#include "UnixUserIdentity.h"
 
 namespace {
 
-// Where the uid sits in S-1-22-1-<uid>: after revision, count, authority and sub-authority 1.
-constexpr std::size_t kUidOffset = 12;
 constexpr std::size_t kPasswordBufferStart = 1024;
 constexpr std::size_t kPasswordBufferLimit = 1 << 20;
-
-std::uint32_t ReadLittleEndian32(const std::uint8_t* in) {
-    std::uint32_t value = 0;
-    for (std::size_t byte = 0; byte < sizeof(value); ++byte) {
-        value |= static_cast<std::uint32_t>(in[byte]) << (8 * byte);
-    }
-    return value;
-}
 
 }  // namespace
 
@@ -32,21 +21,14 @@ StatusCode UserNameForIdentity(const WINBIO_IDENTITY& identity, std::uint32_t ca
     if (userName == nullptr) {
         return kInvalidArgument;
     }
-    if (identity.Type != kIdentityTypeSid || identity.Size <= kUidOffset ||
-        identity.Size > kIdentityDataCapacity) {
+    const std::optional<std::uint32_t> uid = UnixUserIdOf(identity);
+    if (!uid) {
         return kInvalidIdentity;
     }
-    const std::uint32_t uid = ReadLittleEndian32(&identity.Data[kUidOffset]);
-    // Only an exact S-1-22-1-<uid> counts: rebuilding it checks every other byte.
-    const WINBIO_IDENTITY expected = MakeUnixUserIdentity(uid);
-    if (identity.Size != expected.Size ||
-        std::memcmp(identity.Data, expected.Data, expected.Size) != 0) {
-        return kInvalidIdentity;
-    }
-    if (uid != callerUid) {
+    if (*uid != callerUid) {
         return kAccessDenied;
     }
-    return UserNameForUid(uid, userName);
+    return UserNameForUid(*uid, userName);
 }
 
 StatusCode UserNameForUid(std::uint32_t uid, std::string* userName) {

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "SimulatedParsing.h"
+#include "TerminalText.h"
 
 namespace {
 
@@ -38,14 +39,14 @@ bool ParseUnits(const std::string& text, std::vector<UnitId>* units, std::string
         const auto unit = ParseDecimal(item, std::numeric_limits<UnitId>::max());
         if (!unit) {
             return Fail(errorMessage, variable,
-                        "bad unit id " + Quoted(item) + ItemPosition(index));
+                        "bad unit id " + QuoteForTerminal(item) + ItemPosition(index));
         }
         if (*unit == 0) {
             return Fail(errorMessage, variable, "unit id 0 is not a unit" + ItemPosition(index));
         }
         if (Contains(*units, *unit)) {
             return Fail(errorMessage, variable,
-                        "duplicate unit id " + Quoted(item) + ItemPosition(index));
+                        "duplicate unit id " + QuoteForTerminal(item) + ItemPosition(index));
         }
         units->push_back(*unit);
     }
@@ -63,14 +64,14 @@ bool ParseEnrolled(const std::string& text, std::vector<SubFactor>* enrolled,
         }
         const auto finger = ParseDecimal(item, kLastFinger);
         if (!finger || *finger < kFirstFinger) {
-            return Fail(
-                errorMessage, variable,
-                "sub-factor " + Quoted(item) + " is not a finger 1..10" + ItemPosition(index));
+            return Fail(errorMessage, variable,
+                        "sub-factor " + QuoteForTerminal(item) + " is not a finger 1..10" +
+                            ItemPosition(index));
         }
         const auto subFactor = static_cast<SubFactor>(*finger);
         if (Contains(*enrolled, subFactor)) {
             return Fail(errorMessage, variable,
-                        "duplicate sub-factor " + Quoted(item) + ItemPosition(index));
+                        "duplicate sub-factor " + QuoteForTerminal(item) + ItemPosition(index));
         }
         enrolled->push_back(subFactor);
     }
@@ -88,30 +89,32 @@ bool ParseFailures(const std::string& text, std::map<std::string, StatusCode>* f
         }
         const auto equals = item.find('=');
         if (equals == std::string::npos) {
-            return Fail(errorMessage, variable,
-                        "expected operation=0xCODE, got " + Quoted(item) + ItemPosition(index));
+            return Fail(
+                errorMessage, variable,
+                "expected operation=0xCODE, got " + QuoteForTerminal(item) + ItemPosition(index));
         }
         const std::string key = item.substr(0, equals);
         const std::string value = item.substr(equals + 1);
         if (!Contains(SimulatedConfig::OperationNames(), key)) {
             return Fail(errorMessage, variable,
-                        "unknown operation " + Quoted(key) + ItemPosition(index));
+                        "unknown operation " + QuoteForTerminal(key) + ItemPosition(index));
         }
         if (failures->count(key) != 0) {
-            return Fail(errorMessage, variable,
-                        "operation " + Quoted(key) + " given twice" + ItemPosition(index));
+            return Fail(
+                errorMessage, variable,
+                "operation " + QuoteForTerminal(key) + " given twice" + ItemPosition(index));
         }
         const auto status = ParseHexStatus(value);
         if (!status) {
-            return Fail(
-                errorMessage, variable,
-                "bad status code " + Quoted(value) + " for " + Quoted(key) + ItemPosition(index));
+            return Fail(errorMessage, variable,
+                        "bad status code " + QuoteForTerminal(value) + " for " +
+                            QuoteForTerminal(key) + ItemPosition(index));
         }
         // A forced "failure" that reads as success would make the operation skip its work yet
         // report it done.
         if (*status >= 0) {
             return Fail(errorMessage, variable,
-                        "status code " + Quoted(value) + " for " + Quoted(key) +
+                        "status code " + QuoteForTerminal(value) + " for " + QuoteForTerminal(key) +
                             " is not a failure" + ItemPosition(index));
         }
         (*failures)[key] = *status;

@@ -3,7 +3,7 @@
 
 #include <unistd.h>
 
-#include "EnrolledSet.h"
+#include "UnixUserIdentity.h"
 
 // The same identity the program asks with, so what it enrolls it also finds.
 WINBIO_IDENTITY SimulatedCurrentUserIdentity() {

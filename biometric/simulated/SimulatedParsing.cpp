@@ -6,8 +6,6 @@
 namespace {
 
 constexpr std::size_t kMaxStatusHexDigits = 8;
-constexpr unsigned char kFirstPrintable = 0x20;  // blank
-constexpr unsigned char kAsciiDelete = 0x7f;
 
 std::string_view Trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
@@ -75,28 +73,4 @@ std::optional<StatusCode> ParseHexStatus(std::string_view text) {
 
 std::string ItemPosition(std::size_t index) {
     return " (item " + std::to_string(index + 1) + ")";
-}
-
-std::string Quoted(std::string_view text) {
-    constexpr char kHexDigits[] = "0123456789abcdef";
-    // Appended only, never "\"" + std::string(...): GCC 12 at -O3 reports a false -Wrestrict on
-    // inserting a literal at the front of a temporary string.
-    std::string quoted;
-    quoted.reserve(text.size() + 2);
-    quoted += '"';
-    for (const char character : text) {
-        const auto byte = static_cast<unsigned char>(character);
-        if (character == '"' || character == '\\') {
-            quoted += '\\';
-            quoted += character;
-        } else if (byte < kFirstPrintable || byte >= kAsciiDelete) {
-            quoted += "\\x";
-            quoted += kHexDigits[byte >> 4];
-            quoted += kHexDigits[byte & 0x0f];
-        } else {
-            quoted += character;
-        }
-    }
-    quoted += '"';
-    return quoted;
 }

@@ -22,8 +22,3 @@ std::optional<StatusCode> ParseHexStatus(std::string_view text);
 
 // " (item N)", counting from 1, for error messages.
 std::string ItemPosition(std::size_t index);
-
-// The text in double quotes, for error messages that reach a terminal: quotes and backslashes
-// are escaped with a backslash, and every byte outside printable ASCII shows as \xNN, so that an
-// item can neither send escape sequences nor pass for something it is not.
-std::string Quoted(std::string_view text);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "SimulatedParsing.h"
+#include "TerminalText.h"
 
 namespace {
 
@@ -75,13 +76,14 @@ std::optional<SimulatedScript> SimulatedScript::Parse(std::string_view text,
         SimulatedCaptureResult result;
         const auto at = item.find('@');
         if (!ParseResult(item.substr(0, at), &result)) {
-            return fail("unknown capture result " + Quoted(item.substr(0, at)));
+            return fail("unknown capture result " + QuoteForTerminal(item.substr(0, at)));
         }
         if (at != std::string_view::npos) {
             const auto delay =
                 ParseDecimal(item.substr(at + 1), static_cast<std::uint32_t>(kMaxDelay.count()));
             if (!delay) {
-                return fail("bad delay " + Quoted(item.substr(at + 1)) + " in " + Quoted(item));
+                return fail("bad delay " + QuoteForTerminal(item.substr(at + 1)) + " in " +
+                            QuoteForTerminal(item));
             }
             result.delay = std::chrono::milliseconds(*delay);
         }

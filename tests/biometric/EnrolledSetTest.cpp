@@ -11,6 +11,7 @@
 #include "EnrolledSet.h"
 #include "FakeBackend.h"
 #include "FakeWindowHost.h"
+#include "UnixUserIdentity.h"
 
 namespace {
 
@@ -37,28 +38,6 @@ struct OpenContext : EnrollmentContext {
 };
 
 }  // namespace
-
-TEST(Identity, UnixUserSidBytes) {
-    const struct {
-        std::uint32_t uid;
-        std::array<std::uint8_t, 16> bytes;
-    } rows[] = {
-        {1000, {1, 2, 0, 0, 0, 0, 0, 22, 1, 0, 0, 0, 0xE8, 0x03, 0, 0}},
-        {0, {1, 2, 0, 0, 0, 0, 0, 22, 1, 0, 0, 0, 0, 0, 0, 0}},
-        {4294967294, {1, 2, 0, 0, 0, 0, 0, 22, 1, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF}},
-        {0x12345678, {1, 2, 0, 0, 0, 0, 0, 22, 1, 0, 0, 0, 0x78, 0x56, 0x34, 0x12}},
-    };
-    for (const auto& row : rows) {
-        const WINBIO_IDENTITY identity = MakeUnixUserIdentity(row.uid);
-        EXPECT_EQ(identity.Type, kIdentityTypeSid);
-        ASSERT_EQ(identity.Size, 16u);
-        EXPECT_EQ(std::memcmp(identity.Data, row.bytes.data(), row.bytes.size()), 0)
-            << "uid " << row.uid;
-        for (std::size_t i = row.bytes.size(); i < kIdentityDataCapacity; ++i) {
-            EXPECT_EQ(identity.Data[i], 0) << "uid " << row.uid << " byte " << i;
-        }
-    }
-}
 
 TEST(Identity, CurrentUserIsTheProcessUid) {
     EXPECT_TRUE(ReadCurrentUserIdentity(nullptr));

@@ -8,6 +8,7 @@
 #include "EnrolledSet.h"
 #include "FprintdMapping.h"
 #include "FprintdUser.h"
+#include "UnixUserIdentity.h"
 
 namespace {
 

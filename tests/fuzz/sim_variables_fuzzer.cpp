@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ReferenceDecimal.h"
+#include "ReferenceTerminalText.h"
 #include "SimulatedConfig.h"
 
 namespace {
@@ -215,11 +216,8 @@ void CompareWithReference(const SimulatedConfig::Variables& variables) {
             namesOne = namesOne || error.rfind(name + ": ", 0) == 0;
         }
         Check(namesOne && error.find(": ") + 2 < error.size(), "message names the variable", error);
-        // Quoted, so that no terminal runs what a variable smuggles in.
-        for (const char c : error) {
-            const auto byte = static_cast<unsigned char>(c);
-            Check(byte >= 0x20 && byte < 0x7F, "message quotes non-printable bytes", error);
-        }
+        // Quoted, so that no terminal runs or turns around what a variable smuggles in.
+        Check(SafeOnTerminal(error), "message quotes what a terminal would obey", error);
         return;
     }
 

@@ -3,6 +3,7 @@
 
 #include "SimulatedConfig.h"
 #include "SimulatedScript.h"
+#include "TerminalText.h"
 
 using namespace std::chrono_literals;
 
@@ -158,9 +159,10 @@ TEST(SimulatedConfig, MalformedValuesNameTheVariableAndItem) {
     }
 }
 
-// A message names the offending item as it is, but only in printable ASCII: nothing from the
-// variable can reach the terminal as a control sequence.
-TEST(SimulatedConfig, MessagesQuoteNonPrintableBytes) {
+// A message names the offending item as it is, letters beyond ASCII included, by the terminal's
+// one rule: nothing from the variable can reach the terminal as a control sequence or turn the
+// rest of the line around.
+TEST(SimulatedConfig, MessagesQuoteWhatATerminalWouldObey) {
     struct Row {
         const char* variable;
         std::string value;
@@ -181,7 +183,12 @@ TEST(SimulatedConfig, MessagesQuoteNonPrintableBytes) {
          "31m",
          R"(VARNE_SIM_UNITS: bad unit id "\x7f\x9b31m" (item 1))"},
         {"VARNE_SIM_ENROLLED", "d\xc3\xa9j\xc3\xa0",
-         R"(VARNE_SIM_ENROLLED: sub-factor "d\xc3\xa9j\xc3\xa0" is not a finger 1..10 (item 1))"},
+         "VARNE_SIM_ENROLLED: sub-factor \"d\xc3\xa9j\xc3\xa0\" is not a finger 1..10 (item 1)"},
+        {"VARNE_SIM_ENROLLED",
+         "2\xe2\x80\xae"
+         "01",
+         R"(VARNE_SIM_ENROLLED: sub-factor "2\u{202e}01" is not a finger 1..10 (item 1))"},
+        {"VARNE_SIM_UNITS", "\xc3", R"(VARNE_SIM_UNITS: bad unit id "\xc3" (item 1))"},
         {"VARNE_SIM_FAIL",
          "op\x08\x08\x08"
          "open=0x80004005",
@@ -193,8 +200,6 @@ TEST(SimulatedConfig, MessagesQuoteNonPrintableBytes) {
         std::string error;
         EXPECT_FALSE(SimulatedConfig::FromVariables({{row.variable, row.value}}, &error));
         EXPECT_EQ(error, row.message);
-        for (const char character : error) {
-            ASSERT_TRUE(character >= ' ' && character <= '~') << error;
-        }
+        EXPECT_EQ(EscapeForTerminal(error), error) << "nothing left to escape";
     }
 }

@@ -6,6 +6,7 @@
 
 #include "EnrolledSet.h"
 #include "SimulatedTestSupport.h"
+#include "UnixUserIdentity.h"
 
 using namespace std::chrono_literals;
 
