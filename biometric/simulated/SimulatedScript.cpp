@@ -104,13 +104,13 @@ SimulatedScript SimulatedScript::Lifelike() {
         true);
 }
 
-void SimulatedScript::OnEnrollBegin() {
+void SimulatedScript::StartEnrollment() {
     if (m_replaysEachEnrollment) {
         m_next = 0;
     }
 }
 
-std::optional<SimulatedCaptureResult> SimulatedScript::Next() {
+std::optional<SimulatedCaptureResult> SimulatedScript::TakeNextResult() {
     if (m_next >= m_results.size()) {
         return std::nullopt;
     }

@@ -34,9 +34,10 @@ public:
     const std::vector<SimulatedCaptureResult>& Results() const { return m_results; }
     bool ReplaysEachEnrollment() const { return m_replaysEachEnrollment; }
 
-    void OnEnrollBegin();
-    // The result for the next requested capture; none when the script has run out.
-    std::optional<SimulatedCaptureResult> Next();
+    // A new enrollment begins: the lifelike script plays again from its start.
+    void StartEnrollment();
+    // Takes the result for the next requested capture; none when the script has run out.
+    std::optional<SimulatedCaptureResult> TakeNextResult();
 
 private:
     SimulatedScript(std::vector<SimulatedCaptureResult> results, bool replaysEachEnrollment);

@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <utility>
 
+#include "CaptureDeliveryQueue.h"
 #include "SimulatedIdentity.h"
 #include "SimulatedStore.h"
 
@@ -36,13 +36,6 @@ struct Session {
     std::optional<PendingCapture> capture;
 };
 
-struct Delivery {
-    EnrollCaptureCallback callback = nullptr;
-    void* context = nullptr;
-    StatusCode status = kOk;
-    RejectDetail rejectDetail = 0;
-};
-
 bool IsFinger(SubFactor subFactor) {
     return subFactor >= kFirstFinger && subFactor <= kLastFinger;
 }
@@ -63,19 +56,23 @@ SimulatedStore MakeStore(const SimulatedConfig& config) {
 
 }  // namespace
 
-struct SimulatedService::Shared {
-    explicit Shared(SimulatedConfig settings)
+// What the simulated sensor holds: its settings, the script of capture results, the store of
+// enrollments, the open sessions and the results waiting for delivery. The worker thread shares
+// it with the service and keeps it alive even if the service is destroyed from within a callback.
+struct SimulatedService::SensorState {
+    explicit SensorState(SimulatedConfig settings)
         : config(std::move(settings)), script(config.Script()), store(MakeStore(config)) {}
 
     const SimulatedConfig config;
+    // Guards everything below; never held while a callback runs.
     std::mutex mutex;
-    std::condition_variable wake;
+    std::condition_variable workerWake;
     SimulatedScript script;
     SimulatedStore store;
-    std::map<SessionHandle, Session> sessions;
-    SessionHandle nextHandle = kFirstSessionHandle;
-    std::deque<Delivery> ready;
-    bool stopping = false;
+    std::map<SessionHandle, Session> openSessions;
+    SessionHandle nextSessionHandle = kFirstSessionHandle;
+    CaptureDeliveryQueue deliveries;
+    bool shuttingDown = false;
 
     bool HasUnit(UnitId unit) const {
         const auto& units = config.Units();
@@ -83,24 +80,24 @@ struct SimulatedService::Shared {
     }
 
     Session* FindSession(SessionHandle handle) {
-        const auto found = sessions.find(handle);
-        return found == sessions.end() ? nullptr : &found->second;
+        const auto found = openSessions.find(handle);
+        return found == openSessions.end() ? nullptr : &found->second;
     }
 
     // Ends the session's pending capture with kCanceled; the callback still comes, once.
-    void CancelCapture(Session& session) {
+    void CancelPendingCapture(Session& session) {
         if (!session.capture) {
             return;
         }
-        ready.push_back({session.capture->callback, session.capture->context, kCanceled, 0});
+        deliveries.Push({session.capture->callback, session.capture->context, kCanceled, 0});
         session.capture.reset();
-        wake.notify_all();
+        workerWake.notify_all();
     }
 
-    // Moves the results that are due into the ready queue; the earliest one still to come.
-    std::optional<Clock::time_point> CollectDue(Clock::time_point now) {
+    // Queues the results that are due; returns when the earliest one still to come is due.
+    std::optional<Clock::time_point> QueueDueResults(Clock::time_point now) {
         std::optional<Clock::time_point> earliest;
-        for (auto& [handle, session] : sessions) {
+        for (auto& [handle, session] : openSessions) {
             if (!session.capture || !session.capture->result) {
                 continue;
             }
@@ -109,7 +106,7 @@ struct SimulatedService::Shared {
                 earliest = earliest ? std::min(*earliest, capture.due) : capture.due;
                 continue;
             }
-            ready.push_back({capture.callback, capture.context, capture.result->status,
+            deliveries.Push({capture.callback, capture.context, capture.result->status,
                              capture.result->rejectDetail});
             // The enrollment is ready before the caller hears of it, so its commit works.
             if (capture.result->status == kOk) {
@@ -120,51 +117,38 @@ struct SimulatedService::Shared {
         return earliest;
     }
 
-    // Calls one ready callback with the lock released; false when none was ready.
-    bool DeliverOne(std::unique_lock<std::mutex>& lock) {
-        if (ready.empty()) {
-            return false;
-        }
-        const Delivery delivery = ready.front();
-        ready.pop_front();
-        lock.unlock();
-        delivery.callback(delivery.context, delivery.status, delivery.rejectDetail);
-        lock.lock();
-        return true;
-    }
-
     void RunWorker() {
         std::unique_lock lock(mutex);
         while (true) {
-            const auto earliest = CollectDue(Clock::now());
-            if (DeliverOne(lock)) {
+            const auto earliest = QueueDueResults(Clock::now());
+            if (deliveries.DeliverFirst(lock)) {
                 continue;
             }
-            if (stopping) {
+            if (shuttingDown) {
                 return;
             }
             if (earliest) {
-                wake.wait_until(lock, *earliest);
+                workerWake.wait_until(lock, *earliest);
             } else {
-                wake.wait(lock);
+                workerWake.wait(lock);
             }
         }
     }
 };
 
 SimulatedService::SimulatedService(SimulatedConfig config)
-    : m_shared(std::make_shared<Shared>(std::move(config))) {
-    m_worker = std::thread([shared = m_shared] { shared->RunWorker(); });
+    : m_sensor(std::make_shared<SensorState>(std::move(config))) {
+    m_worker = std::thread([sensor = m_sensor] { sensor->RunWorker(); });
 }
 
 SimulatedService::~SimulatedService() {
-    std::unique_lock lock(m_shared->mutex);
-    m_shared->stopping = true;
-    for (auto& [handle, session] : m_shared->sessions) {
-        m_shared->CancelCapture(session);
+    std::unique_lock lock(m_sensor->mutex);
+    m_sensor->shuttingDown = true;
+    for (auto& [handle, session] : m_sensor->openSessions) {
+        m_sensor->CancelPendingCapture(session);
     }
-    m_shared->sessions.clear();
-    m_shared->wake.notify_all();
+    m_sensor->openSessions.clear();
+    m_sensor->workerWake.notify_all();
     if (m_worker.get_id() != std::this_thread::get_id()) {
         lock.unlock();
         m_worker.join();
@@ -172,7 +156,7 @@ SimulatedService::~SimulatedService() {
     }
     // Destroyed from within a callback: joining would wait for ourselves. Deliver the rest
     // here so that nothing comes after destruction; the worker then finds nothing and ends.
-    while (m_shared->DeliverOne(lock)) {
+    while (m_sensor->deliveries.DeliverFirst(lock)) {
     }
     m_worker.detach();
 }
@@ -181,7 +165,7 @@ StatusCode SimulatedService::OpenSession(std::uint32_t factor, std::uint32_t /*p
                                          std::uint32_t /*flags*/, const UnitId* unitArray,
                                          std::size_t unitCount, std::uint32_t /*databaseId*/,
                                          SessionHandle* sessionHandle) {
-    if (const auto forced = m_shared->config.ForcedFailure("open")) {
+    if (const auto forced = m_sensor->config.ForcedFailure("open")) {
         return *forced;
     }
     if (factor != kFactorFingerprint) {
@@ -190,52 +174,52 @@ StatusCode SimulatedService::OpenSession(std::uint32_t factor, std::uint32_t /*p
     if (sessionHandle == nullptr || (unitArray == nullptr && unitCount != 0)) {
         return kInvalidArgument;
     }
-    std::lock_guard lock(m_shared->mutex);
+    std::lock_guard lock(m_sensor->mutex);
     for (std::size_t i = 0; i < unitCount; ++i) {
-        if (!m_shared->HasUnit(unitArray[i])) {
+        if (!m_sensor->HasUnit(unitArray[i])) {
             return kInvalidUnit;
         }
     }
-    SessionHandle handle = m_shared->nextHandle++;
+    SessionHandle handle = m_sensor->nextSessionHandle++;
     // 0 means no session; skip it should the counter ever wrap.
     if (handle == 0) {
-        handle = m_shared->nextHandle++;
+        handle = m_sensor->nextSessionHandle++;
     }
-    m_shared->sessions[handle] = Session{};
+    m_sensor->openSessions[handle] = Session{};
     *sessionHandle = handle;
     return kOk;
 }
 
 StatusCode SimulatedService::CloseSession(SessionHandle sessionHandle) {
-    if (const auto forced = m_shared->config.ForcedFailure("close")) {
+    if (const auto forced = m_sensor->config.ForcedFailure("close")) {
         return *forced;
     }
-    std::lock_guard lock(m_shared->mutex);
-    Session* session = m_shared->FindSession(sessionHandle);
+    std::lock_guard lock(m_sensor->mutex);
+    Session* session = m_sensor->FindSession(sessionHandle);
     if (session == nullptr) {
         return kInvalidArgument;
     }
-    m_shared->CancelCapture(*session);
-    m_shared->sessions.erase(sessionHandle);
+    m_sensor->CancelPendingCapture(*session);
+    m_sensor->openSessions.erase(sessionHandle);
     return kOk;
 }
 
 StatusCode SimulatedService::Cancel(SessionHandle sessionHandle) {
-    if (const auto forced = m_shared->config.ForcedFailure("cancel")) {
+    if (const auto forced = m_sensor->config.ForcedFailure("cancel")) {
         return *forced;
     }
-    std::lock_guard lock(m_shared->mutex);
-    Session* session = m_shared->FindSession(sessionHandle);
+    std::lock_guard lock(m_sensor->mutex);
+    Session* session = m_sensor->FindSession(sessionHandle);
     if (session == nullptr) {
         return kInvalidArgument;
     }
-    m_shared->CancelCapture(*session);
+    m_sensor->CancelPendingCapture(*session);
     return kOk;
 }
 
 StatusCode SimulatedService::EnumBiometricUnits(std::uint32_t factor,
                                                 std::vector<WINBIO_UNIT_SCHEMA>* units) {
-    if (const auto forced = m_shared->config.ForcedFailure("units")) {
+    if (const auto forced = m_sensor->config.ForcedFailure("units")) {
         return *forced;
     }
     if (factor != kFactorFingerprint) {
@@ -245,7 +229,7 @@ StatusCode SimulatedService::EnumBiometricUnits(std::uint32_t factor,
         return kInvalidArgument;
     }
     units->clear();
-    for (const UnitId unit : m_shared->config.Units()) {
+    for (const UnitId unit : m_sensor->config.Units()) {
         WINBIO_UNIT_SCHEMA schema;
         schema.UnitId = unit;
         schema.PoolType = kPoolSystem;
@@ -257,55 +241,55 @@ StatusCode SimulatedService::EnumBiometricUnits(std::uint32_t factor,
 }
 
 StatusCode SimulatedService::LocateSensor(SessionHandle sessionHandle, UnitId* unitId) {
-    if (const auto forced = m_shared->config.ForcedFailure("locate")) {
+    if (const auto forced = m_sensor->config.ForcedFailure("locate")) {
         return *forced;
     }
     if (unitId == nullptr) {
         return kInvalidArgument;
     }
-    std::lock_guard lock(m_shared->mutex);
-    if (m_shared->FindSession(sessionHandle) == nullptr) {
+    std::lock_guard lock(m_sensor->mutex);
+    if (m_sensor->FindSession(sessionHandle) == nullptr) {
         return kInvalidArgument;
     }
     // Answers at once as if the first sensor were touched; waiting would only hang the caller.
-    if (m_shared->config.Units().empty()) {
+    if (m_sensor->config.Units().empty()) {
         return kSensorUnavailable;
     }
-    *unitId = m_shared->config.Units().front();
+    *unitId = m_sensor->config.Units().front();
     return kOk;
 }
 
 StatusCode SimulatedService::EnumEnrollments(SessionHandle sessionHandle, UnitId unitId,
                                              const WINBIO_IDENTITY& identity,
                                              std::vector<SubFactor>* subFactors) {
-    if (const auto forced = m_shared->config.ForcedFailure("enum")) {
+    if (const auto forced = m_sensor->config.ForcedFailure("enum")) {
         return *forced;
     }
     const auto storedIdentity = SimulatedStore::IdentityOf(identity);
     if (subFactors == nullptr || !storedIdentity) {
         return kInvalidArgument;
     }
-    std::lock_guard lock(m_shared->mutex);
-    if (m_shared->FindSession(sessionHandle) == nullptr) {
+    std::lock_guard lock(m_sensor->mutex);
+    if (m_sensor->FindSession(sessionHandle) == nullptr) {
         return kInvalidArgument;
     }
-    if (!m_shared->HasUnit(unitId)) {
+    if (!m_sensor->HasUnit(unitId)) {
         return kInvalidUnit;
     }
-    return m_shared->store.List(unitId, *storedIdentity, subFactors);
+    return m_sensor->store.List(unitId, *storedIdentity, subFactors);
 }
 
 StatusCode SimulatedService::EnrollBegin(SessionHandle sessionHandle, SubFactor subFactor,
                                          UnitId unitId) {
-    if (const auto forced = m_shared->config.ForcedFailure("begin")) {
+    if (const auto forced = m_sensor->config.ForcedFailure("begin")) {
         return *forced;
     }
-    std::lock_guard lock(m_shared->mutex);
-    Session* session = m_shared->FindSession(sessionHandle);
+    std::lock_guard lock(m_sensor->mutex);
+    Session* session = m_sensor->FindSession(sessionHandle);
     if (session == nullptr || !IsFinger(subFactor)) {
         return kInvalidArgument;
     }
-    if (!m_shared->HasUnit(unitId)) {
+    if (!m_sensor->HasUnit(unitId)) {
         return kInvalidUnit;
     }
     if (session->enrolling) {
@@ -315,20 +299,20 @@ StatusCode SimulatedService::EnrollBegin(SessionHandle sessionHandle, SubFactor 
     session->subFactor = subFactor;
     session->unit = unitId;
     session->readyToCommit = false;
-    m_shared->script.OnEnrollBegin();
+    m_sensor->script.StartEnrollment();
     return kOk;
 }
 
 StatusCode SimulatedService::EnrollCapture(SessionHandle sessionHandle,
                                            EnrollCaptureCallback callback, void* context) {
-    if (const auto forced = m_shared->config.ForcedFailure("capture")) {
+    if (const auto forced = m_sensor->config.ForcedFailure("capture")) {
         return *forced;
     }
     if (callback == nullptr) {
         return kInvalidArgument;
     }
-    std::lock_guard lock(m_shared->mutex);
-    Session* session = m_shared->FindSession(sessionHandle);
+    std::lock_guard lock(m_sensor->mutex);
+    Session* session = m_sensor->FindSession(sessionHandle);
     if (session == nullptr) {
         return kInvalidArgument;
     }
@@ -338,22 +322,22 @@ StatusCode SimulatedService::EnrollCapture(SessionHandle sessionHandle,
     if (session->capture) {
         return kDataCollectionInProgress;
     }
-    PendingCapture capture{callback, context, m_shared->script.Next(), Clock::now()};
+    PendingCapture capture{callback, context, m_sensor->script.TakeNextResult(), Clock::now()};
     if (capture.result) {
         capture.due += capture.result->delay;
     }
     session->capture = capture;
-    m_shared->wake.notify_all();
+    m_sensor->workerWake.notify_all();
     return kOk;
 }
 
 StatusCode SimulatedService::EnrollCommit(SessionHandle sessionHandle, WINBIO_IDENTITY* identity,
                                           std::uint8_t* isNewTemplate) {
-    if (const auto forced = m_shared->config.ForcedFailure("commit")) {
+    if (const auto forced = m_sensor->config.ForcedFailure("commit")) {
         return *forced;
     }
-    std::lock_guard lock(m_shared->mutex);
-    Session* session = m_shared->FindSession(sessionHandle);
+    std::lock_guard lock(m_sensor->mutex);
+    Session* session = m_sensor->FindSession(sessionHandle);
     if (session == nullptr) {
         return kInvalidArgument;
     }
@@ -368,7 +352,7 @@ StatusCode SimulatedService::EnrollCommit(SessionHandle sessionHandle, WINBIO_ID
     }
     const WINBIO_IDENTITY user = SimulatedCurrentUserIdentity();
     const StatusCode stored =
-        m_shared->store.Add(session->unit, *SimulatedStore::IdentityOf(user), session->subFactor);
+        m_sensor->store.Add(session->unit, *SimulatedStore::IdentityOf(user), session->subFactor);
     // A refused commit leaves the enrollment open until it is discarded.
     if (stored < 0) {
         return stored;
@@ -385,18 +369,18 @@ StatusCode SimulatedService::EnrollCommit(SessionHandle sessionHandle, WINBIO_ID
 }
 
 StatusCode SimulatedService::EnrollDiscard(SessionHandle sessionHandle) {
-    if (const auto forced = m_shared->config.ForcedFailure("discard")) {
+    if (const auto forced = m_sensor->config.ForcedFailure("discard")) {
         return *forced;
     }
-    std::lock_guard lock(m_shared->mutex);
-    Session* session = m_shared->FindSession(sessionHandle);
+    std::lock_guard lock(m_sensor->mutex);
+    Session* session = m_sensor->FindSession(sessionHandle);
     if (session == nullptr) {
         return kInvalidArgument;
     }
     if (!session->enrolling) {
         return kInvalidOperation;
     }
-    m_shared->CancelCapture(*session);
+    m_sensor->CancelPendingCapture(*session);
     session->enrolling = false;
     session->readyToCommit = false;
     return kOk;
@@ -404,25 +388,25 @@ StatusCode SimulatedService::EnrollDiscard(SessionHandle sessionHandle) {
 
 StatusCode SimulatedService::DeleteTemplate(SessionHandle sessionHandle, UnitId unitId,
                                             const WINBIO_IDENTITY& identity, SubFactor subFactor) {
-    if (const auto forced = m_shared->config.ForcedFailure("delete")) {
+    if (const auto forced = m_sensor->config.ForcedFailure("delete")) {
         return *forced;
     }
     const auto storedIdentity = SimulatedStore::IdentityOf(identity);
     if (!storedIdentity || !IsFinger(subFactor)) {
         return kInvalidArgument;
     }
-    std::lock_guard lock(m_shared->mutex);
-    if (m_shared->FindSession(sessionHandle) == nullptr) {
+    std::lock_guard lock(m_sensor->mutex);
+    if (m_sensor->FindSession(sessionHandle) == nullptr) {
         return kInvalidArgument;
     }
-    if (!m_shared->HasUnit(unitId)) {
+    if (!m_sensor->HasUnit(unitId)) {
         return kInvalidUnit;
     }
-    return m_shared->store.Remove(unitId, *storedIdentity, subFactor);
+    return m_sensor->store.Remove(unitId, *storedIdentity, subFactor);
 }
 
 StatusCode SimulatedService::Free() {
-    if (const auto forced = m_shared->config.ForcedFailure("free")) {
+    if (const auto forced = m_sensor->config.ForcedFailure("free")) {
         return *forced;
     }
     return kOk;

@@ -51,11 +51,9 @@ public:
     StatusCode Free() override;
 
 private:
-    // Everything the worker thread touches; it keeps this alive even if the service is
-    // destroyed from within a callback.
-    struct Shared;
+    struct SensorState;
 
-    std::shared_ptr<Shared> m_shared;
+    std::shared_ptr<SensorState> m_sensor;
     std::thread m_worker;
 };
 

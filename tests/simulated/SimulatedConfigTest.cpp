@@ -47,26 +47,26 @@ TEST(SimulatedScript, EveryItemKindAndDelay) {
 
 TEST(SimulatedScript, ExplicitScriptIsOneSequenceAcrossEnrollments) {
     auto script = *SimulatedScript::Parse("more,ok,poor", nullptr);
-    EXPECT_EQ(script.Next()->status, kMoreData);
-    script.OnEnrollBegin();
-    EXPECT_EQ(script.Next()->status, kOk);
-    EXPECT_EQ(script.Next()->status, kBadCapture);
-    EXPECT_FALSE(script.Next().has_value());
-    script.OnEnrollBegin();
-    EXPECT_FALSE(script.Next().has_value());
+    EXPECT_EQ(script.TakeNextResult()->status, kMoreData);
+    script.StartEnrollment();
+    EXPECT_EQ(script.TakeNextResult()->status, kOk);
+    EXPECT_EQ(script.TakeNextResult()->status, kBadCapture);
+    EXPECT_FALSE(script.TakeNextResult().has_value());
+    script.StartEnrollment();
+    EXPECT_FALSE(script.TakeNextResult().has_value());
 }
 
 TEST(SimulatedScript, LifelikeScriptPlaysAgainAtEveryEnrollment) {
     auto script = SimulatedScript::Lifelike();
     std::vector<StatusCode> firstRun;
-    while (const auto result = script.Next()) {
+    while (const auto result = script.TakeNextResult()) {
         EXPECT_EQ(result->delay, SimulatedScript::kLifelikeDelay);
         firstRun.push_back(result->status);
     }
     EXPECT_EQ(firstRun,
               (std::vector<StatusCode>{kMoreData, kMoreData, kBadCapture, kMoreData, kOk}));
-    script.OnEnrollBegin();
-    ASSERT_TRUE(script.Next().has_value());
+    script.StartEnrollment();
+    ASSERT_TRUE(script.TakeNextResult().has_value());
 }
 
 TEST(SimulatedConfig, DefaultsWhenNothingIsSet) {
