@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <set>
 #include <string>
 
 #include "MessageCatalogue.h"
@@ -106,5 +107,32 @@ TEST(TranscribedTexts, EveryNamedCodesStatusMessageReadsAsTranscribed) {
         const std::u16string expected = prefix + text + CodeLine(code);
         const std::u16string shown = ComposeStatusMessage(static_cast<StatusCode>(code));
         EXPECT_EQ(shown, expected) << codeText << ": " << FirstDifference(shown, expected);
+    }
+}
+
+// Codes the transcription does not name read "Unknown error" with their own code: every
+// neighbour of a named code, and codes from elsewhere, success ones included.
+TEST(TranscribedTexts, EveryOtherCodeReadsUnknownError) {
+    auto catalogue = ReadTable("catalogue.tsv");
+    auto named = ReadTable("status-codes.tsv");
+    named.merge(ReadTable("own-status-codes.tsv"));
+    std::set<std::uint32_t> namedCodes;
+    for (const auto& entry : named) {
+        namedCodes.insert(static_cast<std::uint32_t>(std::stoul(entry.first, nullptr, 16)));
+    }
+    std::set<std::uint32_t> others = {0x80070057, 0x80004005, 0x00000000, 0x00000001,
+                                      0x00090001, 0x00098001, 0xFFFFFFFF, 0x80000000};
+    for (const std::uint32_t code : namedCodes) {
+        others.insert(code - 1);
+        others.insert(code + 1);
+    }
+    const std::u16string prefix = catalogue.at("1006") + u"\n\n";
+    for (const std::uint32_t code : others) {
+        if (namedCodes.count(code) != 0) {
+            continue;
+        }
+        const std::u16string expected = prefix + u"Unknown error" + CodeLine(code);
+        const std::u16string shown = ComposeStatusMessage(static_cast<StatusCode>(code));
+        EXPECT_EQ(shown, expected) << std::hex << code << ": " << FirstDifference(shown, expected);
     }
 }
