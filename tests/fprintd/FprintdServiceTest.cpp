@@ -13,10 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "CaptureRecorder.h"
 #include "EnrolledSet.h"
 #include "FprintdMapping.h"
 #include "FprintdSandbox.h"
 #include "FprintdService.h"
+#include "UnixUserIdentity.h"
 #include "WinBio.h"
 
 namespace {
@@ -38,32 +40,6 @@ std::ostream& operator<<(std::ostream& out, const Capture& capture) {
     return out << "{0x" << std::hex << static_cast<std::uint32_t>(capture.status) << std::dec
                << ", " << capture.rejectDetail << "}";
 }
-
-// Collects capture results from the service's thread.
-class CaptureRecorder {
-public:
-    static void Callback(void* context, StatusCode status, RejectDetail rejectDetail) {
-        auto* recorder = static_cast<CaptureRecorder*>(context);
-        std::lock_guard lock(recorder->m_mutex);
-        recorder->m_results.push_back({status, rejectDetail});
-        recorder->m_arrived.notify_all();
-    }
-
-    std::optional<Capture> Wait(std::chrono::milliseconds timeout) {
-        std::unique_lock lock(m_mutex);
-        if (!m_arrived.wait_for(lock, timeout, [this] { return !m_results.empty(); })) {
-            return std::nullopt;
-        }
-        const Capture capture = m_results.front();
-        m_results.pop_front();
-        return capture;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_arrived;
-    std::deque<Capture> m_results;
-};
 
 class FprintdServiceTest : public ::testing::Test {
 protected:
@@ -113,7 +89,16 @@ protected:
         if (started != kOk) {
             return std::nullopt;
         }
-        return m_recorder.Wait(patience);
+        return AwaitCapture(patience);
+    }
+
+    // The next result already asked for.
+    std::optional<Capture> AwaitCapture(std::chrono::milliseconds patience) {
+        const auto result = m_recorder.Next(patience);
+        if (!result) {
+            return std::nullopt;
+        }
+        return Capture{result->status, result->rejectDetail};
     }
 
     // Scans one print until fprintd stores it; its commit answers kOk.
@@ -240,7 +225,7 @@ TEST_F(FprintdServiceTest, AbortEndsThePendingCaptureStoresNothingAndReleases) {
     ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
               kOk);
     EXPECT_EQ(WinBioCancel(handle), kOk);
-    const auto capture = m_recorder.Wait(1s);
+    const auto capture = AwaitCapture(1s);
     ASSERT_TRUE(capture);
     EXPECT_EQ(capture->status, kCanceled);
     EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
@@ -259,10 +244,10 @@ TEST_F(FprintdServiceTest, ShuttingDownMidEnrollmentEndsTheCaptureAndReleases) {
               kOk);
     // As at the program's exit, with nobody cancelling or discarding first.
     InstallBiometricBackend(nullptr);
-    const auto capture = m_recorder.Wait(0ms);
+    const auto capture = AwaitCapture(0ms);
     ASSERT_TRUE(capture) << "the pending capture got no answer before the back end went";
     EXPECT_EQ(capture->status, kCanceled);
-    EXPECT_FALSE(m_recorder.Wait(100ms)) << "a capture answered twice";
+    EXPECT_FALSE(AwaitCapture(100ms)) << "a capture answered twice";
     ExpectReaderFree();
 }
 
@@ -322,11 +307,11 @@ TEST_F(FprintdServiceTest, EnrollmentWaitsForAHeldPromptWithoutTimingOut) {
               kOk);
     ASSERT_TRUE(FprintdSandbox::WaitForHangingCall(2s));
     // The user is still typing the password: the capture waits.
-    EXPECT_FALSE(m_recorder.Wait(3s));
+    EXPECT_FALSE(AwaitCapture(3s));
     ASSERT_TRUE(FprintdSandbox::ReleaseHangingCalls());
     for (int stage = 1; stage <= kVirtualStages; ++stage) {
         ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN a"));
-        const auto capture = stage == 1 ? m_recorder.Wait(kResultPatience) : NextCapture(handle);
+        const auto capture = stage == 1 ? AwaitCapture(kResultPatience) : NextCapture(handle);
         ASSERT_TRUE(capture);
         EXPECT_EQ(capture->status, stage < kVirtualStages ? kMoreData : kOk);
     }
@@ -346,7 +331,7 @@ TEST_F(FprintdServiceTest, AbortDuringAHeldPromptReleasesAtOnce) {
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(WinBioCancel(handle), kOk);
-    const auto capture = m_recorder.Wait(1s);
+    const auto capture = AwaitCapture(1s);
     ASSERT_TRUE(capture);
     EXPECT_EQ(capture->status, kCanceled);
     EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
@@ -407,7 +392,7 @@ TEST_F(FprintdServiceTest, DaemonKilledMidEnrollmentEndsTheCaptureAndNextEnrollm
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(FprintdSandbox::KillFprintdNow());
-    const auto capture = m_recorder.Wait(1s);
+    const auto capture = AwaitCapture(1s);
     ASSERT_TRUE(capture);
     EXPECT_EQ(capture->status, kSensorUnavailable);
     EXPECT_LT(clock.elapsed(), 1000);
@@ -480,7 +465,7 @@ TEST_F(FprintdServiceTest, HundredEnrollDeleteAbortCyclesLeaveTheReaderFree) {
         ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
                   kOk);
         ASSERT_EQ(WinBioCancel(handle), kOk);
-        const auto capture = m_recorder.Wait(kResultPatience);
+        const auto capture = AwaitCapture(kResultPatience);
         ASSERT_TRUE(capture);
         ASSERT_EQ(capture->status, kCanceled);
         ASSERT_EQ(WinBioEnrollDiscard(handle), kOk);

@@ -24,13 +24,13 @@
 #include "FingerMap.h"
 #include "FprintdClient.h"
 #include "FprintdService.h"
-#include "MainWindowTestSupport.h"
+#include "MessageBoxAnswerer.h"
 #include "MessageCatalogue.h"
 #include "VirtualSensor.h"
+#include "WindowDriver.h"
 
 namespace {
 
-constexpr int kWaitMs = 10000;
 constexpr int kRightIndex = 2;
 const QString kRightIndexName = QStringLiteral("right-index-finger");
 const QColor kGreen(0, 255, 0);
@@ -40,16 +40,12 @@ constexpr int kHoldMs = 3000;
 constexpr int kRepaintIntervalMs = 20;
 constexpr qint64 kLongestPaintGapMs = 500;
 
-QString Text(TextId id) {
-    return QString::fromStdU16String(LoadCatalogueText(id));
-}
-
 QString UserName() {
     const passwd* entry = getpwuid(getuid());
     return entry != nullptr ? QString::fromLocal8Bit(entry->pw_name) : QString();
 }
 
-class FprintdWindowTest : public testing::Test {
+class FprintdWindowTest : public testing::Test, protected WindowDriver {
 protected:
     void SetUp() override {
         if (VirtualSensor::Path().empty()) {
@@ -57,47 +53,25 @@ protected:
         }
         ASSERT_TRUE(m_other.IsConnected());
         InstallBiometricBackend(CreateFprintdService());
-        m_dialog = std::make_unique<CVarneDlg>("1");
         MessageBoxAnswerer startupBoxes;  // a failed start must fail the test, not wait on a box
-        ASSERT_TRUE(m_dialog->InitDialog()) << startupBoxes.seen.size() << " message boxes";
-        m_dialog->show();
-        m_dialog->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+        ASSERT_TRUE(Start()) << startupBoxes.seen.size() << " message boxes";
     }
 
     void TearDown() override {
-        m_dialog.reset();
+        Destroy();
         // The back end goes while the application exists; it releases the reader on its way.
         InstallBiometricBackend(nullptr);
     }
 
-    template <typename Widget>
-    Widget& Child(const char* name) {
-        auto* widget = m_dialog->findChild<Widget*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return *widget;
-    }
-    CLabel& TitleLabel() { return Child<CLabel>("titleLabel"); }
-    QProgressBar& ProgressBar() { return Child<QProgressBar>("progressBar"); }
-
-    QPoint FingertipInWindow(int finger) {
-        return Child<CSysColorStatic>("picture").mapTo(m_dialog.get(), kFingertipTable[finger]);
-    }
-    void ClickFinger(int finger) {
-        QTest::mouseClick(m_dialog.get(), Qt::LeftButton, {}, FingertipInWindow(finger));
-    }
     // The pixels last painted on screen, so a repaint that never happened shows.
     QColor MarkColour(int finger) {
         QCoreApplication::processEvents();
-        const QImage shown = m_dialog->screen()->grabWindow(m_dialog->winId()).toImage();
+        const QImage shown = Dialog().screen()->grabWindow(Dialog().winId()).toImage();
         return shown.pixelColor(FingertipInWindow(finger));
-    }
-    bool WaitForTitle(TextId title) {
-        return QTest::qWaitFor([&] { return TitleLabel().text() == Text(title); }, kWaitMs);
     }
     // The reader is free again for others; the back end releases it on its own thread.
     bool WaitUntilOthersCanClaim() {
-        return QTest::qWaitFor([&] { return m_other.CanClaimReader(); }, kWaitMs);
+        return WaitFor([&] { return m_other.CanClaimReader(); });
     }
 
     // Clicks the fingertip and touches the virtual sensor until fprintd completes the print.
@@ -109,13 +83,10 @@ protected:
             const int before = ProgressBar().value();
             ASSERT_TRUE(VirtualSensor::Send("SCAN varne-right-index")) << "touch " << touches;
             ++touches;
-            ASSERT_TRUE(QTest::qWaitFor(
-                [&] {
-                    return ProgressBar().value() > before ||
-                           TitleLabel().text() == Text(kTitleEnrollmentSuccess);
-                },
-                kWaitMs))
-                << TitleLabel().text().toStdString();
+            ASSERT_TRUE(WaitFor([&] {
+                return ProgressBar().value() > before ||
+                       TitleLabel().text() == Text(kTitleEnrollmentSuccess);
+            })) << TitleLabel().text().toStdString();
             if (touches == 1) {
                 // Claimed while the enrollment runs (certainly once a touch counted): nobody
                 // else gets the reader meanwhile.
@@ -126,13 +97,11 @@ protected:
         // The bar followed fprintd's own count of stages and is full exactly now.
         EXPECT_EQ(ProgressBar().maximum(), touches);
         EXPECT_EQ(ProgressBar().value(), touches);
-        EXPECT_EQ(Child<QLineEdit>("captureCounter").text(),
-                  QStringLiteral("%1/%2").arg(touches - 1).arg(touches));
+        EXPECT_EQ(CaptureCounter().text(), QStringLiteral("%1/%2").arg(touches - 1).arg(touches));
     }
 
     static constexpr int kMaxTouches = 20;
     FprintdClient m_other;
-    std::unique_ptr<CVarneDlg> m_dialog;
 };
 
 TEST_F(FprintdWindowTest, EnrollsAndDeletesAFingerAndFreesTheReaderAfterEach) {
@@ -141,7 +110,7 @@ TEST_F(FprintdWindowTest, EnrollsAndDeletesAFingerAndFreesTheReaderAfterEach) {
     EXPECT_TRUE(m_other.CanClaimReader());  // not claimed just for showing the window
 
     EnrollRightIndex();
-    EXPECT_EQ(m_dialog->Context().enrolledSet, u"2");
+    EXPECT_EQ(Dialog().Context().enrolledSet, u"2");
     EXPECT_EQ(MarkColour(kRightIndex), kGreen);
     EXPECT_TRUE(WaitUntilOthersCanClaim());
     EXPECT_EQ(m_other.EnrolledFingers(UserName()), QStringList{kRightIndexName});
@@ -150,7 +119,7 @@ TEST_F(FprintdWindowTest, EnrollsAndDeletesAFingerAndFreesTheReaderAfterEach) {
     ClickFinger(kRightIndex);
     ASSERT_EQ(answerer.seen.size(), 1u);  // the question only, no failure box
     EXPECT_EQ(answerer.seen[0].text, Text(kTextDeleteQuestion));
-    EXPECT_TRUE(m_dialog->Context().enrolledSet.empty());
+    EXPECT_TRUE(Dialog().Context().enrolledSet.empty());
     EXPECT_NE(MarkColour(kRightIndex), kGreen);
     EXPECT_EQ(TitleLabel().text(), Text(kTitleSelectFinger));
     EXPECT_TRUE(WaitUntilOthersCanClaim());
@@ -241,11 +210,11 @@ TEST_F(FprintdWindowTest, WindowKeepsPaintingWhileThePromptHoldsTheDeletion) {
 
     QElapsedTimer clock;
     PaintClock paints(clock);
-    m_dialog->installEventFilter(&paints);
+    Dialog().installEventFilter(&paints);
     // Paints asked for at a steady pace, as an animation or an uncovered window would.
     QTimer repaint;
     repaint.setInterval(kRepaintIntervalMs);
-    QObject::connect(&repaint, &QTimer::timeout, [&] { m_dialog->update(); });
+    QObject::connect(&repaint, &QTimer::timeout, [&] { Dialog().update(); });
     bool heldWhenReleased = false;
     qint64 releasedAt = -1;
     QTimer::singleShot(kHoldMs, [&] {
@@ -261,7 +230,7 @@ TEST_F(FprintdWindowTest, WindowKeepsPaintingWhileThePromptHoldsTheDeletion) {
     ClickFinger(kRightIndex);  // the question box and the deletion run inside
     const qint64 deletionMs = clock.elapsed();
     repaint.stop();
-    m_dialog->removeEventFilter(&paints);
+    Dialog().removeEventFilter(&paints);
 
     ASSERT_GE(releasedAt, 0) << "the window's timers never ran during the deletion";
     EXPECT_TRUE(heldWhenReleased) << "the polkit mock never held the deletion";
@@ -270,7 +239,7 @@ TEST_F(FprintdWindowTest, WindowKeepsPaintingWhileThePromptHoldsTheDeletion) {
     EXPECT_LT(gap, kLongestPaintGapMs) << "the window stopped painting for " << gap << " ms";
     // Allowed once answered: the finger is gone, without a failure box.
     ASSERT_EQ(answerer.seen.size(), 1u);
-    EXPECT_TRUE(m_dialog->Context().enrolledSet.empty());
+    EXPECT_TRUE(Dialog().Context().enrolledSet.empty());
     EXPECT_NE(MarkColour(kRightIndex), kGreen);
     EXPECT_TRUE(WaitUntilOthersCanClaim());
 }

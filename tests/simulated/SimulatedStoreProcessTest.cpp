@@ -75,7 +75,7 @@ TEST(SimulatedStoreProcesses, TwoWritersAtOnceLoseNothing) {
                   kLastFinger)
             << "writer " << writer;
     }
-    EXPECT_EQ(DirectoryEntries(directory.Path()),
+    EXPECT_EQ(directory.Entries(),
               (std::vector<std::string>{"fingers.store", "fingers.store.lock"}));
 }
 
@@ -105,7 +105,7 @@ TEST(SimulatedStoreProcesses, WritersKilledMidWriteLeaveNoTemporaryFileBehind) {
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
         ++kills;
-        leftBehind += DirectoryEntries(directory.Path()).size() > 2 ? 1 : 0;
+        leftBehind += directory.Entries().size() > 2 ? 1 : 0;
         const auto records = ReadStore(path);
         ASSERT_TRUE(records.has_value()) << "damaged after kill " << kills;
         ASSERT_NE(std::find(records->begin(), records->end(), kept), records->end());
@@ -115,6 +115,6 @@ TEST(SimulatedStoreProcesses, WritersKilledMidWriteLeaveNoTemporaryFileBehind) {
 
     // The next write clears what the last kill left.
     ASSERT_EQ(SimulatedStore::InFile(path, {}).Add(kUnit, UserNumber(2), 1), kOk);
-    EXPECT_EQ(DirectoryEntries(directory.Path()),
+    EXPECT_EQ(directory.Entries(),
               (std::vector<std::string>{"fingers.store", "fingers.store.lock"}));
 }

@@ -107,7 +107,7 @@ TEST(SimulatedStore, RefusesDamagedFilesAndLeavesThemAsTheyWere) {
         EXPECT_EQ(store.Add(kUnit, user, 4), kDatabaseCorrupted);
         EXPECT_EQ(store.Remove(kUnit, user, 2), kDatabaseCorrupted);
         ASSERT_EQ(ReadFile(path), text);
-        ASSERT_EQ(DirectoryEntries(directory.Path()), std::vector<std::string>{"fingers.store"});
+        ASSERT_EQ(directory.Entries(), std::vector<std::string>{"fingers.store"});
     }
 }
 
@@ -133,7 +133,7 @@ TEST(SimulatedStore, OversizedFileIsRefusedAndLeftAsItWas) {
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_size, before.st_size);
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
-    EXPECT_EQ(DirectoryEntries(directory.Path()), std::vector<std::string>{"fingers.store"});
+    EXPECT_EQ(directory.Entries(), std::vector<std::string>{"fingers.store"});
 }
 
 TEST(SimulatedStore, BlankLinesAndUpperCaseHexAreHarmless) {
@@ -173,10 +173,10 @@ TEST(SimulatedStore, WritesAtomicallyForItsOwnerOnly) {
     const SessionHandle session = OpenTestSession();
     // Reading alone writes nothing.
     EXPECT_TRUE(ListEnrolled(session, kUnit).empty());
-    EXPECT_TRUE(DirectoryEntries(directory.Path()).empty());
+    EXPECT_TRUE(directory.Entries().empty());
 
     ASSERT_EQ(EnrollFinger(session, 2), kOk);
-    EXPECT_EQ(DirectoryEntries(directory.Path()),
+    EXPECT_EQ(directory.Entries(),
               (std::vector<std::string>{"fingers.store", "fingers.store.lock"}));
     for (const auto& written : {path, directory.Path() / "fingers.store.lock"}) {
         struct stat status {};
@@ -223,7 +223,7 @@ TEST(SimulatedStore, DamagedFileIsReportedAndNeverOverwritten) {
     // The refused commit left the enrollment open.
     EXPECT_EQ(WinBioEnrollBegin(session, 4, kUnit), kEnrollmentInProgress);
     EXPECT_EQ(ReadFile(path), damaged);
-    EXPECT_EQ(DirectoryEntries(directory.Path()), std::vector<std::string>{"fingers.store"});
+    EXPECT_EQ(directory.Entries(), std::vector<std::string>{"fingers.store"});
 }
 
 TEST(SimulatedStore, UnusablePathsFailWithoutBeingReadOrHanging) {
@@ -257,8 +257,7 @@ TEST(SimulatedStore, UnusablePathsFailWithoutBeingReadOrHanging) {
         EXPECT_EQ(status, row.listing);
         EXPECT_EQ(EnrollFinger(session, 1), row.commit);
     }
-    EXPECT_EQ(DirectoryEntries(directory.Path()),
-              (std::vector<std::string>{"memory", "pipe", "zero"}));
+    EXPECT_EQ(directory.Entries(), (std::vector<std::string>{"memory", "pipe", "zero"}));
 }
 
 TEST(SimulatedStore, ALinkToAnotherFileIsReadButNeverWrittenThrough) {
@@ -330,7 +329,7 @@ TEST(SimulatedStore, AFileOfAnotherUserIsRefused) {
     EXPECT_EQ(store.Add(kUnit, user, 4), kDatabaseReadError);
     EXPECT_EQ(store.Remove(kUnit, user, 1), kDatabaseReadError);
     EXPECT_EQ(ReadFile(path), planted);
-    EXPECT_EQ(DirectoryEntries(directory.Path()), std::vector<std::string>{"fingers.store"});
+    EXPECT_EQ(directory.Entries(), std::vector<std::string>{"fingers.store"});
 }
 
 // A store of `count` fingers of one user, ten per unit, and the time of its best listing.

@@ -11,16 +11,11 @@
 #include <set>
 #include <thread>
 
-#include "CLabel.h"
-#include "CSysColorStatic.h"
 #include "CVarneDlg.h"
-#include "FingerMap.h"
-#include "MessageCatalogue.h"
-#include "SimulatedService.h"
+#include "SimulatedWindowTest.h"
 
 namespace {
 
-constexpr int kWaitMs = 10000;
 constexpr int kAcceptedCaptures = 30;
 
 // The real window, noting which threads post to it.
@@ -102,7 +97,7 @@ private:
     std::set<std::thread::id> m_threads;
 };
 
-class WindowThreadTest : public testing::Test {
+class WindowThreadTest : public SimulatedWindowTest {
 protected:
     void TearDown() override {
         if (m_watch) {
@@ -111,39 +106,28 @@ protected:
             EXPECT_EQ(m_watch->ThreadWarnings(), 0);
         }
         m_watch.reset();
-        m_dialog.reset();
-        InstallBiometricBackend(nullptr);
+        SimulatedWindowTest::TearDown();
     }
 
     // An observed window records who posts to it, but must not be destroyed while a result is
     // on its way: its own part goes first, while the service's thread may still call into it.
     void Start(const std::string& script, bool observed = true) {
-        std::string error;
-        auto backend = CreateSimulatedService({{"VARNE_SIM_SCRIPT", script}}, &error);
-        ASSERT_TRUE(backend) << error;
-        InstallBiometricBackend(backend);
+        UseSensor({{"VARNE_SIM_SCRIPT", script}});
+        std::unique_ptr<CVarneDlg> dialog;
         if (observed) {
-            auto dialog = std::make_unique<ObservedDialog>();
-            m_observed = dialog.get();
-            m_dialog = std::move(dialog);
+            auto observedDialog = std::make_unique<ObservedDialog>();
+            m_observed = observedDialog.get();
+            dialog = std::move(observedDialog);
         } else {
-            m_dialog = std::make_unique<CVarneDlg>("1");
+            dialog = std::make_unique<CVarneDlg>("1");
         }
-        ASSERT_TRUE(m_dialog->InitDialog());
-        m_watch = std::make_unique<WidgetThreadWatch>(*m_dialog);
+        ASSERT_TRUE(Initialise(std::move(dialog)));
+        m_watch = std::make_unique<WidgetThreadWatch>(Dialog());
         // Never shown: painting hands large image work to Qt's own pool threads, whose
         // uninstrumented hand-over the sanitizer cannot see, and painting is not what this
         // test is about. Clicks, timers and posted work reach a hidden window all the same.
     }
 
-    void ClickFinger(int finger) {
-        auto* picture = m_dialog->findChild<CSysColorStatic*>(QStringLiteral("picture"));
-        QTest::mouseClick(m_dialog.get(), Qt::LeftButton, {},
-                          picture->mapTo(m_dialog.get(), kFingertipTable[finger]));
-    }
-    QString Title() { return m_dialog->findChild<CLabel*>(QStringLiteral("titleLabel"))->text(); }
-
-    std::unique_ptr<CVarneDlg> m_dialog;
     ObservedDialog* m_observed = nullptr;
     std::unique_ptr<WidgetThreadWatch> m_watch;
 };
@@ -155,12 +139,10 @@ TEST_F(WindowThreadTest, ResultsFromTheServicesThreadReachTheWindow) {
     }
     Start(script + "ok");
     ClickFinger(2);
-    const QString success = QString::fromStdU16String(LoadCatalogueText(kTitleEnrollmentSuccess));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == success; }, kWaitMs));
-    EXPECT_EQ(m_dialog->Context().enrolledSet, u"2");
-    EXPECT_EQ(m_dialog->Context().acceptedCaptureCount.load(), kAcceptedCaptures + 1);
-    EXPECT_EQ(m_dialog->findChild<QLineEdit*>(QStringLiteral("captureCounter"))->text(),
-              QStringLiteral("3/3"));
+    ASSERT_TRUE(WaitForTitle(kTitleEnrollmentSuccess));
+    EXPECT_EQ(Context().enrolledSet, u"2");
+    EXPECT_EQ(Context().acceptedCaptureCount.load(), kAcceptedCaptures + 1);
+    EXPECT_EQ(CaptureCounter().text(), QStringLiteral("3/3"));
     const auto threads = m_observed->PostingThreads();
     ASSERT_EQ(threads.size(), 1u);
     EXPECT_NE(*threads.begin(), std::this_thread::get_id());
@@ -173,17 +155,14 @@ TEST_F(WindowThreadTest, AbortAndClosingRaceTheServicesThread) {
     QTest::qWait(5);
     // Pressed again whenever it is enabled: an Abort that meets a result already on its way
     // may be overtaken by it, and the thread crossing is what this test is about.
-    auto* abort = m_dialog->findChild<QPushButton*>(QStringLiteral("abortButton"));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            if (abort->isEnabled()) {
-                abort->click();
-            }
-            return m_dialog->Context().selectedFinger == 0;
-        },
-        kWaitMs));
+    ASSERT_TRUE(WaitFor([&] {
+        if (AbortButton().isEnabled()) {
+            AbortButton().click();
+        }
+        return Context().selectedFinger == 0;
+    }));
     ClickFinger(4);
-    m_dialog.reset();
+    Destroy();
     QTest::qWait(20);  // a late result finds no window
 }
 

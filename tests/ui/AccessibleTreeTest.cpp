@@ -6,13 +6,13 @@
 
 #include "FingerMap.h"
 #include "FingertipAccessible.h"
-#include "StartedWindow.h"
+#include "SimulatedWindowTest.h"
 
 namespace {
 
 const std::string kCaptureNeverAnswers = "more@600000";
 
-class AccessibleTreeTest : public StartedWindow {
+class AccessibleTreeTest : public SimulatedWindowTest {
 protected:
     QAccessibleInterface* PictureAccessible() {
         return QAccessible::queryAccessibleInterface(&Picture());
@@ -121,7 +121,7 @@ TEST_F(AccessibleTreeTest, ActionsDoWhatAClickDoes) {
 
 TEST_F(AccessibleTreeTest, FocusFollowsTheRing) {
     Start({});
-    TabIntoPicture();
+    ASSERT_TRUE(TabIntoPicture());
     QTest::keyClick(&Picture(), Qt::Key_Right);
     EXPECT_EQ(PictureAccessible()->focusChild(), Fingertip(QStringLiteral("Left ring finger")));
     EXPECT_TRUE(Fingertip(QStringLiteral("Left ring finger"))->state().focused);

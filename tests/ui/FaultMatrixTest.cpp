@@ -8,8 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "MainWindowTestSupport.h"
+#include "MessageBoxAnswerer.h"
+#include "ScopedSimulatedService.h"
 #include "StatusMessage.h"
+#include "StoredFingers.h"
 #include "WindowDriver.h"
 
 namespace {
@@ -55,10 +57,6 @@ struct Case {
     TextId pendingTitle;  // the title showing while the capture to abort is pending
     Expected expected;
 };
-
-QString Text(TextId id) {
-    return QString::fromStdU16String(LoadCatalogueText(id));
-}
 
 QString TextWithCode(TextId id, StatusCode code) {
     return QString::fromStdU16String(LoadCatalogueText(id) + FormatErrorCodeLine(code));
@@ -132,13 +130,14 @@ Expected CommitRefused(StatusCode code) {
 
 Expected DeleteFailed(StatusCode code) {
     Expected expected = Ready();
-    expected.boxes = {Text(kTextDeleteQuestion), TextWithCode(kTextDeleteFailed, code)};
+    expected.boxes = {WindowDriver::Text(kTextDeleteQuestion),
+                      TextWithCode(kTextDeleteFailed, code)};
     return expected;
 }
 
 Expected Deleted() {
     Expected expected = Ready(u"");
-    expected.boxes = {Text(kTextDeleteQuestion)};
+    expected.boxes = {WindowDriver::Text(kTextDeleteQuestion)};
     expected.stored = u"";
     return expected;
 }
@@ -147,9 +146,9 @@ std::vector<Case> Cases() {
     return {
         // Opening the session, listing the units and the enrolled fingers at start-up.
         {"open fails", "open=0x80098036", "", Action::kStart, 0,
-         StartFails({Text(kTextSessionOpenFailed)})},
+         StartFails({WindowDriver::Text(kTextSessionOpenFailed)})},
         {"open fails, unknown code", "open=0x80004005", "", Action::kStart, 0,
-         StartFails({Text(kTextSessionOpenFailed)})},
+         StartFails({WindowDriver::Text(kTextSessionOpenFailed)})},
         {"units fail", "units=0x80098036", "", Action::kStart, 0,
          StartFails({TextWithCode(kTextUnitsFailed, kDeviceFailure)})},
         {"units fail, unknown code", "units=0x80070057", "", Action::kStart, 0,
@@ -258,9 +257,10 @@ void RunAction(WindowDriver& window, const Case& row) {
 
 void CheckWindow(WindowDriver& window, const Expected& expected) {
     const QString instruction =
-        expected.text != 0 ? Text(expected.text)
+        expected.text != 0 ? WindowDriver::Text(expected.text)
                            : QString::fromStdU16String(ComposeStatusMessage(expected.code));
-    EXPECT_EQ(window.TitleLabel().text().toStdString(), Text(expected.title).toStdString());
+    EXPECT_EQ(window.TitleLabel().text().toStdString(),
+              WindowDriver::Text(expected.title).toStdString());
     EXPECT_EQ(window.InstructionLabel().text().toStdString(), instruction.toStdString());
     EXPECT_EQ(window.TitleLabel().LabelColor(), expected.colour);
     EXPECT_EQ(window.InstructionLabel().LabelColor(), expected.colour);
@@ -275,10 +275,10 @@ void CheckWindow(WindowDriver& window, const Expected& expected) {
 }
 
 // The map shows what the store holds (the seed stands in while no file was written).
-void CheckStoreMatchesWindow(WindowDriver& window, const StoreDirectory& store) {
-    const std::u16string stored = store.StoredFingers();
+void CheckStoreMatchesWindow(WindowDriver& window, const TemporaryDirectory& store) {
+    const std::u16string stored = StoredFingers(store);
     EXPECT_EQ(stored == u"missing" ? u"5" : stored, window.Context().enrolledSet);
-    EXPECT_TRUE(store.Strays().empty()) << store.Strays().front();
+    EXPECT_TRUE(StoreStrays(store).empty()) << StoreStrays(store).front();
 }
 
 std::string Narrow(const std::u16string& text) {
@@ -293,17 +293,18 @@ TEST(FaultMatrix, EveryOperationAndOutcomeLeavesAUsableWindowAndAnIntactStore) {
     for (const Case& row : cases) {
         SCOPED_TRACE(row.name);
         const Expected& expected = row.expected;
-        StoreDirectory store;
-        WindowDriver window;
+        TemporaryDirectory store;
         SimulatedConfig::Variables variables = {
             {"VARNE_SIM_ENROLLED", std::to_string(kEnrolledAtStart)},
-            {"VARNE_SIM_STORE", store.StorePath()},
+            {"VARNE_SIM_STORE", store.File(kStoreFileName)},
             {"VARNE_SIM_SCRIPT", row.script},
         };
         if (!row.fail.empty()) {
             variables["VARNE_SIM_FAIL"] = row.fail;
         }
-        ASSERT_TRUE(window.UseSimulatedSensor(variables));
+        ScopedSimulatedService sensor(variables);
+        ASSERT_TRUE(sensor.Installed());
+        WindowDriver window;
 
         MessageBoxAnswerer answerer(QMessageBox::Yes);
         const bool started = window.Start();
@@ -319,9 +320,9 @@ TEST(FaultMatrix, EveryOperationAndOutcomeLeavesAUsableWindowAndAnIntactStore) {
         for (std::size_t i = 0; i < boxes.size(); ++i) {
             EXPECT_EQ(boxes[i].toStdString(), expected.boxes[i].toStdString());
         }
-        EXPECT_EQ(Narrow(store.StoredFingers()), Narrow(expected.stored));
+        EXPECT_EQ(Narrow(StoredFingers(store)), Narrow(expected.stored));
         if (!started) {
-            EXPECT_TRUE(store.Strays().empty());
+            EXPECT_TRUE(StoreStrays(store).empty());
             continue;
         }
         CheckWindow(window, expected);
@@ -333,7 +334,7 @@ TEST(FaultMatrix, EveryOperationAndOutcomeLeavesAUsableWindowAndAnIntactStore) {
             window.ClickFinger(kFingerAfterwards);
             EXPECT_TRUE(window.WaitUntilIdle());
             EXPECT_EQ(window.TitleLabel().text().toStdString(),
-                      Text(kTitleEnrollmentSuccess).toStdString());
+                      WindowDriver::Text(kTitleEnrollmentSuccess).toStdString());
             EXPECT_NE(window.Context().enrolledSet.find(u'7'), std::u16string::npos);
             CheckStoreMatchesWindow(window, store);
         }
@@ -345,12 +346,13 @@ TEST(FaultMatrix, EveryOperationAndOutcomeLeavesAUsableWindowAndAnIntactStore) {
 // A cancel the service refuses leaves the capture pending: Abort stays pressed, the finger
 // stays selected, and the user's way out is closing the window, which must still work.
 TEST(FaultMatrix, RefusedCancelLeavesTheWindowClosableAndTheStoreUntouched) {
-    StoreDirectory store;
+    TemporaryDirectory store;
+    ScopedSimulatedService sensor({{"VARNE_SIM_ENROLLED", "5"},
+                                   {"VARNE_SIM_STORE", store.File(kStoreFileName)},
+                                   {"VARNE_SIM_FAIL", "cancel=0x80098036"},
+                                   {"VARNE_SIM_SCRIPT", kHangs}});
+    ASSERT_TRUE(sensor.Installed());
     WindowDriver window;
-    ASSERT_TRUE(window.UseSimulatedSensor({{"VARNE_SIM_ENROLLED", "5"},
-                                           {"VARNE_SIM_STORE", store.StorePath()},
-                                           {"VARNE_SIM_FAIL", "cancel=0x80098036"},
-                                           {"VARNE_SIM_SCRIPT", kHangs}}));
     ASSERT_TRUE(window.Start());
     window.ClickFinger(kFingerToEnroll);
     ASSERT_TRUE(window.WaitForTitle(kTitlePlaceFinger));
@@ -360,16 +362,17 @@ TEST(FaultMatrix, RefusedCancelLeavesTheWindowClosableAndTheStoreUntouched) {
     EXPECT_EQ(window.Context().selectedFinger, kFingerToEnroll);
     QTest::mouseClick(&window.CloseButton(), Qt::LeftButton);
     EXPECT_FALSE(window.Dialog().isVisible());
-    EXPECT_EQ(Narrow(store.StoredFingers()), "missing");
+    EXPECT_EQ(Narrow(StoredFingers(store)), "missing");
 }
 
 // Abort pressed after a capture's result came but before its event ran still ends the attempt.
 TEST(FaultMatrix, AbortBetweenAResultAndItsEventEndsTheAttempt) {
-    StoreDirectory store;
+    TemporaryDirectory store;
+    ScopedSimulatedService sensor({{"VARNE_SIM_ENROLLED", "5"},
+                                   {"VARNE_SIM_STORE", store.File(kStoreFileName)},
+                                   {"VARNE_SIM_SCRIPT", kThreeAcceptedThenReady}});
+    ASSERT_TRUE(sensor.Installed());
     WindowDriver window;
-    ASSERT_TRUE(window.UseSimulatedSensor({{"VARNE_SIM_ENROLLED", "5"},
-                                           {"VARNE_SIM_STORE", store.StorePath()},
-                                           {"VARNE_SIM_SCRIPT", kThreeAcceptedThenReady}}));
     ASSERT_TRUE(window.Start());
     window.ClickFinger(kFingerToEnroll);
     // The result is counted before its event timer is posted; no events run meanwhile.
@@ -381,28 +384,30 @@ TEST(FaultMatrix, AbortBetweenAResultAndItsEventEndsTheAttempt) {
     ASSERT_EQ(window.Context().acceptedCaptureCount.load(), 1);
     window.AbortButton().click();
     ASSERT_TRUE(window.WaitUntilIdle());
-    EXPECT_EQ(window.TitleLabel().text().toStdString(), Text(kTitleSelectFinger).toStdString());
+    EXPECT_EQ(window.TitleLabel().text().toStdString(),
+              WindowDriver::Text(kTitleSelectFinger).toStdString());
     EXPECT_EQ(window.InstructionLabel().text().toStdString(),
-              Text(kTextSelectFinger).toStdString());
+              WindowDriver::Text(kTextSelectFinger).toStdString());
     EXPECT_FALSE(window.AbortButton().isEnabled());
     EXPECT_EQ(window.Context().enrolledSet, u"5");
-    EXPECT_EQ(Narrow(store.StoredFingers()), "missing");
+    EXPECT_EQ(Narrow(StoredFingers(store)), "missing");
 }
 
 // A discard the service refuses leaves its enrollment open; the next attempt then fails with
 // the service's own reason, shown plainly, instead of hanging.
 TEST(FaultMatrix, RefusedDiscardMakesTheNextAttemptSayWhy) {
-    StoreDirectory store;
+    TemporaryDirectory store;
+    ScopedSimulatedService sensor({{"VARNE_SIM_ENROLLED", "5"},
+                                   {"VARNE_SIM_STORE", store.File(kStoreFileName)},
+                                   {"VARNE_SIM_FAIL", "discard=0x80098036"},
+                                   {"VARNE_SIM_SCRIPT", "0x80098036," + kHangs}});
+    ASSERT_TRUE(sensor.Installed());
     WindowDriver window;
-    ASSERT_TRUE(window.UseSimulatedSensor({{"VARNE_SIM_ENROLLED", "5"},
-                                           {"VARNE_SIM_STORE", store.StorePath()},
-                                           {"VARNE_SIM_FAIL", "discard=0x80098036"},
-                                           {"VARNE_SIM_SCRIPT", "0x80098036," + kHangs}}));
     ASSERT_TRUE(window.Start());
     window.ClickFinger(kFingerToEnroll);
     ASSERT_TRUE(window.WaitUntilIdle());
     window.ClickFinger(kFingerAfterwards);
     ASSERT_TRUE(window.WaitUntilIdle());
     CheckWindow(window, EnrollmentError(kEnrollmentInProgress));
-    EXPECT_EQ(Narrow(store.StoredFingers()), "missing");
+    EXPECT_EQ(Narrow(StoredFingers(store)), "missing");
 }

@@ -10,15 +10,16 @@
 #include "DevicePixels.h"
 #include "FingerMap.h"
 #include "FingerMapFocus.h"
-#include "MainWindowTestSupport.h"
-#include "StartedWindow.h"
+#include "MessageBoxAnswerer.h"
+#include "ModalWatcher.h"
+#include "SimulatedWindowTest.h"
 
 namespace {
 
 // Long enough that a capture stays unanswered for the whole test.
 const std::string kCaptureNeverAnswers = "more@600000";
 
-class KeyboardTest : public StartedWindow {
+class KeyboardTest : public SimulatedWindowTest {
 protected:
     int RingFinger() { return Dialog().Fingertips().FocusedFinger(); }
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -41,7 +42,7 @@ protected:
 
 TEST_F(KeyboardTest, TabStopsAtThePictureOnceInTheTemplatesOrder) {
     Start({});
-    TabIntoPicture();
+    ASSERT_TRUE(TabIntoPicture());
     std::vector<QString> visited;
     for (int step = 0; step < 5; ++step) {
         visited.push_back(QApplication::focusWidget()->objectName());
@@ -59,7 +60,7 @@ TEST_F(KeyboardTest, TabStopsAtThePictureOnceInTheTemplatesOrder) {
 
 TEST_F(KeyboardTest, ArrowsMoveTheRingFromLeftLittleToRightLittleFinger) {
     Start({});
-    TabIntoPicture();
+    ASSERT_TRUE(TabIntoPicture());
     EXPECT_EQ(RingFinger(), 10);
     std::vector<int> visited{RingFinger()};
     for (int step = 0; step < 10; ++step) {  // one more than needed: stays at the end
@@ -84,7 +85,7 @@ TEST_F(KeyboardTest, ArrowsMoveTheRingFromLeftLittleToRightLittleFinger) {
 
 TEST_F(KeyboardTest, RingIsDrawnOnlyAroundTheFocusedFingertipWhileThePictureHasFocus) {
     Start({{"VARNE_SIM_ENROLLED", "8"}});
-    TabIntoPicture();
+    ASSERT_TRUE(TabIntoPicture());
     Key(Qt::Key_Right);
     Key(Qt::Key_Right);  // left middle finger, enrolled: the ring sits around its green mark
     EXPECT_GT(HighlightPixelsAround(8), 20);
@@ -111,7 +112,7 @@ TEST_F(KeyboardTest, SpaceAndReturnActOnTheRingedFingertipAsAClickWould) {
         SCOPED_TRACE(QKeySequence(key.key).toString().toStdString());
         // Not enrolled: the enrollment begins.
         Start({{"VARNE_SIM_ENROLLED", "9"}, {"VARNE_SIM_SCRIPT", kCaptureNeverAnswers}});
-        TabIntoPicture();
+        ASSERT_TRUE(TabIntoPicture());
         Key(key.key, key.modifiers);
         EXPECT_EQ(Dialog().Context().selectedFinger, 10);
         EXPECT_EQ(Title(), Text(kTitlePlaceFinger));
@@ -123,7 +124,7 @@ TEST_F(KeyboardTest, SpaceAndReturnActOnTheRingedFingertipAsAClickWould) {
 
         // Enrolled: the question comes first, and Yes deletes.
         Start({{"VARNE_SIM_ENROLLED", "9"}});
-        TabIntoPicture();
+        ASSERT_TRUE(TabIntoPicture());
         Key(Qt::Key_Right);
         MessageBoxAnswerer answerer(QMessageBox::Yes);
         Key(key.key, key.modifiers);
@@ -136,7 +137,7 @@ TEST_F(KeyboardTest, SpaceAndReturnActOnTheRingedFingertipAsAClickWould) {
 
 TEST_F(KeyboardTest, OnlyAKeyPressedAndReleasedOnThePictureActs) {
     Start({{"VARNE_SIM_ENROLLED", "10"}});
-    TabIntoPicture();
+    ASSERT_TRUE(TabIntoPicture());
     MessageBoxAnswerer answerer(QMessageBox::No);
     // A held key repeats its press; the question waits for the release, so the repeats can
     // never answer it.
@@ -157,7 +158,7 @@ TEST_F(KeyboardTest, OnlyAKeyPressedAndReleasedOnThePictureActs) {
 TEST_F(KeyboardTest, ReturnPressesTheFocusedButtonAndNothingElse) {
     Start({{"VARNE_SIM_SCRIPT", kCaptureNeverAnswers}});
     // Focus on no button: Return and Enter do nothing.
-    for (QWidget* focus : {static_cast<QWidget*>(m_dialog.get()),
+    for (QWidget* focus : {static_cast<QWidget*>(&Dialog()),
                            static_cast<QWidget*>(&Child<QProgressBar>("progressBar"))}) {
         focus->setFocus();
         QTest::keyClick(focus, Qt::Key_Return);
@@ -171,9 +172,9 @@ TEST_F(KeyboardTest, ReturnPressesTheFocusedButtonAndNothingElse) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return Dialog().WindowMenu().isVisible(); }, kWaitMs));
     Dialog().WindowMenu().close();
     Dialog().activateWindow();  // offscreen hands activation back to nobody
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Dialog()));
 
-    TabIntoPicture();
+    ASSERT_TRUE(TabIntoPicture());
     Key(Qt::Key_Space);  // begins an enrollment, which enables Abort
     auto& abortButton = Child<QPushButton>("abortButton");
     ASSERT_TRUE(abortButton.isEnabled());
@@ -192,7 +193,7 @@ TEST_F(KeyboardTest, ReturnPressesTheFocusedButtonAndNothingElse) {
 
 TEST_F(KeyboardTest, F1OpensTheAboutBoxAndF10TheWindowMenu) {
     Start({});
-    TabIntoPicture();
+    ASSERT_TRUE(TabIntoPicture());
     int aboutBoxes = 0;
     ModalWatcher closer([&](QWidget& modal) {
         if (qobject_cast<CAboutDlg*>(&modal) != nullptr) {
@@ -205,7 +206,7 @@ TEST_F(KeyboardTest, F1OpensTheAboutBoxAndF10TheWindowMenu) {
     EXPECT_TRUE(Dialog().isVisible());
 
     Dialog().activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Dialog()));
     Key(Qt::Key_F10);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Dialog().WindowMenu().isVisible(); }, kWaitMs));
     // The menu names the About entry's shortcut.

@@ -7,7 +7,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <filesystem>
@@ -21,39 +20,45 @@
 #include "DevicePixels.h"
 #include "FakeBackend.h"
 #include "FingerMap.h"
-#include "MainWindowTestSupport.h"
+#include "MessageBoxAnswerer.h"
 #include "MessageCatalogue.h"
+#include "ModalWatcher.h"
 #include "ReadableColour.h"
 #include "SimulatedIdentity.h"
 #include "SimulatedService.h"
 #include "SimulatedStore.h"
-#include "StartedWindow.h"
+#include "SimulatedWindowTest.h"
+#include "TemporaryDirectory.h"
 
 namespace {
 
-constexpr int kWaitMs = 5000;
 const QColor kGreen(0, 255, 0);
 const QColor kRed(255, 0, 0);
 // Long enough that a capture stays unanswered for the whole test.
 const std::string kCaptureNeverAnswers = "more@600000";
 
-QString Text(TextId id) {
-    return QString::fromStdU16String(LoadCatalogueText(id));
-}
+// Counts paint events of a widget and all its children.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget& root) {
+        root.installEventFilter(this);
+        for (QWidget* child : root.findChildren<QWidget*>()) {
+            child->installEventFilter(this);
+        }
+    }
+    int count = 0;
 
-class MainWindowTest : public StartedWindow {
 protected:
-    CLabel& TitleLabel() { return Child<CLabel>("titleLabel"); }
-    CLabel& InstructionLabel() { return Child<CLabel>("instructionLabel"); }
-    QPushButton& AbortButton() { return Child<QPushButton>("abortButton"); }
-    QProgressBar& ProgressBar() { return Child<QProgressBar>("progressBar"); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++count;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
-    QPoint FingertipInWindow(int finger) {
-        return Picture().mapTo(m_dialog.get(), kFingertipTable[finger]);
-    }
-    void ClickFinger(int finger, Qt::MouseButton button = Qt::LeftButton) {
-        QTest::mouseClick(m_dialog.get(), button, {}, FingertipInWindow(finger));
-    }
+class MainWindowTest : public SimulatedWindowTest {
+protected:
     // The window's pixels as last painted on screen, marks included: a fresh grab() would
     // paint anew and hide a repaint that never happened. The offscreen platform grabs only
     // the window's size in device pixels when scaled, so there the window paints itself anew.
@@ -87,8 +92,8 @@ TEST_F(MainWindowTest, ShowsTheTemplatesWindowReadyToSelect) {
     EXPECT_EQ(ProgressBar().maximum(), 3);
     EXPECT_EQ(ProgressBar().value(), 0);
     EXPECT_FALSE(ProgressBar().isTextVisible());
-    EXPECT_FALSE(Child<QLineEdit>("captureCounter").isVisible());
-    EXPECT_FALSE(Child<QPushButton>("searchDevice").isVisible());
+    EXPECT_FALSE(CaptureCounter().isVisible());
+    EXPECT_FALSE(SearchDeviceButton().isVisible());
     EXPECT_EQ(MarkColour(3), kGreen);
     EXPECT_EQ(MarkColour(10), kGreen);
     EXPECT_NE(MarkColour(2), kGreen);
@@ -97,7 +102,7 @@ TEST_F(MainWindowTest, ShowsTheTemplatesWindowReadyToSelect) {
 TEST_F(MainWindowTest, MarksCoverTheirRectangleInDeviceIndependentPixels) {
     Start({{"VARNE_SIM_ENROLLED", "3"}});
     const QImage shown = ShownFrame();
-    const QRect mark = FingerMarkRect(3).translated(Picture().mapTo(m_dialog.get(), QPoint()));
+    const QRect mark = FingerMarkRect(3).translated(Picture().mapTo(&Dialog(), QPoint()));
     const QRect inside = DeviceRect(shown, mark);
     EXPECT_EQ(inside.size(), mark.size() * Dialog().devicePixelRatioF());
     // Every device pixel of the mark is green, and none of the ring just around it.
@@ -130,8 +135,8 @@ TEST_F(MainWindowTest, EnrollsAFingerUpToAGreenMark) {
     EXPECT_FALSE(AbortButton().isEnabled());
     EXPECT_EQ(MarkColour(2), kGreen);
     // Written from the service's thread before the last result moved anything.
-    EXPECT_EQ(Child<QLineEdit>("captureCounter").text(), QStringLiteral("3/3"));
-    EXPECT_FALSE(Child<QLineEdit>("captureCounter").isVisible());
+    EXPECT_EQ(CaptureCounter().text(), QStringLiteral("3/3"));
+    EXPECT_FALSE(CaptureCounter().isVisible());
 }
 
 TEST_F(MainWindowTest, SelectedFingerIsRedAndFurtherClicksAreIgnored) {
@@ -221,9 +226,8 @@ TEST_F(MainWindowTest, FailedDeletionOfAFingerGoneElsewhereRemovesItsMark) {
     for (SubFactor finger = kFirstFinger; finger <= kLastFinger; ++finger) {
         records.push_back({1, user, finger});
     }
-    QTemporaryDir directory;
-    ASSERT_TRUE(directory.isValid());
-    const std::string path = directory.filePath(QStringLiteral("fingers.store")).toStdString();
+    TemporaryDirectory directory;
+    const std::string path = directory.File("fingers.store");
     const auto writeStore = [&path](const std::vector<SimulatedStore::Record>& content) {
         std::ofstream(path, std::ios::binary) << SimulatedStore::Format(content);
     };
@@ -270,9 +274,8 @@ TEST_F(MainWindowTest, AbortMidCaptureReturnsToSelectFinger) {
 // Results keep coming from the service's thread while the window goes: the late ones find
 // nothing, and the store holds nothing of the attempt.
 TEST_F(MainWindowTest, ClosingMidEnrollmentEndsCleanly) {
-    QTemporaryDir directory;
-    ASSERT_TRUE(directory.isValid());
-    const std::string path = directory.filePath(QStringLiteral("fingers.store")).toStdString();
+    TemporaryDirectory directory;
+    const std::string path = directory.File("fingers.store");
     std::string script = "more@0";
     for (int capture = 1; capture < 200; ++capture) {
         script += capture % 2 == 0 ? ",more@0" : ",fast@0";
@@ -280,10 +283,9 @@ TEST_F(MainWindowTest, ClosingMidEnrollmentEndsCleanly) {
     Start({{"VARNE_SIM_STORE", path}, {"VARNE_SIM_SCRIPT", script}});
     ClickFinger(3);
     ASSERT_TRUE(WaitForTitle(kTitleReleaseFinger));
-    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    QTest::keyClick(&Dialog(), Qt::Key_Escape);
     EXPECT_FALSE(Dialog().isVisible());
-    m_dialog.reset();
-    InstallBiometricBackend(nullptr);  // waits for the service's thread
+    Stop();  // waits for the service's thread
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
@@ -337,7 +339,7 @@ TEST_F(MainWindowTest, ADarkThemeWhileRunningReachesEveryPartOfThePanel) {
     // last row, beside the picture's background.
     const QImage shown = Dialog().screen()->grabWindow(Dialog().winId()).toImage();
     const auto at = [&](const QWidget& widget, QPoint point) {
-        return shown.pixelColor(widget.mapTo(m_dialog.get(), point));
+        return shown.pixelColor(widget.mapTo(&Dialog(), point));
     };
     EXPECT_EQ(at(TitleLabel(), QPoint(TitleLabel().width() - 1, 0)), face);
     EXPECT_EQ(at(InstructionLabel(), QPoint(InstructionLabel().width() - 1, 0)), face);
@@ -358,7 +360,7 @@ TEST_F(MainWindowTest, EnterAwayFromButtonsKeepsTheWindowOpenAndEscapeClosesIt) 
     // Return on a focused button presses it (the keyboard tests). The instruction text takes
     // focus for copying; there Enter means nothing either, and Escape still closes.
     for (QWidget* focus :
-         {static_cast<QWidget*>(m_dialog.get()), static_cast<QWidget*>(&InstructionLabel())}) {
+         {static_cast<QWidget*>(&Dialog()), static_cast<QWidget*>(&InstructionLabel())}) {
         focus->setFocus();
         QTest::keyClick(focus, Qt::Key_Return);
         QTest::keyClick(focus, Qt::Key_Enter);
@@ -371,7 +373,7 @@ TEST_F(MainWindowTest, EnterAwayFromButtonsKeepsTheWindowOpenAndEscapeClosesIt) 
 
 TEST_F(MainWindowTest, CloseButtonAndCloseBoxEndTheWindow) {
     Start({});
-    QTest::mouseClick(&Child<QPushButton>("closeButton"), Qt::LeftButton);
+    QTest::mouseClick(&CloseButton(), Qt::LeftButton);
     EXPECT_FALSE(Dialog().isVisible());
     EXPECT_EQ(Dialog().result(), QDialog::Rejected);
 
@@ -406,11 +408,11 @@ TEST_F(MainWindowTest, AltSpaceOpensTheMenuAndItsAboutEntryTheAboutBox) {
     ModalWatcher closer([&](QWidget& modal) {
         if (qobject_cast<CAboutDlg*>(&modal) != nullptr) {
             ++aboutBoxes;
-            EXPECT_EQ(modal.parentWidget(), m_dialog.get());
+            EXPECT_EQ(modal.parentWidget(), &Dialog());
             static_cast<QDialog&>(modal).reject();
         }
     });
-    QTest::keyClick(m_dialog.get(), Qt::Key_Space, Qt::AltModifier);
+    QTest::keyClick(&Dialog(), Qt::Key_Space, Qt::AltModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Dialog().WindowMenu().isVisible(); }, kWaitMs));
     QTest::keyClick(&Dialog().WindowMenu(), Qt::Key_A);
     EXPECT_TRUE(QTest::qWaitFor([&] { return aboutBoxes == 1; }, kWaitMs));
@@ -428,7 +430,7 @@ TEST_F(MainWindowTest, EnrollmentGoesOnBehindTheAboutBox) {
         }
     });
     ClickFinger(9);
-    QTest::keyClick(m_dialog.get(), Qt::Key_Space, Qt::AltModifier);
+    QTest::keyClick(&Dialog(), Qt::Key_Space, Qt::AltModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Dialog().WindowMenu().isVisible(); }, kWaitMs));
     QTest::keyClick(&Dialog().WindowMenu(), Qt::Key_A);
     EXPECT_TRUE(finishedBehindTheBox);
@@ -437,19 +439,14 @@ TEST_F(MainWindowTest, EnrollmentGoesOnBehindTheAboutBox) {
 
 TEST_F(MainWindowTest, IdleWindowPaintsNothing) {
     Start({{"VARNE_SIM_ENROLLED", "1,2"}});
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Dialog()));
     QTest::qWait(100);  // let the first frames settle
     PaintCounter paints(Dialog());
     QTest::qWait(300);
     EXPECT_EQ(paints.count, 0);
 }
 
-class MainWindowStartupTest : public testing::Test {
-protected:
-    void TearDown() override { InstallBiometricBackend(nullptr); }
-};
-
-TEST_F(MainWindowStartupTest, FailuresShowTheirTextAndNeverShowTheWindow) {
+TEST(MainWindowStartupTest, FailuresShowTheirTextAndNeverShowTheWindow) {
     const struct {
         const char* failure;
         const char* commandLine;
@@ -461,72 +458,65 @@ TEST_F(MainWindowStartupTest, FailuresShowTheirTextAndNeverShowTheWindow) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.commandLine);
-        std::string error;
         SimulatedConfig::Variables variables;
         if (*row.failure != '\0') {
             variables["VARNE_SIM_FAIL"] = row.failure;
         }
-        auto backend = CreateSimulatedService(variables, &error);
-        ASSERT_TRUE(backend) << error;
-        InstallBiometricBackend(backend);
+        ScopedSimulatedService sensor(variables);
+        ASSERT_TRUE(sensor.Installed());
 
-        CVarneDlg dialog(row.commandLine);
-        PaintCounter paints(dialog);
+        WindowDriver window;
+        auto dialog = std::make_unique<CVarneDlg>(row.commandLine);
+        PaintCounter paints(*dialog);
         MessageBoxAnswerer answerer;
-        EXPECT_FALSE(dialog.InitDialog());
+        EXPECT_FALSE(window.Initialise(std::move(dialog)));
         ASSERT_EQ(answerer.seen.size(), 1u);
-        EXPECT_EQ(answerer.seen[0].text, Text(row.text));
+        EXPECT_EQ(answerer.seen[0].text, WindowDriver::Text(row.text));
         EXPECT_EQ(answerer.seen[0].icon, QMessageBox::Warning);
         EXPECT_EQ(answerer.seen[0].caption, QStringLiteral("ui_tests"));
         // The window was never painted, yet its box carries the program's icon.
         EXPECT_TRUE(answerer.seen[0].hasWindowIcon);
-        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_FALSE(window.Dialog().isVisible());
         EXPECT_EQ(paints.count, 0);
     }
 }
 
-TEST_F(MainWindowStartupTest, UnknownUnitEndsWithoutAMessage) {
+TEST(MainWindowStartupTest, UnknownUnitEndsWithoutAMessage) {
     ScopedFakeBackend backend;
     backend->units = {WINBIO_UNIT_SCHEMA{}};
     backend->units[0].UnitId = 1;
-    CVarneDlg dialog("7");
+    WindowDriver window;
     MessageBoxAnswerer answerer;
-    EXPECT_FALSE(dialog.InitDialog());
+    EXPECT_FALSE(window.Initialise("7"));
     EXPECT_TRUE(answerer.seen.empty());
 }
 
-TEST_F(MainWindowStartupTest, SearchDeviceCommandRereadsTheEnrolledSet) {
+TEST(MainWindowStartupTest, SearchDeviceCommandRereadsTheEnrolledSet) {
     ScopedFakeBackend backend;
     backend->units = {WINBIO_UNIT_SCHEMA{}};
     backend->units[0].UnitId = 1;
-    CVarneDlg dialog("1");
-    ASSERT_TRUE(dialog.InitDialog());
-    dialog.show();
+    WindowDriver window;
+    ASSERT_TRUE(window.Start());
     backend->enrollments = {4, 9};
-    auto* searchDevice = dialog.findChild<QPushButton*>(QStringLiteral("searchDevice"));
-    searchDevice->click();  // hidden, so only its command can reach it
-    EXPECT_FALSE(searchDevice->isVisible());
-    EXPECT_EQ(dialog.Context().enrolledSet, u"49");
-    EXPECT_TRUE(dialog.isVisible());
+    window.SearchDeviceButton().click();  // hidden, so only its command can reach it
+    EXPECT_FALSE(window.SearchDeviceButton().isVisible());
+    EXPECT_EQ(window.Context().enrolledSet, u"49");
+    EXPECT_TRUE(window.Dialog().isVisible());
 }
 
-TEST_F(MainWindowStartupTest, AThousandBadCapturesEndInTimeoutAtTheFortyFirst) {
+TEST(MainWindowStartupTest, AThousandBadCapturesEndInTimeoutAtTheFortyFirst) {
     constexpr int kBadCaptures = 1000;
     ScopedFakeBackend backend;
     backend->units = {WINBIO_UNIT_SCHEMA{}};
     backend->units[0].UnitId = 1;
-    CVarneDlg dialog("1");
-    ASSERT_TRUE(dialog.InitDialog());
-    dialog.show();
-    QTest::mouseClick(
-        &dialog, Qt::LeftButton, {},
-        dialog.findChild<QWidget*>(QStringLiteral("picture"))->mapTo(&dialog, kFingertipTable[2]));
+    WindowDriver window;
+    ASSERT_TRUE(window.Start());
+    window.ClickFinger(2);
     int delivered = 0;
     while (delivered < kBadCaptures) {
         // The next capture is asked for only once the last result's event has run.
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return backend->HasPendingCapture() || dialog.Context().selectedFinger == 0; },
-            kWaitMs));
+        ASSERT_TRUE(window.WaitFor(
+            [&] { return backend->HasPendingCapture() || window.Context().selectedFinger == 0; }));
         if (!backend->HasPendingCapture()) {
             break;
         }
@@ -534,55 +524,48 @@ TEST_F(MainWindowStartupTest, AThousandBadCapturesEndInTimeoutAtTheFortyFirst) {
         ++delivered;
     }
     EXPECT_EQ(delivered, kBadCaptureLimit + 1);
-    EXPECT_EQ(dialog.findChild<CLabel*>(QStringLiteral("titleLabel"))->text(), Text(kTitleTimeout));
-    EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("abortButton"))->isEnabled());
+    EXPECT_EQ(window.Title(), WindowDriver::Text(kTitleTimeout));
+    EXPECT_FALSE(window.AbortButton().isEnabled());
     QTest::qWait(50);
     EXPECT_FALSE(backend->HasPendingCapture());
 }
 
-TEST_F(MainWindowStartupTest, BarAndCounterFollowTheBackEndsStageCount) {
+TEST(MainWindowStartupTest, BarAndCounterFollowTheBackEndsStageCount) {
     ScopedFakeBackend backend;
     backend->units = {WINBIO_UNIT_SCHEMA{}};
     backend->units[0].UnitId = 1;
     backend->stageCountStatus = kOk;
     backend->stageCount = 5;
-    CVarneDlg dialog("1");
-    ASSERT_TRUE(dialog.InitDialog());
-    dialog.show();
-    auto* bar = dialog.findChild<QProgressBar*>(QStringLiteral("progressBar"));
-    auto* counter = dialog.findChild<QLineEdit*>(QStringLiteral("captureCounter"));
-    EXPECT_EQ(bar->maximum(), 3);  // nothing asked before an enrollment
-    QTest::mouseClick(
-        &dialog, Qt::LeftButton, {},
-        dialog.findChild<QWidget*>(QStringLiteral("picture"))->mapTo(&dialog, kFingertipTable[2]));
-    EXPECT_EQ(bar->maximum(), 5);
-    EXPECT_EQ(bar->value(), 0);
+    WindowDriver window;
+    ASSERT_TRUE(window.Start());
+    QProgressBar& bar = window.ProgressBar();
+    EXPECT_EQ(bar.maximum(), 3);  // nothing asked before an enrollment
+    window.ClickFinger(2);
+    EXPECT_EQ(bar.maximum(), 5);
+    EXPECT_EQ(bar.value(), 0);
     for (int accepted = 1; accepted <= 4; ++accepted) {
         ASSERT_TRUE(backend->HasPendingCapture());
         backend->DeliverCapture(kMoreData);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return bar->value() == accepted; }, kWaitMs));
+        ASSERT_TRUE(window.WaitFor([&] { return bar.value() == accepted; }));
     }
-    EXPECT_EQ(counter->text(), QStringLiteral("3/5"));
+    EXPECT_EQ(window.CaptureCounter().text(), QStringLiteral("3/5"));
     backend->enrollments = {2};
     backend->DeliverCapture(kOk);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Context().enrolledSet == u"2"; }, kWaitMs));
-    EXPECT_EQ(bar->value(), 5);  // full exactly when the enrollment completes
-    EXPECT_EQ(bar->maximum(), 5);
-    EXPECT_EQ(counter->text(), QStringLiteral("4/5"));
+    ASSERT_TRUE(window.WaitFor([&] { return window.Context().enrolledSet == u"2"; }));
+    EXPECT_EQ(bar.value(), 5);  // full exactly when the enrollment completes
+    EXPECT_EQ(bar.maximum(), 5);
+    EXPECT_EQ(window.CaptureCounter().text(), QStringLiteral("4/5"));
 }
 
-TEST_F(MainWindowStartupTest, DestroyingTheWindowCancelsOnlyAnOpenSession) {
+TEST(MainWindowStartupTest, DestroyingTheWindowCancelsOnlyAnOpenSession) {
     {
         ScopedFakeBackend backend;
         backend->units = {WINBIO_UNIT_SCHEMA{}};
         backend->units[0].UnitId = 1;
         {
-            CVarneDlg dialog("1");
-            ASSERT_TRUE(dialog.InitDialog());
-            dialog.show();
-            QTest::mouseClick(&dialog, Qt::LeftButton, {},
-                              dialog.findChild<QWidget*>(QStringLiteral("picture"))
-                                  ->mapTo(&dialog, kFingertipTable[2]));
+            WindowDriver window;
+            ASSERT_TRUE(window.Start());
+            window.ClickFinger(2);
             ASSERT_TRUE(backend->HasPendingCapture());
             backend->ClearCalls();
         }
@@ -595,8 +578,8 @@ TEST_F(MainWindowStartupTest, DestroyingTheWindowCancelsOnlyAnOpenSession) {
         backend->results["open"] = kUnspecifiedFailure;
         MessageBoxAnswerer answerer;
         {
-            CVarneDlg dialog("1");
-            EXPECT_FALSE(dialog.InitDialog());
+            WindowDriver window;
+            EXPECT_FALSE(window.Initialise("1"));
         }
         EXPECT_FALSE(backend->Called("cancel"));
     }

@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QMessageBox>
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <string>
 
+#include "MessageBoxAnswerer.h"
+#include "ScopedSimulatedService.h"
+#include "StoredFingers.h"
 #include "WindowDriver.h"
 
 namespace {
@@ -31,47 +34,22 @@ int CycledFinger(int cycle) {
     return kFirstCycledFinger + cycle % kCycledFingers;
 }
 
-// Answers each delete question with Yes as soon as it shows, without polling.
-class QuestionAnswerer : public QObject {
-public:
-    QuestionAnswerer() { qApp->installEventFilter(this); }
-    ~QuestionAnswerer() override { qApp->removeEventFilter(this); }
-
-    int questions = 0;
-    int otherBoxes = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* box = qobject_cast<QMessageBox*>(watched);
-        if (box != nullptr && event->type() == QEvent::Show) {
-            QAbstractButton* yes = box->button(QMessageBox::Yes);
-            if (yes != nullptr) {
-                ++questions;
-            } else {
-                ++otherBoxes;
-            }
-            QAbstractButton* answer = yes != nullptr ? yes : box->button(QMessageBox::Ok);
-            QMetaObject::invokeMethod(answer, &QAbstractButton::click, Qt::QueuedConnection);
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 }  // namespace
 
 TEST(Soak, ThousandEnrollAbortDeleteCyclesKeepStoreAndWindowInStep) {
-    StoreDirectory store;
-    WindowDriver window;
+    TemporaryDirectory store;
     // Each cycle's enrollment takes one ready capture; its aborted attempt one that never comes.
     std::string script;
     for (int cycle = 0; cycle < kCycles; ++cycle) {
         script += (cycle == 0 ? "" : ",") + std::string("ok,more@600000");
     }
-    ASSERT_TRUE(window.UseSimulatedSensor({{"VARNE_SIM_ENROLLED", "1,2,3"},
-                                           {"VARNE_SIM_STORE", store.StorePath()},
-                                           {"VARNE_SIM_SCRIPT", script}}));
+    ScopedSimulatedService sensor({{"VARNE_SIM_ENROLLED", "1,2,3"},
+                                   {"VARNE_SIM_STORE", store.File(kStoreFileName)},
+                                   {"VARNE_SIM_SCRIPT", script}});
+    ASSERT_TRUE(sensor.Installed());
+    WindowDriver window;
     ASSERT_TRUE(window.Start());
-    QuestionAnswerer answerer;
+    MessageBoxAnswerer answerer(QMessageBox::Yes);
     const auto idle = [&] { return window.Context().selectedFinger == 0; };
 
     long firstKiB = 0;
@@ -101,12 +79,13 @@ TEST(Soak, ThousandEnrollAbortDeleteCyclesKeepStoreAndWindowInStep) {
     const std::u16string expected =
         std::u16string(u"123") + static_cast<char16_t>(u'0' + CycledFinger(kCycles - 1));
     EXPECT_EQ(window.Context().enrolledSet, expected);
-    EXPECT_EQ(store.StoredFingers(), expected);
-    EXPECT_TRUE(store.Strays().empty());
-    EXPECT_EQ(answerer.questions, kCycles - 1);
-    EXPECT_EQ(answerer.otherBoxes, 0);
-    EXPECT_EQ(window.TitleLabel().text(),
-              QString::fromStdU16String(LoadCatalogueText(kTitleSelectFinger)));
+    EXPECT_EQ(StoredFingers(store), expected);
+    EXPECT_TRUE(StoreStrays(store).empty());
+    const auto questions = std::count_if(answerer.seen.begin(), answerer.seen.end(),
+                                         [](const auto& box) { return box.IsQuestion(); });
+    EXPECT_EQ(questions, kCycles - 1);
+    EXPECT_EQ(answerer.seen.size(), static_cast<std::size_t>(kCycles - 1)) << "other boxes";
+    EXPECT_EQ(window.Title(), WindowDriver::Text(kTitleSelectFinger));
 
     std::cout << "soak: " << kCycles << " cycles, resident " << firstKiB << " KiB after "
               << kWarmUpCycles << ", " << lastKiB << " KiB at the end" << std::endl;

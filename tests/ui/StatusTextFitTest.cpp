@@ -19,9 +19,10 @@
 #include "CVarneDlg.h"
 #include "DialogBuilder.h"
 #include "DialogTemplates.h"
-#include "MainWindowTestSupport.h"
+#include "MessageBoxAnswerer.h"
 #include "MessageCatalogue.h"
-#include "SimulatedService.h"
+#include "ModalWatcher.h"
+#include "SimulatedWindowTest.h"
 #include "StatusMessage.h"
 
 namespace {
@@ -29,10 +30,6 @@ namespace {
 constexpr int kLargePointSize = 16;
 constexpr int kWrapFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs;
 constexpr int kTallEnough = 100000;
-
-QString Text(TextId id) {
-    return QString::fromStdU16String(LoadCatalogueText(id));
-}
 
 std::vector<TextId> AllTitles() {
     std::vector<TextId> titles;
@@ -46,15 +43,15 @@ std::vector<TextId> AllTitles() {
 // nobody names, and the template's text shown before the first step.
 std::vector<QString> AllInstructions() {
     std::vector<QString> texts = {
-        Text(kTextSelectFinger),
-        Text(kTextPlaceFinger),
-        Text(kTextReleaseFinger),
-        Text(kTextTimeout),
-        Text(kTextCompletedAll),
-        Text(kTextMismatch),
-        Text(kTextEnrollmentSuccess),
-        Text(kTextAllEnrolled),
-        Text(kTextDuplicateEnrollment),
+        WindowDriver::Text(kTextSelectFinger),
+        WindowDriver::Text(kTextPlaceFinger),
+        WindowDriver::Text(kTextReleaseFinger),
+        WindowDriver::Text(kTextTimeout),
+        WindowDriver::Text(kTextCompletedAll),
+        WindowDriver::Text(kTextMismatch),
+        WindowDriver::Text(kTextEnrollmentSuccess),
+        WindowDriver::Text(kTextAllEnrolled),
+        WindowDriver::Text(kTextDuplicateEnrollment),
         QStringLiteral("Click \"Search Device\" button and place your finger."),
     };
     for (std::uint32_t code = 0x80098001; code <= 0x8009803D; ++code) {
@@ -96,31 +93,10 @@ private:
     QFont m_original;
 };
 
-class StatusTextFitTest : public testing::Test {
+class StatusTextFitTest : public SimulatedWindowTest {
 protected:
-    void SetUp() override {
-        std::string error;
-        auto backend = CreateSimulatedService({{"VARNE_SIM_ENROLLED", "5"}}, &error);
-        ASSERT_TRUE(backend) << error;
-        InstallBiometricBackend(backend);
-    }
-    void TearDown() override {
-        m_dialog.reset();
-        InstallBiometricBackend(nullptr);
-    }
-
-    void StartAndShow() {
-        m_dialog = std::make_unique<CVarneDlg>("1");
-        ASSERT_TRUE(m_dialog->InitDialog());
-        m_dialog->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
-    }
-
-    template <typename Widget>
-    Widget& Child(const char* name) {
-        auto* widget = m_dialog->findChild<Widget*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return *widget;
+    void StartAndShow(const SimulatedConfig::Variables& variables = {{"VARNE_SIM_ENROLLED", "5"}}) {
+        Start(variables);
     }
 
     // Shows every text under the title that leaves it the least room, and every title over the
@@ -134,9 +110,10 @@ protected:
         const auto height = [](const CLabel& label, const QString& text) {
             return WrappedSize(label.font(), label.contentsRect().width(), text).height();
         };
-        const TextId tallestTitle = *std::max_element(
-            titles.begin(), titles.end(),
-            [&](TextId a, TextId b) { return height(title, Text(a)) < height(title, Text(b)); });
+        const TextId tallestTitle =
+            *std::max_element(titles.begin(), titles.end(), [&](TextId a, TextId b) {
+                return height(title, WindowDriver::Text(a)) < height(title, WindowDriver::Text(b));
+            });
         const QString tallestText =
             *std::max_element(texts.begin(), texts.end(), [&](const QString& a, const QString& b) {
                 return height(instruction, a) < height(instruction, b);
@@ -154,12 +131,12 @@ protected:
     }
 
     void ShowAndCheck(TextId titleId, const QString& text, bool mustFitWithoutScrolling) {
-        SCOPED_TRACE((Text(titleId) + QStringLiteral(" / ") + text).toStdString());
+        SCOPED_TRACE((WindowDriver::Text(titleId) + QStringLiteral(" / ") + text).toStdString());
         auto& title = Child<CLabel>("titleLabel");
         auto& instruction = Child<CLabel>("instructionLabel");
         auto& area = Child<QScrollArea>("instructionArea");
         auto& progress = Child<QProgressBar>("progressBar");
-        m_dialog->ShowStatus(titleId, 0, text.toStdU16String(), kColorError, kColorError);
+        Dialog().ShowStatus(titleId, 0, text.toStdU16String(), kColorError, kColorError);
         QCoreApplication::processEvents();
         ExpectTitleWhole(title);
         ExpectInstructionReachable(instruction, area, mustFitWithoutScrolling);
@@ -196,8 +173,6 @@ protected:
             ASSERT_EQ(area.viewport()->height() % lineStep, 0) << "a line half in view";
         }
     }
-
-    std::unique_ptr<CVarneDlg> m_dialog;
 };
 
 QRect TemplatePlace(int id) {
@@ -236,8 +211,8 @@ TEST_F(StatusTextFitTest, EveryStatusCanBeScrolledIntoViewAt16Points) {
 TEST_F(StatusTextFitTest, LongestStatusShowsItsErrorCodeLineAtTheDefaultFont) {
     StartAndShow();
     const QString message = QString::fromStdU16String(ComposeStatusMessage(kDuplicateEnrollment));
-    m_dialog->ShowStatus(kTitleEnrollmentError, 0, message.toStdU16String(), kColorError,
-                         kColorError);
+    Dialog().ShowStatus(kTitleEnrollmentError, 0, message.toStdU16String(), kColorError,
+                        kColorError);
     QCoreApplication::processEvents();
     // The lowest inked row of the label is on the text's last line, and the screen shows it.
     auto& label = Child<CLabel>("instructionLabel");
@@ -317,22 +292,15 @@ TEST_F(StatusTextFitTest, MessageBoxesAndAboutBoxGrowWithTheFont) {
     }
 
     // The question before a deletion, then the failed deletion's message with its code.
-    SetUp();
-    InstallBiometricBackend(nullptr);
-    std::string error;
-    auto failingDelete = CreateSimulatedService(
-        {{"VARNE_SIM_ENROLLED", "5"}, {"VARNE_SIM_FAIL", "delete=0x8009801b"}}, &error);
-    ASSERT_TRUE(failingDelete) << error;
-    InstallBiometricBackend(failingDelete);
-    StartAndShow();
+    StartAndShow({{"VARNE_SIM_ENROLLED", "5"}, {"VARNE_SIM_FAIL", "delete=0x8009801b"}});
     std::vector<SeenBox> boxes;
     ModalWatcher watcher([&](QWidget& modal) {
         if (auto* box = qobject_cast<QMessageBox*>(&modal)) {
             boxes.push_back(InspectAndAnswer(*box, QMessageBox::Yes));
         }
     });
-    QTest::mouseClick(m_dialog.get(), Qt::LeftButton, {},
-                      Child<QWidget>("picture").mapTo(m_dialog.get(), QPoint(378, 62)));
+    QTest::mouseClick(&Dialog(), Qt::LeftButton, {},
+                      Child<QWidget>("picture").mapTo(&Dialog(), QPoint(378, 62)));
     ASSERT_EQ(boxes.size(), 2u);
     for (const SeenBox& box : boxes) {
         SCOPED_TRACE(box.text.toStdString());
