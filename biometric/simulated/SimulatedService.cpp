@@ -28,11 +28,17 @@ struct PendingCapture {
     Clock::time_point due;
 };
 
+// Where a session's enrollment stands.
+enum class EnrollmentStage {
+    kNone,
+    kCapturing,
+    kReadyToCommit,  // a capture answered 0; the enrollment stays open until it is committed
+};
+
 struct Session {
-    bool enrolling = false;
+    EnrollmentStage stage = EnrollmentStage::kNone;
     SubFactor subFactor = kNoFinger;
     UnitId unit = 0;
-    bool readyToCommit = false;
     std::optional<PendingCapture> capture;
 };
 
@@ -110,7 +116,7 @@ struct SimulatedService::SensorState {
                              capture.result->rejectDetail});
             // The enrollment is ready before the caller hears of it, so its commit works.
             if (capture.result->status == kOk) {
-                session.readyToCommit = true;
+                session.stage = EnrollmentStage::kReadyToCommit;
             }
             session.capture.reset();
         }
@@ -292,13 +298,12 @@ StatusCode SimulatedService::EnrollBegin(SessionHandle sessionHandle, SubFactor 
     if (!m_sensor->HasUnit(unitId)) {
         return kInvalidUnit;
     }
-    if (session->enrolling) {
+    if (session->stage != EnrollmentStage::kNone) {
         return kEnrollmentInProgress;
     }
-    session->enrolling = true;
+    session->stage = EnrollmentStage::kCapturing;
     session->subFactor = subFactor;
     session->unit = unitId;
-    session->readyToCommit = false;
     m_sensor->script.StartEnrollment();
     return kOk;
 }
@@ -316,7 +321,7 @@ StatusCode SimulatedService::EnrollCapture(SessionHandle sessionHandle,
     if (session == nullptr) {
         return kInvalidArgument;
     }
-    if (!session->enrolling) {
+    if (session->stage == EnrollmentStage::kNone) {
         return kInvalidOperation;
     }
     if (session->capture) {
@@ -341,13 +346,13 @@ StatusCode SimulatedService::EnrollCommit(SessionHandle sessionHandle, WINBIO_ID
     if (session == nullptr) {
         return kInvalidArgument;
     }
-    if (!session->enrolling) {
+    if (session->stage == EnrollmentStage::kNone) {
         return kInvalidOperation;
     }
     if (session->capture) {
         return kDataCollectionInProgress;
     }
-    if (!session->readyToCommit) {
+    if (session->stage != EnrollmentStage::kReadyToCommit) {
         return kInvalidOperation;
     }
     const WINBIO_IDENTITY user = SimulatedCurrentUserIdentity();
@@ -357,8 +362,7 @@ StatusCode SimulatedService::EnrollCommit(SessionHandle sessionHandle, WINBIO_ID
     if (stored < 0) {
         return stored;
     }
-    session->enrolling = false;
-    session->readyToCommit = false;
+    session->stage = EnrollmentStage::kNone;
     if (identity != nullptr) {
         *identity = user;
     }
@@ -377,12 +381,11 @@ StatusCode SimulatedService::EnrollDiscard(SessionHandle sessionHandle) {
     if (session == nullptr) {
         return kInvalidArgument;
     }
-    if (!session->enrolling) {
+    if (session->stage == EnrollmentStage::kNone) {
         return kInvalidOperation;
     }
     m_sensor->CancelPendingCapture(*session);
-    session->enrolling = false;
-    session->readyToCommit = false;
+    session->stage = EnrollmentStage::kNone;
     return kOk;
 }
 
