@@ -3,11 +3,20 @@
 
 #include <QEvent>
 #include <QObject>
+#include <QWidget>
 
 class EventCounter : public QObject {
 public:
     explicit EventCounter(QEvent::Type type = QEvent::Paint) : m_type(type) {}
     int count = 0;
+
+    // Counts on a widget and every widget inside it.
+    void InstallOnTree(QWidget& root) {
+        root.installEventFilter(this);
+        for (QWidget* child : root.findChildren<QWidget*>()) {
+            child->installEventFilter(this);
+        }
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {

@@ -18,6 +18,7 @@
 #include "CSysColorStatic.h"
 #include "CVarneDlg.h"
 #include "DevicePixels.h"
+#include "EventCounter.h"
 #include "FakeBackend.h"
 #include "FingerMap.h"
 #include "MessageBoxAnswerer.h"
@@ -36,26 +37,6 @@ const QColor kGreen(0, 255, 0);
 const QColor kRed(255, 0, 0);
 // Long enough that a capture stays unanswered for the whole test.
 const std::string kCaptureNeverAnswers = "more@600000";
-
-// Counts paint events of a widget and all its children.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget& root) {
-        root.installEventFilter(this);
-        for (QWidget* child : root.findChildren<QWidget*>()) {
-            child->installEventFilter(this);
-        }
-    }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++count;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 class MainWindowTest : public SimulatedWindowTest {
 protected:
@@ -441,7 +422,8 @@ TEST_F(MainWindowTest, IdleWindowPaintsNothing) {
     Start({{"VARNE_SIM_ENROLLED", "1,2"}});
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Dialog()));
     QTest::qWait(100);  // let the first frames settle
-    PaintCounter paints(Dialog());
+    EventCounter paints;
+    paints.InstallOnTree(Dialog());
     QTest::qWait(300);
     EXPECT_EQ(paints.count, 0);
 }
@@ -467,7 +449,8 @@ TEST(MainWindowStartupTest, FailuresShowTheirTextAndNeverShowTheWindow) {
 
         WindowDriver window;
         auto dialog = std::make_unique<CVarneDlg>(row.commandLine);
-        PaintCounter paints(*dialog);
+        EventCounter paints;
+        paints.InstallOnTree(*dialog);
         MessageBoxAnswerer answerer;
         EXPECT_FALSE(window.Initialise(std::move(dialog)));
         ASSERT_EQ(answerer.seen.size(), 1u);
