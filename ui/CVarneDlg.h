@@ -3,6 +3,7 @@
 
 #include <QDialog>
 #include <QMenu>
+#include <QPointer>
 #include <QTimer>
 #include <array>
 #include <string>
@@ -18,6 +19,7 @@ class CSysColorStatic;
 class FingerMapFocus;
 class QAction;
 class QLineEdit;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QToolButton;
@@ -58,7 +60,13 @@ public:
     // WindowHost
     void ShowMessageBox(const std::u16string& text, MessageBoxIcon icon) override;
     bool AskYesNo(const std::u16string& text) override;
+
+public slots:
+    // Closes the window as its Close button does, whatever it is waiting for (a question, a
+    // deletion); also for a request from outside the window, such as a termination signal.
     void CloseWindow() override;
+    // Every way of closing comes here: Close, Escape, the close box, the window menu.
+    void reject() override;
 
 protected:
     bool event(QEvent* event) override;
@@ -70,7 +78,8 @@ private:
     void BuildControls();
     void BuildWindowMenu();
     void InitStatusPanel();
-    void HandleFingerClick(int finger);
+    // Clicks, keys and accessibility actions on fingertips: the workflow decides.
+    void ActOnFinger(int finger);
     void ShowAboutBox();
     void EnsureWindowIcon();
     void PopUpWindowMenuAtCorner();
@@ -93,6 +102,8 @@ private:
     StatusPanelLayout* m_statusPanel = nullptr;
     FingerMapFocus* m_fingerMapFocus = nullptr;  // a child of the picture
     QMenu m_windowMenu;
+    // The message box or question that is open, if any: closing the window closes it.
+    QPointer<QMessageBox> m_openBox;
 
     EnrollmentContext m_context;
     // After the context: it goes first and detaches from capture results still on their way.
