@@ -136,8 +136,8 @@ public:
     QProgressBar& ProgressBar() { return Child<QProgressBar>("progressBar"); }
 
     void ClickFinger(int finger) {
-        const QPoint tip =
-            Child<CSysColorStatic>("picture").mapTo(m_dialog.get(), kFingertipTable[finger].position);
+        const QPoint tip = Child<CSysColorStatic>("picture").mapTo(
+            m_dialog.get(), kFingertipTable[finger].position);
         QTest::mouseClick(m_dialog.get(), Qt::LeftButton, {}, tip);
     }
     void ClickAbort() { QTest::mouseClick(&AbortButton(), Qt::LeftButton); }
