@@ -332,7 +332,6 @@ void CVarneDlg::ShowMessageBox(const std::u16string& text, MessageBoxIcon icon) 
     const auto boxIcon =
         icon == MessageBoxIcon::kWarning ? QMessageBox::Warning : QMessageBox::NoIcon;
     QMessageBox box(boxIcon, ApplicationName(), ToQString(text), QMessageBox::Ok, this);
-    m_openBox = &box;
     box.exec();
 }
 
@@ -342,7 +341,6 @@ bool CVarneDlg::AskYesNo(const std::u16string& text) {
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
-    m_openBox = &box;
     m_fingerMapFocus->NotifyChanges();  // the fingertips take no action until it is answered
     return box.exec() == QMessageBox::Yes;
 }
@@ -358,8 +356,11 @@ void CVarneDlg::reject() {
     // A deletion may wait in a local event loop further down the stack: it is cancelled, the
     // window goes at once, and its modal run ends when that loop has returned.
     m_workflow.CancelFingerActionForClose();
-    if (m_openBox) {
-        m_openBox->reject();
+    // Only a request from outside gets here while a box or the About box is open.
+    for (QDialog* box : findChildren<QDialog*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (box->isVisible()) {
+            box->reject();
+        }
     }
     QDialog::reject();
 }

@@ -3,7 +3,6 @@
 
 #include <QDialog>
 #include <QMenu>
-#include <QPointer>
 #include <QTimer>
 #include <array>
 #include <string>
@@ -19,7 +18,6 @@ class CSysColorStatic;
 class FingerMapFocus;
 class QAction;
 class QLineEdit;
-class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QToolButton;
@@ -102,8 +100,6 @@ private:
     StatusPanelLayout* m_statusPanel = nullptr;
     FingerMapFocus* m_fingerMapFocus = nullptr;  // a child of the picture
     QMenu m_windowMenu;
-    // The message box or question that is open, if any: closing the window closes it.
-    QPointer<QMessageBox> m_openBox;
 
     EnrollmentContext m_context;
     // After the context: it goes first and detaches from capture results still on their way.
