@@ -81,7 +81,7 @@ QString WindowDriver::Text(TextId id) {
 }
 
 QPoint WindowDriver::FingertipInWindow(int finger) {
-    return Picture().mapTo(m_dialog.get(), kFingertipTable[finger]);
+    return Picture().mapTo(m_dialog.get(), kFingertipTable[finger].position);
 }
 
 void WindowDriver::ClickFinger(int finger, Qt::MouseButton button) {

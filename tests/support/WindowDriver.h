@@ -37,6 +37,7 @@ public:
     // Destroys the window, as closing the application would.
     void Destroy();
 
+    bool HasWindow() const { return m_dialog != nullptr; }
     CVarneDlg& Dialog() { return *m_dialog; }
     const EnrollmentContext& Context() const { return m_dialog->Context(); }
 

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "EnrolledSet.h"
 #include "SimulatedIdentity.h"
 #include "SimulatedStore.h"
 
@@ -16,13 +17,13 @@ std::u16string StoredFingers(const TemporaryDirectory& directory) {
         return u"corrupted";
     }
     const auto identity = SimulatedStore::IdentityOf(SimulatedCurrentUserIdentity());
-    std::u16string fingers;
+    std::vector<SubFactor> fingers;
     for (const auto& record : *records) {
         if (record.unit == 1 && record.identity == *identity) {
-            fingers += static_cast<char16_t>(u'0' + record.subFactor);
+            fingers.push_back(record.subFactor);
         }
     }
-    return fingers;
+    return MakeEnrolledSet(fingers);
 }
 
 std::vector<std::string> StoreStrays(const TemporaryDirectory& directory) {
