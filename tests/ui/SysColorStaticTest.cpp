@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QPainter>
 #include <QPalette>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "DialogTemplates.h"
 #include "EventCounter.h"
 #include "PressRecorder.h"
+#include "TemporaryDirectory.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ QPalette DistinctPalette() {
     return palette;
 }
 
-QString WriteIndexedBitmap(const QTemporaryDir& folder) {
+QString WriteIndexedBitmap(const TemporaryDirectory& folder) {
     QImage image(static_cast<int>(kTestTable.size()), 2, QImage::Format_Indexed8);
     QList<QRgb> table;
     for (const TableEntry& entry : kTestTable) {
@@ -51,13 +51,12 @@ QString WriteIndexedBitmap(const QTemporaryDir& folder) {
         image.setPixel(x, 0, x);
         image.setPixel(x, 1, x);
     }
-    const QString path = folder.filePath(QStringLiteral("greys.bmp"));
+    const QString path = QString::fromStdString(folder.File("greys.bmp"));
     return image.save(path, "BMP") ? path : QString();
 }
 
 TEST(LoadSysColorBitmap, MapsExactlyTheThreeGreys) {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
+    TemporaryDirectory folder;
     const QString path = WriteIndexedBitmap(folder);
     ASSERT_FALSE(path.isEmpty());
 
@@ -90,10 +89,9 @@ TEST(BitmapScaleFor, RoundsUpToTheNextDrawingAndStopsAtTheLargest) {
 }
 
 TEST(LoadSysColorBitmap, FailureGivesANullImage) {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
+    TemporaryDirectory folder;
     EXPECT_TRUE(
-        LoadSysColorBitmap(folder.filePath(QStringLiteral("absent.bmp")), QPalette()).isNull());
+        LoadSysColorBitmap(QString::fromStdString(folder.File("absent.bmp")), QPalette()).isNull());
 }
 
 // The hand picture on a shown window, placed where the main window places it.
