@@ -1,19 +1,9 @@
-// Helpers for the simulated sensor's tests: a session, the listing as a vector.
+// Helpers for the simulated sensor's tests: a session, the listing as a vector, and the shared
+// service, recorder and directory they use.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <mutex>
-#include <sstream>
-#include <string>
-#include <thread>
 #include <vector>
 
 #include "CaptureRecorder.h"
