@@ -61,22 +61,22 @@ ReaderListing ListReaders(ServiceKind service) {
         return listing;
     }
 
-    const UnitListing units = ListBiometricUnits();
+    const UnitListing readers = ListBiometricUnits();
     UnitId defaultUnit = 0;
-    if (units.status >= 0 && !units.units.empty() &&
+    if (readers.status >= 0 && !readers.units.empty() &&
         WinBioLocateSensor(session, &defaultUnit) < 0) {
         defaultUnit = 0;  // the list is still worth printing without its mark
     }
     WinBioCloseSession(session);
-    for (const WINBIO_UNIT_SCHEMA& unit : units.units) {
+    for (const WINBIO_UNIT_SCHEMA& unit : readers.units) {
         listing.out += ReaderLine(unit, defaultUnit != 0 && unit.UnitId == defaultUnit);
     }
 
-    if (units.status < 0) {
+    if (readers.status < 0) {
         listing.exitCode = kExitListingFailed;
         listing.out.clear();
         listing.err =
-            ErrorLines(LoadCatalogueText(kTextUnitsFailed) + FormatErrorCodeLine(units.status));
+            ErrorLines(LoadCatalogueText(kTextUnitsFailed) + FormatErrorCodeLine(readers.status));
     } else if (listing.out.empty()) {
         listing.exitCode = kExitListingFailed;
         listing.err = std::string(kProgramLead) + "no fingerprint reader is listed\n";
