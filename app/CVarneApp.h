@@ -2,10 +2,13 @@
 #pragma once
 
 #include <QApplication>
+#include <QPointer>
 #include <optional>
 #include <string>
 
 #include "SessionStartup.h"
+
+class CVarneDlg;
 
 class CVarneApp : public QApplication {
     Q_OBJECT
@@ -20,6 +23,9 @@ public:
     int InitInstance();
     // What the last InitInstance's start-up ended with.
     const StartupReport& LastStartupReport() const { return m_startupReport; }
+    // Closes the main window as its Close button does, after any box that is open, as Escape
+    // would close it; asked before the window runs, it never runs.
+    void CloseMainWindow();
 
     // The arguments after the program's name, joined by single blanks.
     static std::string CommandLineText(int argc, const char* const* argv);
@@ -29,4 +35,6 @@ public:
 private:
     std::string m_commandLine;
     StartupReport m_startupReport;
+    QPointer<CVarneDlg> m_mainWindow;
+    bool m_closeRequested = false;
 };

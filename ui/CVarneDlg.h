@@ -60,8 +60,11 @@ public:
     bool AskYesNo(const std::u16string& text) override;
     void CloseWindow() override;
 
+signals:
+    // After every status the workflow shows, once the panel has taken it.
+    void StatusShown();
+
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
