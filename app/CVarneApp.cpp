@@ -57,15 +57,15 @@ int CVarneApp::InitInstance() {
 
 void CVarneApp::CloseMainWindow() {
     m_closeRequested = true;  // InitInstance sees it when the window has not run yet
-    // A box's own loop, the window's or one at start-up, would keep the window from ending
-    // until someone answered it.
+    if (m_mainWindow != nullptr && m_mainWindow->isVisible()) {
+        m_mainWindow->CloseWindow();  // whatever it waits for: a question, a deletion
+        return;
+    }
+    // Before the window runs, a box of its start-up waits in a loop of its own for an answer.
     while (QWidget* box = activeModalWidget()) {
-        if (box == m_mainWindow || !box->close()) {
+        if (!box->close()) {
             break;
         }
-    }
-    if (m_mainWindow != nullptr && m_mainWindow->isVisible()) {
-        m_mainWindow->reject();
     }
 }
 

@@ -23,8 +23,9 @@ public:
     int InitInstance();
     // What the last InitInstance's start-up ended with.
     const StartupReport& LastStartupReport() const { return m_startupReport; }
-    // Closes the main window as its Close button does, after any box that is open, as Escape
-    // would close it; asked before the window runs, it never runs.
+    // Closes the main window as its Close button does, whatever it waits for; asked before
+    // the window runs, it closes any box of its start-up as Escape would, and the window never
+    // runs.
     void CloseMainWindow();
 
     // The arguments after the program's name, joined by single blanks.

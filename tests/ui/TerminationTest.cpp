@@ -170,8 +170,17 @@ TEST(Termination, AStartUpFailureBoxIsClosedAsEscapeWouldAndTheStartFails) {
     EXPECT_LT(elapsedMs, kExitTimeoutMs);
 }
 
-TEST(Termination, AnEnrollmentUnderWayIsDiscardedAndTheStoreStaysWhole) {
-    {
+TEST(Termination, WorkUnderWayIsLeftAsTheCloseButtonLeavesItAndTheStoreStaysWhole) {
+    const struct {
+        const char* name;
+        const char* mode;
+    } rows[] = {
+        {"an enrollment waiting for a touch", "enroll=2"},
+        // Finger 3 is enrolled: the question before its deletion is open.
+        {"the question before a deletion", "enroll=3"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         QTemporaryDir directory;
         ASSERT_TRUE(directory.isValid());
         const QString store = directory.filePath(QStringLiteral("store"));
@@ -183,7 +192,7 @@ TEST(Termination, AnEnrollmentUnderWayIsDiscardedAndTheStoreStaysWhole) {
         ASSERT_FALSE(before.isEmpty());
 
         QProcessEnvironment environment = Environment(store);
-        environment.insert(QStringLiteral("VARNE_BENCH"), QStringLiteral("enroll=2"));
+        environment.insert(QStringLiteral("VARNE_BENCH"), QLatin1String(row.mode));
         // Runs out after the first touch: the reader then waits for the next.
         environment.insert(QStringLiteral("VARNE_SIM_SCRIPT"), QStringLiteral("more"));
         Program program(VARNE_BENCH_EXECUTABLE, environment);
@@ -197,7 +206,7 @@ TEST(Termination, AnEnrollmentUnderWayIsDiscardedAndTheStoreStaysWhole) {
         // No half-written store; the lock file stays by design.
         EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files | QDir::Hidden),
                   (QStringList{QStringLiteral("store"), QStringLiteral("store.lock")}));
-        // Nothing is held: the next run enrolls the finger that was under way.
+        // Nothing is held: the next run enrolls finger 2.
         const StoreRun after =
             RunToTheEnd(store, QStringLiteral("enroll=2"), QStringLiteral("more,ok"));
         EXPECT_EQ(after.exitCode, 0) << after.err.toStdString();
