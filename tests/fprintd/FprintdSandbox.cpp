@@ -159,7 +159,34 @@ bool HangActions(const QStringList& actions) {
 }
 
 bool ReleaseHangingCalls() {
-    return CallMock(QStringLiteral("ReleaseHangingCalls"), {});
+    // The user answered the prompt, and the desktop keeps the answer for a while: fprintd's own
+    // check of the same action passes afterwards.
+    return CallMock(QStringLiteral("SimulateHangActions"), {QStringList()}) &&
+           CallMock(QStringLiteral("ReleaseHangingCalls"), {});
+}
+
+bool ResetPolkit() {
+    return CallMock(QStringLiteral("Reset"), {});
+}
+
+std::vector<PolkitCheck> PolkitChecks() {
+    QDBusMessage reply;
+    std::vector<PolkitCheck> checks;
+    if (!CallMock(QStringLiteral("GetChecks"), {}, &reply)) {
+        return checks;
+    }
+    const auto list = reply.arguments().value(0).value<QDBusArgument>();
+    list.beginArray();
+    while (!list.atEnd()) {
+        PolkitCheck check;
+        list.beginStructure();
+        list >> check.subjectKind >> check.subjectName >> check.action >> check.flags >>
+            check.cancellationId;
+        list.endStructure();
+        checks.push_back(check);
+    }
+    list.endArray();
+    return checks;
 }
 
 bool HaveHangingCalls() {

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <chrono>
 #include <string>
+#include <vector>
 
 enum class FprintdVariant { kPlain, kStorage, kNoReader };
 
@@ -25,7 +26,19 @@ bool SendSensor(const std::string& command);
 // The polkit mock: which actions it grants, which it holds until released.
 bool SetAllowed(const QStringList& actions);
 bool HangActions(const QStringList& actions);
+// Answers the held checks as the user would, and holds no more.
 bool ReleaseHangingCalls();
+// Enroll and verify granted, nothing held, no checks recorded.
+bool ResetPolkit();
+struct PolkitCheck {
+    QString subjectKind;
+    QString subjectName;
+    QString action;
+    quint32 flags = 0;
+    QString cancellationId;
+};
+// Every CheckAuthorization the mock saw since the last reset, fprintd's own included.
+std::vector<PolkitCheck> PolkitChecks();
 bool HaveHangingCalls();
 // Waits until the polkit mock holds a call; false after the timeout.
 bool WaitForHangingCall(std::chrono::milliseconds timeout);

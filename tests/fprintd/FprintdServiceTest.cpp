@@ -69,14 +69,15 @@ class FprintdServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(FprintdSandbox::Available()) << "run through tests/fprintd/fixture.py";
-        Install(FprintdService::kDefaultCaptureTimeout);
+        ASSERT_TRUE(FprintdSandbox::ResetPolkit());
+        Install(FprintdTimeouts{});
     }
 
     void TearDown() override { InstallBiometricBackend(nullptr); }
 
-    void Install(std::chrono::milliseconds captureTimeout) {
+    void Install(FprintdTimeouts timeouts) {
         InstallBiometricBackend(nullptr);
-        InstallBiometricBackend(std::make_shared<FprintdService>(captureTimeout));
+        InstallBiometricBackend(std::make_shared<FprintdService>(timeouts));
     }
 
     static SessionHandle Open() {
@@ -456,7 +457,7 @@ TEST_F(FprintdServiceTest, UnitsAreTheDaemonsReadersWithTheirNames) {
 }
 
 TEST_F(FprintdServiceTest, CaptureWithoutAnyTouchTimesOutAndReleases) {
-    Install(300ms);
+    Install(FprintdTimeouts{.capture = 300ms});
     const SessionHandle handle = Open();
     ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
     const auto capture = NextCapture(handle, 3s);

@@ -22,6 +22,7 @@ import time
 
 FPRINTD = "/usr/libexec/fprintd"
 PYTHON = "/usr/bin/python3"
+POLKIT_TEMPLATE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "polkitd_template.py")
 SKIPPED = 77
 READY_TIMEOUT_S = 10
 STOP_TIMEOUT_S = 3
@@ -191,7 +192,7 @@ def start_bus(directory):
 def start_polkit(directory):
     log = open(os.path.join(directory, "polkit.log"), "ab")
     process = subprocess.Popen(
-        [PYTHON, "-m", "dbusmock", "--system", "--template", "polkitd"],
+        [PYTHON, "-m", "dbusmock", "--system", "--template", POLKIT_TEMPLATE],
         stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True,
         preexec_fn=die_with_fixture)
     record_pid(directory, process.pid)
