@@ -158,10 +158,10 @@ bool HangActions(const QStringList& actions) {
     return CallMock(QStringLiteral("SimulateHangActions"), {actions});
 }
 
-bool ReleaseHangingCalls() {
+bool ReleaseHangingCalls(const QStringList& stillHeld) {
     // The user answered the prompt, and the desktop keeps the answer for a while: fprintd's own
     // check of the same action passes afterwards.
-    return CallMock(QStringLiteral("SimulateHangActions"), {QStringList()}) &&
+    return CallMock(QStringLiteral("SimulateHangActions"), {stillHeld}) &&
            CallMock(QStringLiteral("ReleaseHangingCalls"), {});
 }
 
@@ -237,6 +237,25 @@ QString OtherClient::Claim() {
 
 QString OtherClient::Release() {
     return CallDevice(QStringLiteral("Release"), {});
+}
+
+bool OtherClient::WaitUntilReaderFree() {
+    const auto deadline = std::chrono::steady_clock::now() + kSensorPatience;
+    while (!ClaimAndRelease().isEmpty()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+QString OtherClient::EnrollStart(const QString& finger) {
+    return CallDevice(QStringLiteral("EnrollStart"), {finger});
+}
+
+QString OtherClient::EnrollStop() {
+    return CallDevice(QStringLiteral("EnrollStop"), {});
 }
 
 QString OtherClient::ClaimAndRelease() {

@@ -27,7 +27,7 @@ bool SendSensor(const std::string& command);
 bool SetAllowed(const QStringList& actions);
 bool HangActions(const QStringList& actions);
 // Answers the held checks as the user would, and holds no more.
-bool ReleaseHangingCalls();
+bool ReleaseHangingCalls(const QStringList& stillHeld = {});
 // Enroll and verify granted, nothing held, no checks recorded.
 bool ResetPolkit();
 struct PolkitCheck {
@@ -61,6 +61,10 @@ public:
     QString Release();
     // Claims and releases at once: empty when nobody else holds the reader.
     QString ClaimAndRelease();
+    // The back end releases in the background: true once this client could claim the reader.
+    bool WaitUntilReaderFree();
+    QString EnrollStart(const QString& finger);
+    QString EnrollStop();
     QStringList ListEnrolledFingers(QString* error);
 
 private:

@@ -47,7 +47,15 @@ public:
     bool HasHeldChecks() {
         return CallMock(QStringLiteral("HaveHangingCalls")).arguments().value(0).toBool();
     }
-    void ReleaseHeldChecks() { CallMock(QStringLiteral("ReleaseHangingCalls")); }
+    // As a user who typed the password: the desktop keeps the answer, so fprintd's own check
+    // of the same action is not held again.
+    void ReleaseHeldChecks() {
+        CallMock(QStringLiteral("SimulateHangActions"), {QStringList()});
+        CallMock(QStringLiteral("ReleaseHangingCalls"));
+    }
+    bool ResetPolkit() {
+        return CallMock(QStringLiteral("Reset")).type() == QDBusMessage::ReplyMessage;
+    }
 
 private:
     QDBusMessage Call(const QString& service, const QString& path, const QString& interface,
