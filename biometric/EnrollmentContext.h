@@ -18,10 +18,9 @@ struct EnrollmentContext {
     std::atomic<std::int32_t> poorQualityCounter{0};
     SessionHandle sessionHandle = 0;
     WINBIO_IDENTITY identity{};
-    // One character per enrolled finger: u'0' + sub-factor, in the service's order.
+    // One character per enrolled finger, in the service's order (EnrolledSet.h reads it).
     std::u16string enrolledSet;
     std::int32_t selectedFinger = 0;
 };
 
 constexpr std::size_t kAllFingersEnrolled = 10;
-constexpr char16_t kSubFactorCharBase = u'0';

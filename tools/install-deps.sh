@@ -13,7 +13,7 @@ packages=(
     appstream desktop-file-utils
     dpkg-dev file lintian man-db
     fprintd libfprint-2-2 python3-dbusmock python3-gi gir1.2-glib-2.0 dbus-daemon dbus-bin
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
 )
 
 missing=()

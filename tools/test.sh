@@ -16,6 +16,9 @@ export DBUS_SESSION_BUS_ADDRESS=disabled:
 # The simulated sensor by name; the tests against fprintd choose it themselves.
 export VARNE_SERVICE=simulated
 
+echo "== formatting (clang-format)"
+bash tools/check-format.sh
+
 echo "== build and test (all targets)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNE_BUILD_UI=ON -DVARNE_WERROR=ON \
     -DVARNE_SANITIZE= >/dev/null
