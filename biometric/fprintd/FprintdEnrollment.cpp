@@ -3,7 +3,6 @@
 
 #include <QDBusArgument>
 #include <QDBusMessage>
-#include <QMetaObject>
 #include <QTimer>
 #include <QVariantMap>
 
@@ -36,6 +35,7 @@ FprintdEnrollment::FprintdEnrollment(FprintdLinks links, SessionHandle session, 
       m_user(std::move(user)),
       m_stageCount(std::move(stageCount)),
       m_readerFree(std::move(readerFree)),
+      m_captures(std::make_shared<FprintdCaptures>()),
       m_deadline(new QTimer),
       m_stopWait(new QTimer) {
     m_stageCount->store(0);
@@ -51,7 +51,7 @@ FprintdEnrollment::~FprintdEnrollment() {
 void FprintdEnrollment::Start() {
     const auto self = shared_from_this();
     QObject::connect(m_deadline, &QTimer::timeout, m_deadline, [this] {
-        if (m_stage == EnrollStage::kScanning && m_capture && m_results.empty()) {
+        if (m_stage == EnrollStage::kScanning && m_captures->Waiting()) {
             End({kCaptureTimedOut, 0}, kInvalidOperation, Holding::kEnrollment);
         }
     });
@@ -76,7 +76,7 @@ bool FprintdEnrollment::Continue(EnrollStage sentAt, StatusCode error) {
         return false;  // the enrollment moved on (stopped, released, torn down) meanwhile
     }
     const Holding held = HeldAfter(sentAt, error == kOk);
-    if (m_outcome != EnrollOutcome::kOpen) {
+    if (m_captures->Outcome() != EnrollOutcome::kOpen) {
         WindDown(held);
         return false;
     }
@@ -182,44 +182,34 @@ void FprintdEnrollment::OnEnrollStatus(const QString& daemon, const QString& pat
     }
     const EnrollResultOutcome outcome = EnrollResultStatus(result.toStdString(), done);
     const CaptureResult captured{outcome.captureStatus, outcome.rejectDetail};
-    if (m_stage == EnrollStage::kStopping && m_outcome == EnrollOutcome::kCancelling) {
-        // fprintd completed before our stop reached it: the print is stored, so the user sees
-        // it was (the stop's own enroll-failed comes after, and changes nothing).
-        if (outcome.ends && outcome.commitStatus == kOk) {
-            m_finalCapture = captured.status;
-            m_commitStatus = outcome.commitStatus;
-            Queue(captured);
-            m_outcome = EnrollOutcome::kFinalQueued;
-            Deliver();
+    if (m_stage == EnrollStage::kStopping) {
+        // Only a completion that came before our stop reached fprintd counts: the print is
+        // stored, so the user is told it was. The stop's own enroll-failed changes nothing.
+        if (outcome.ends) {
+            m_captures->Finish(captured, outcome.commitStatus);
         }
         return;
     }
     const bool enrolling = m_stage == EnrollStage::kStarting || m_stage == EnrollStage::kScanning;
-    if (!enrolling || m_outcome != EnrollOutcome::kOpen) {
+    if (!enrolling || m_captures->Outcome() != EnrollOutcome::kOpen) {
         return;  // another client's enrollment, or after our own end
     }
     if (outcome.ends) {
-        // Results still queued before an ending one are dropped: the enrollment is over, and
-        // its end must reach the window at once, not behind every stage a burst brought. The
-        // bar's range comes from num-enroll-stages, and the workflow fills it on success.
-        m_results.clear();
         End(captured, outcome.commitStatus, Holding::kEnrollment);
         return;
     }
-    Queue(captured);
-    Deliver();
+    m_captures->Add(captured);
+    if (!m_captures->Waiting()) {
+        m_deadline->stop();
+    }
 }
 
 void FprintdEnrollment::End(CaptureResult result, StatusCode commitStatus, Holding held) {
-    if (m_outcome != EnrollOutcome::kOpen) {
+    if (m_captures->Outcome() != EnrollOutcome::kOpen) {
         return;
     }
     m_deadline->stop();
-    m_finalCapture = result.status;
-    m_commitStatus = commitStatus;
-    Queue(result);
-    m_outcome = EnrollOutcome::kFinalQueued;
-    Deliver();
+    m_captures->Finish(result, commitStatus);
     WindDown(held);
 }
 
@@ -247,7 +237,7 @@ void FprintdEnrollment::Stop() {
 
 void FprintdEnrollment::Release() {
     m_stopWait->stop();
-    ResolveCancellation();
+    m_captures->ResolveCancellation();
     m_stage = EnrollStage::kReleasing;
     m_links.bus.Release(m_daemon, m_path, m_links.timeouts.releaseWait,
                         [self = shared_from_this()] {
@@ -261,7 +251,7 @@ void FprintdEnrollment::Finish() {
     const bool heldReader = m_stage != EnrollStage::kWaitingForReader;
     m_deadline->stop();
     m_stopWait->stop();
-    ResolveCancellation();
+    m_captures->ResolveCancellation();
     m_stage = EnrollStage::kReleased;
     if (heldReader && m_readerFree) {
         auto readerFree = std::move(m_readerFree);
@@ -271,28 +261,20 @@ void FprintdEnrollment::Finish() {
 }
 
 void FprintdEnrollment::Cancel() {
-    if (m_outcome == EnrollOutcome::kCancelling || m_outcome == EnrollOutcome::kFinalDelivered) {
-        return;
-    }
-    if (m_outcome == EnrollOutcome::kFinalQueued) {
-        if (m_finalCapture == kOk) {
-            return;  // fprintd stored the print: its completion is handed out all the same
-        }
-        m_results.clear();  // a failure nobody has seen yet: the user's cancel wins
-        m_outcome = EnrollOutcome::kCancelling;
-        ResolveCancellation();
+    if (m_captures->Outcome() != EnrollOutcome::kOpen) {
+        m_captures->Cancel(false);  // already winding down
         return;
     }
     m_deadline->stop();
-    m_results.clear();
-    m_outcome = EnrollOutcome::kCancelling;
+    // Only a running enrollment can complete before the stop takes effect.
+    m_captures->Cancel(m_stage == EnrollStage::kScanning);
     switch (m_stage) {
         case EnrollStage::kScanning:
-            Stop();  // a completion may still come before the stop's answer
-            return;
+            Stop();
+            break;
         case EnrollStage::kWaitingForReader:
             Finish();
-            return;
+            break;
         case EnrollStage::kAuthorizing:
             m_links.authorization.Cancel(m_checkId);  // the check then answers, not granted
             break;
@@ -301,25 +283,9 @@ void FprintdEnrollment::Cancel() {
             // These may wait for fprintd's own prompt, which a Release does not close but makes
             // fail: the reader is free at once.
             Release();
-            return;
+            break;
         default:
             break;  // the reply in flight winds the enrollment down
-    }
-    ResolveCancellation();
-}
-
-void FprintdEnrollment::ResolveCancellation() {
-    if (m_outcome != EnrollOutcome::kCancelling) {
-        return;
-    }
-    m_finalCapture = kCanceled;
-    m_commitStatus = kInvalidOperation;
-    if (m_capture) {
-        m_results = {{kCanceled, 0}};
-        m_outcome = EnrollOutcome::kFinalQueued;
-        DeliverLater();
-    } else {
-        m_outcome = EnrollOutcome::kFinalDelivered;
     }
 }
 
@@ -333,84 +299,32 @@ void FprintdEnrollment::OnDaemonGone(const QString& daemon) {
     if (m_stage == EnrollStage::kAuthorizing) {
         m_links.authorization.Cancel(m_checkId);
     }
-    if (m_outcome == EnrollOutcome::kOpen) {
-        m_results.clear();
-        m_finalCapture = kSensorUnavailable;
-        Queue({kSensorUnavailable, 0});
-        m_outcome = EnrollOutcome::kFinalQueued;
-        Deliver();
-    }
+    m_captures->Finish({kSensorUnavailable, 0}, kInvalidOperation);
     Finish();  // the claim went with the daemon
 }
 
 void FprintdEnrollment::TearDown() {
     m_deadline->stop();
     m_stopWait->stop();
-    if (m_outcome == EnrollOutcome::kOpen) {
-        m_outcome = EnrollOutcome::kCancelling;
-    }
-    ResolveCancellation();
-    Deliver();  // now: after this the back end's event loop is gone
+    m_captures->HandOutNow();  // now: after this the back end's event loop is gone
     m_stage = EnrollStage::kReleased;
     m_readerFree = nullptr;
 }
 
 StatusCode FprintdEnrollment::RequestCapture(EnrollCaptureCallback callback, void* context) {
-    if (m_capture) {
-        return kDataCollectionInProgress;
-    }
-    if (m_outcome == EnrollOutcome::kFinalDelivered) {
-        return kInvalidOperation;  // its last result was handed out already
-    }
-    m_capture = PendingCapture{callback, context};
-    if (!m_results.empty()) {
-        DeliverLater();
-    } else {
-        ArmDeadline();
-    }
-    return kOk;
+    const StatusCode status = m_captures->Request(callback, context);
+    ArmDeadline();
+    return status;
 }
 
 StatusCode FprintdEnrollment::Commit() const {
-    if (m_capture) {
-        return kDataCollectionInProgress;
-    }
-    if (m_outcome != EnrollOutcome::kFinalDelivered || m_finalCapture != kOk) {
-        return kInvalidOperation;
-    }
-    // fprintd stored the print (or refused it) when it finished; the commit only reports that.
-    return m_commitStatus;
-}
-
-void FprintdEnrollment::Queue(CaptureResult result) {
-    m_results.push_back(result);
-}
-
-void FprintdEnrollment::DeliverLater() {
-    // Never from within the request: the callback comes from the event loop, as all others do.
-    QMetaObject::invokeMethod(
-        m_deadline, [self = shared_from_this()] { self->Deliver(); }, Qt::QueuedConnection);
-}
-
-void FprintdEnrollment::Deliver() {
-    if (!m_capture || m_results.empty()) {
-        return;
-    }
-    const PendingCapture capture = *m_capture;
-    const CaptureResult result = m_results.front();
-    m_results.pop_front();
-    m_capture.reset();
-    if (m_results.empty() && m_outcome == EnrollOutcome::kFinalQueued) {
-        m_outcome = EnrollOutcome::kFinalDelivered;
-    }
-    m_deadline->stop();
-    capture.callback(capture.context, result.status, result.rejectDetail);
+    return m_captures->Commit();
 }
 
 void FprintdEnrollment::ArmDeadline() {
     // Counted while the reader scans; a password prompt before that has no deadline.
-    if (m_stage == EnrollStage::kScanning && m_capture && m_results.empty() &&
-        m_outcome == EnrollOutcome::kOpen) {
+    if (m_stage == EnrollStage::kScanning && m_captures->Waiting() &&
+        m_captures->Outcome() == EnrollOutcome::kOpen) {
         m_deadline->start(m_links.timeouts.capture);
     }
 }

@@ -4,11 +4,10 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <optional>
 
+#include "FprintdCaptures.h"
 #include "FprintdLinks.h"
 #include "WinBio.h"
 
@@ -30,14 +29,6 @@ enum class EnrollStage {
     kReleased,
 };
 
-// What the captures see: the results are handed out one per requested capture.
-enum class EnrollOutcome {
-    kOpen,
-    kCancelling,      // cancelled while fprintd may still have completed: the stop tells
-    kFinalQueued,     // the last result waits for its capture
-    kFinalDelivered,  // nothing more will come
-};
-
 class FprintdEnrollment : public std::enable_shared_from_this<FprintdEnrollment> {
 public:
     FprintdEnrollment(FprintdLinks links, SessionHandle session, SubFactor finger, UnitId unit,
@@ -50,7 +41,7 @@ public:
     SessionHandle Session() const { return m_session; }
     EnrollStage Stage() const { return m_stage; }
     bool Released() const { return m_stage == EnrollStage::kReleased; }
-    EnrollOutcome Outcome() const { return m_outcome; }
+    EnrollOutcome Outcome() const { return m_captures->Outcome(); }
 
     // The reader is this enrollment's now.
     void Start();
@@ -67,14 +58,6 @@ public:
     void TearDown();
 
 private:
-    struct CaptureResult {
-        StatusCode status = kOk;
-        RejectDetail rejectDetail = 0;
-    };
-    struct PendingCapture {
-        EnrollCaptureCallback callback = nullptr;
-        void* context = nullptr;
-    };
     enum class Holding { kNothing, kClaim, kEnrollment };
 
     // The one way on after every reply.
@@ -93,11 +76,6 @@ private:
     void Stop();
     void Release();
     void Finish();
-    void ResolveCancellation();
-
-    void Queue(CaptureResult result);
-    void DeliverLater();
-    void Deliver();
     void ArmDeadline();
 
     const FprintdLinks m_links;
@@ -109,14 +87,10 @@ private:
     std::function<void()> m_readerFree;
 
     EnrollStage m_stage = EnrollStage::kWaitingForReader;
-    EnrollOutcome m_outcome = EnrollOutcome::kOpen;
     QString m_daemon;
     QString m_path;
     QString m_checkId;
-    std::deque<CaptureResult> m_results;
-    std::optional<PendingCapture> m_capture;
-    StatusCode m_finalCapture = kInvalidOperation;
-    StatusCode m_commitStatus = kInvalidOperation;
+    const std::shared_ptr<FprintdCaptures> m_captures;
     QTimer* m_deadline;
     QTimer* m_stopWait;
 };

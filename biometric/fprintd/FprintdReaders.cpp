@@ -180,3 +180,16 @@ void FprintdReaders::Locate(Answer<UnitAnswer> answer) {
             });
     });
 }
+
+void FprintdReaders::ListFingers(const ReaderFound& reader, const QString& user,
+                                 std::function<void(StatusCode, QStringList)> answer) {
+    m_bus.Call({reader.daemon, reader.path, kDeviceInterface},
+               QStringLiteral("ListEnrolledFingers"), {user}, Prompt::kAllowed,
+               [answer = std::move(answer)](const QDBusMessage& reply) {
+                   if (FprintdBus::IsError(reply)) {
+                       answer(ErrorStatus(reply), {});
+                       return;
+                   }
+                   answer(kOk, reply.arguments().value(0).toStringList());
+               });
+}

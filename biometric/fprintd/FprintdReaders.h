@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 #include <functional>
 #include <vector>
@@ -32,6 +33,9 @@ public:
     void Find(UnitId unit, std::function<void(ReaderFound)> answer);
     // Every present reader with its name and kind.
     void Describe(Answer<UnitsAnswer> answer);
+    // The user's enrolled finger names on that reader; a prompt may come first, so no timeout.
+    void ListFingers(const ReaderFound& reader, const QString& user,
+                     std::function<void(StatusCode, QStringList)> answer);
     // The unit of fprintd's default reader.
     void Locate(Answer<UnitAnswer> answer);
 

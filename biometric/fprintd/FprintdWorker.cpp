@@ -13,12 +13,11 @@
 #include "FprintdDeletion.h"
 #include "FprintdEnrollment.h"
 #include "FprintdMapping.h"
+#include "FprintdReaderQueue.h"
 #include "FprintdReaders.h"
 #include "FprintdUser.h"
 
 namespace {
-
-const QString kDeviceInterface = QStringLiteral("net.reactivated.Fprint.Device");
 
 std::vector<SubFactor> FingersFromNames(const QStringList& names) {
     std::vector<SubFactor> fingers;
@@ -52,7 +51,8 @@ FprintdWorker::FprintdWorker(FprintdTimeouts timeouts,
           },
           [this](const QString& daemon) { OnDaemonGone(daemon); })),
       m_readers(std::make_unique<FprintdReaders>(*m_bus)),
-      m_authorization(std::make_unique<FprintdAuthorization>(*m_bus)) {
+      m_authorization(std::make_unique<FprintdAuthorization>(*m_bus)),
+      m_readerQueue(this) {
     m_bus->setParent(this);  // follows the worker to its thread
 }
 
@@ -67,7 +67,7 @@ void FprintdWorker::Teardown() {
     const auto deletions = std::move(m_deletions);
     m_enrollments.clear();
     m_deletions.clear();
-    m_readerQueue.clear();
+    m_readerQueue.Clear();
     for (const auto& enrollment : enrollments) {
         enrollment->TearDown();
     }
@@ -85,25 +85,9 @@ std::shared_ptr<FprintdEnrollment> FprintdWorker::Current(SessionHandle session)
     return m_current && m_current->Session() == session ? m_current : nullptr;
 }
 
-void FprintdWorker::AcquireReader(std::function<void()> turn) {
-    if (m_readerBusy) {
-        m_readerQueue.push_back(std::move(turn));
-        return;
-    }
-    m_readerBusy = true;
-    turn();
-}
-
 void FprintdWorker::ReaderFree() {
     Forget();
-    if (m_readerQueue.empty()) {
-        m_readerBusy = false;
-        return;
-    }
-    auto turn = std::move(m_readerQueue.front());
-    m_readerQueue.pop_front();
-    // From the event loop, so a long queue does not nest.
-    QMetaObject::invokeMethod(this, std::move(turn), Qt::QueuedConnection);
+    m_readerQueue.Free();
 }
 
 void FprintdWorker::Forget() {
@@ -207,15 +191,9 @@ void FprintdWorker::EnumEnrollments(SessionHandle session, UnitId unit,
             return;
         }
         // A stricter policy may ask for a password here: allowed, and without a timeout.
-        m_bus->Call(
-            {found.daemon, found.path, kDeviceInterface}, QStringLiteral("ListEnrolledFingers"),
-            {user}, Prompt::kAllowed, [answer](const QDBusMessage& reply) {
-                if (FprintdBus::IsError(reply)) {
-                    answer({StatusFromErrorName(FprintdBus::ErrorName(reply).toStdString()), {}});
-                    return;
-                }
-                answer({kOk, FingersFromNames(reply.arguments().value(0).toStringList())});
-            });
+        m_readers->ListFingers(found, user, [answer](StatusCode status, const QStringList& names) {
+            answer({status, FingersFromNames(names)});
+        });
     });
 }
 
@@ -241,7 +219,7 @@ StatusCode FprintdWorker::EnrollBegin(SessionHandle session, SubFactor finger, U
         QString::fromStdString(user), m_stageCount, [this] { ReaderFree(); });
     m_current = enrollment;
     m_enrollments.push_back(enrollment);
-    AcquireReader([this, enrollment] {
+    m_readerQueue.Acquire([this, enrollment] {
         if (enrollment->Stage() == EnrollStage::kReleased) {
             ReaderFree();  // ended while it waited for its turn
             return;
@@ -310,7 +288,7 @@ void FprintdWorker::DeleteTemplate(SessionHandle session, UnitId unit,
         QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())), std::move(answer),
         [this] { ReaderFree(); });
     m_deletions.push_back(deletion);
-    AcquireReader([this, deletion] {
+    m_readerQueue.Acquire([this, deletion] {
         if (deletion->Stage() == DeleteStage::kReleased) {
             ReaderFree();  // cancelled while it waited for its turn
             return;

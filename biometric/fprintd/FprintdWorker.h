@@ -4,13 +4,13 @@
 #include <QObject>
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <set>
 #include <vector>
 
 #include "FprintdAnswers.h"
+#include "FprintdReaderQueue.h"
 #include "FprintdTimeouts.h"
 #include "WinBio.h"
 
@@ -51,8 +51,6 @@ public:
 
 private:
     bool HasSession(SessionHandle session) const;
-    // The reader is used by one operation at a time, in the order they came.
-    void AcquireReader(std::function<void()> turn);
     void ReaderFree();
     void OnEnrollStatus(const QString& daemon, const QString& path, const QString& result,
                         bool done);
@@ -74,6 +72,5 @@ private:
     std::vector<std::shared_ptr<FprintdEnrollment>> m_enrollments;
     std::vector<std::shared_ptr<FprintdDeletion>> m_deletions;
 
-    bool m_readerBusy = false;
-    std::deque<std::function<void()>> m_readerQueue;
+    FprintdReaderQueue m_readerQueue;
 };
