@@ -6,6 +6,7 @@
 #include <QDBusObjectPath>
 #include <QStringList>
 #include <QVariantList>
+#include <functional>
 
 // Plain method calls, no introspecting proxies: nothing is cached beyond the connection.
 class FprintdClient {
@@ -36,6 +37,31 @@ public:
             return {reply.errorName()};
         }
         return reply.arguments().value(0).toStringList();
+    }
+
+    // Enrolls a finger as fprintd's own tools would, touching the virtual sensor with `touch`
+    // until the print is stored; empty on success, else what failed.
+    QString EnrollAsAnotherProgram(const QString& user, const QString& finger,
+                                   const std::function<bool()>& touch) {
+        if (const QDBusMessage claimed = CallDevice(QStringLiteral("Claim"), {user});
+            claimed.type() != QDBusMessage::ReplyMessage) {
+            return claimed.errorName();
+        }
+        QString failure;
+        if (const QDBusMessage started = CallDevice(QStringLiteral("EnrollStart"), {finger});
+            started.type() != QDBusMessage::ReplyMessage) {
+            failure = started.errorName();
+        }
+        constexpr int kMostTouches = 20;
+        for (int touches = 0; failure.isEmpty() && !EnrolledFingers(user).contains(finger);
+             ++touches) {
+            if (touches == kMostTouches || !touch()) {
+                failure = QStringLiteral("the print was never stored");
+            }
+        }
+        CallDevice(QStringLiteral("EnrollStop"));
+        CallDevice(QStringLiteral("Release"));
+        return failure;
     }
 
     // The polkit mock holds every check of the enroll action until ReleaseHeldChecks.

@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -33,6 +35,8 @@ namespace {
 constexpr int kWaitMs = 10000;
 constexpr int kRightIndex = 2;
 const QString kRightIndexName = QStringLiteral("right-index-finger");
+constexpr int kRightMiddle = 3;
+const QString kRightMiddleName = QStringLiteral("right-middle-finger");
 const QColor kGreen(0, 255, 0);
 // How long the polkit mock holds the deletion: far beyond a paint interval, well short of any
 // call timeout that would fail it.
@@ -56,6 +60,10 @@ protected:
             GTEST_SKIP() << "needs the fprintd fixture (label fprintd)";
         }
         ASSERT_TRUE(m_other.IsConnected());
+        ASSERT_TRUE(m_other.ResetPolkit());
+        // Closing with a wedged fprintd waits this long for the release; the default would make
+        // the repeated cases slow.
+        setenv("VARNE_FPRINTD_EXIT_WAIT_MS", "300", 1);
         InstallBiometricBackend(CreateFprintdService());
         m_dialog = std::make_unique<CVarneDlg>("1");
         MessageBoxAnswerer startupBoxes;  // a failed start must fail the test, not wait on a box
@@ -274,6 +282,73 @@ TEST_F(FprintdWindowTest, WindowKeepsPaintingWhileThePromptHoldsTheDeletion) {
     EXPECT_TRUE(m_dialog->Context().enrolledSet.empty());
     EXPECT_NE(MarkColour(kRightIndex), kGreen);
     EXPECT_TRUE(WaitUntilOthersCanClaim());
+}
+
+pid_t FprintdPid() {
+    std::ifstream pidFile(std::string(std::getenv("VARNE_FIXTURE_DIR")) + "/fprintd.pid");
+    pid_t pid = 0;
+    pidFile >> pid;
+    return pid;
+}
+
+// Another program stores the finger after the window listed the enrolled set: a click must
+// not let fprintd's EnrollStart delete it, whether the user then aborts or touches on.
+TEST_F(FprintdWindowTest, FingerEnrolledMeanwhileByAnotherProgramSurvivesAClick) {
+    ASSERT_TRUE(m_dialog->Context().enrolledSet.empty());
+    QStringList stored;
+    for (const bool touchOn : {false, true}) {
+        SCOPED_TRACE(touchOn ? "touching on" : "aborting");
+        // A finger the window has not seen enrolled yet each time.
+        const int finger = touchOn ? kRightMiddle : kRightIndex;
+        const QString name = touchOn ? kRightMiddleName : kRightIndexName;
+        ASSERT_EQ(m_other.EnrollAsAnotherProgram(UserName(), name,
+                                                 [] { return VirtualSensor::Send("SCAN theirs"); }),
+                  QString());
+        stored << name;
+        MessageBoxAnswerer boxes;
+        ClickFinger(finger);
+        if (touchOn) {
+            VirtualSensor::Send("SCAN mine", 500);  // refused once the reader is free again
+        } else {
+            QTest::mouseClick(&Child<QWidget>("abortButton"), Qt::LeftButton);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return TitleLabel().text() != Text(kTitlePlaceFinger); },
+                                    kWaitMs));
+        EXPECT_TRUE(WaitUntilOthersCanClaim());
+        EXPECT_EQ(m_other.EnrolledFingers(UserName()), stored);
+    }
+}
+
+// fprintd stops answering mid-enrollment and the user closes the window: the back end must not
+// touch what it tore down when the answers come late (ASan watches in the sanitizer build).
+TEST_F(FprintdWindowTest, ClosingWhileFprintdIsStoppedMidEnrollmentIsSafe) {
+    constexpr int kRounds = 20;
+    const pid_t fprintd = FprintdPid();
+    ASSERT_GT(fprintd, 0);
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(round);
+        if (!m_dialog) {
+            InstallBiometricBackend(CreateFprintdService());
+            m_dialog = std::make_unique<CVarneDlg>("1");
+            MessageBoxAnswerer startupBoxes;
+            ASSERT_TRUE(m_dialog->InitDialog());
+            m_dialog->show();
+        }
+        ClickFinger(kRightIndex);
+        ASSERT_TRUE(VirtualSensor::Send("SCAN varne"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ProgressBar().value() > 0; }, kWaitMs));
+        ASSERT_EQ(kill(fprintd, SIGSTOP), 0);
+        {
+            MessageBoxAnswerer boxes;
+            m_dialog->close();
+            m_dialog.reset();
+            InstallBiometricBackend(nullptr);
+        }
+        ASSERT_EQ(kill(fprintd, SIGCONT), 0);
+        ASSERT_TRUE(WaitUntilOthersCanClaim());
+    }
+    EXPECT_EQ(m_other.EnrolledFingers(UserName()),
+              QStringList{QStringLiteral("net.reactivated.Fprint.Error.NoEnrolledPrints")});
 }
 
 }  // namespace
