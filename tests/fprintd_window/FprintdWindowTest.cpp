@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QScreen>
 #include <QTest>
@@ -346,6 +347,65 @@ TEST_F(FprintdWindowTest, ClosingWhileFprintdIsStoppedMidEnrollmentIsSafe) {
         }
         ASSERT_EQ(kill(fprintd, SIGCONT), 0);
         ASSERT_TRUE(WaitUntilOthersCanClaim());
+    }
+    EXPECT_EQ(m_other.EnrolledFingers(UserName()),
+              QStringList{QStringLiteral("net.reactivated.Fprint.Error.NoEnrolledPrints")});
+}
+
+bool RunFixture(const QStringList& arguments) {
+    const QString script = QString::fromLocal8Bit(std::getenv("VARNE_FIXTURE_SCRIPT"));
+    return QProcess::execute(QStringLiteral("/usr/bin/python3"), QStringList{script} + arguments) ==
+           0;
+}
+
+// fprintd as a desktop runs it: started by the bus on the first call, ending when idle.
+TEST_F(FprintdWindowTest, BusStartsFprintdForTheWindowAndAgainAfterItEnded) {
+    m_dialog.reset();
+    InstallBiometricBackend(nullptr);
+    ASSERT_TRUE(RunFixture({QStringLiteral("fprintd"), QStringLiteral("stop")}));
+    ASSERT_TRUE(RunFixture({QStringLiteral("fprintd"), QStringLiteral("activatable")}));
+    const pid_t stopped = FprintdPid();
+
+    InstallBiometricBackend(CreateFprintdService());
+    m_dialog = std::make_unique<CVarneDlg>("1");
+    {
+        MessageBoxAnswerer startupBoxes;
+        ASSERT_TRUE(m_dialog->InitDialog()) << startupBoxes.seen.size() << " message boxes";
+    }
+    m_dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    const pid_t started = FprintdPid();
+    EXPECT_NE(started, stopped) << "the window did not start fprintd";
+
+    // Ends while the window is idle, as fprintd does on its own after a while.
+    ASSERT_TRUE(RunFixture({QStringLiteral("fprintd"), QStringLiteral("stop")}));
+    EnrollRightIndex();
+    EXPECT_NE(FprintdPid(), started) << "the click did not start fprintd again";
+    EXPECT_EQ(m_other.EnrolledFingers(UserName()), QStringList{kRightIndexName});
+    EXPECT_TRUE(WaitUntilOthersCanClaim());
+}
+
+// The password prompt is open before anything is claimed: others keep the reader meanwhile,
+// and Abort or Close closes the prompt instead of leaving it for the user to answer.
+TEST_F(FprintdWindowTest, AbortAndCloseDuringAHeldAuthorizationCloseThePrompt) {
+    for (const bool closing : {false, true}) {
+        SCOPED_TRACE(closing ? "closing" : "aborting");
+        ASSERT_TRUE(m_other.HoldEnrollChecks());
+        ClickFinger(kRightIndex);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_other.HasHeldChecks(); }, kWaitMs));
+        EXPECT_TRUE(m_other.CanClaimReader()) << "claimed while the prompt is open";
+        if (closing) {
+            QTest::mouseClick(&Child<QWidget>("closeButton"), Qt::LeftButton);
+            m_dialog.reset();
+            InstallBiometricBackend(nullptr);
+        } else {
+            QTest::mouseClick(&Child<QWidget>("abortButton"), Qt::LeftButton);
+            EXPECT_TRUE(WaitForTitle(kTitleSelectFinger)) << TitleLabel().text().toStdString();
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !m_other.HasHeldChecks(); }, kWaitMs))
+            << "the prompt was left open";
+        EXPECT_TRUE(WaitUntilOthersCanClaim());
+        ASSERT_TRUE(m_other.ResetPolkit());
     }
     EXPECT_EQ(m_other.EnrolledFingers(UserName()),
               QStringList{QStringLiteral("net.reactivated.Fprint.Error.NoEnrolledPrints")});
