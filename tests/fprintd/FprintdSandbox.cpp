@@ -120,10 +120,15 @@ bool StopFprintd(bool kill) {
     return RunFixture(arguments);
 }
 
-bool KillFprintdNow() {
+int FprintdPid() {
     std::ifstream pidFile(std::string(std::getenv("VARNE_FIXTURE_DIR")) + "/fprintd.pid");
     pid_t pid = 0;
-    return (pidFile >> pid) && pid > 0 && kill(pid, SIGKILL) == 0;
+    return (pidFile >> pid) ? pid : 0;
+}
+
+bool KillFprintdNow() {
+    const pid_t pid = FprintdPid();
+    return pid > 0 && kill(pid, SIGKILL) == 0;
 }
 
 bool StartFprintd(FprintdVariant variant) {

@@ -16,6 +16,8 @@ namespace FprintdSandbox {
 // False when the test runs outside fixture.py.
 bool Available();
 bool StopFprintd(bool kill);
+// The PID of the fprintd the fixture (or the bus) started last; 0 when unknown.
+int FprintdPid();
 // SIGKILL to fprintd at once, as a crash would; the fixture still reaps it.
 bool KillFprintdNow();
 bool StartFprintd(FprintdVariant variant);

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -734,6 +735,40 @@ TEST_F(FprintdServiceTest, DaemonKilledMidDeletionFailsItAndTheNextDeletionWorks
     ASSERT_TRUE(FprintdSandbox::StopFprintd(false));
     ASSERT_TRUE(FprintdSandbox::StartFprintd(FprintdVariant::kPlain));
     EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 9), kOk);
+    ExpectReaderFree();
+}
+
+// fprintd stops answering mid-enrollment: cancel and discard answer from what the back end
+// knows, the unanswered stop and release give up after their wait by closing the connection
+// (which frees the reader for fprintd), and the next enrollment opens a new one.
+TEST_F(FprintdServiceTest, AWedgedFprintdHoldsNoCallAndNoClaim) {
+    constexpr auto kReleaseWait = 1500ms;
+    Install(FprintdTimeouts{.releaseWait = kReleaseWait});
+    const pid_t fprintd = FprintdSandbox::FprintdPid();
+    ASSERT_GT(fprintd, 0);
+    const SessionHandle handle = Open();
+    ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
+    ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN a"));
+    ASSERT_EQ(NextCapture(handle)->status, kMoreData);
+    ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
+              kOk);
+    ASSERT_EQ(kill(fprintd, SIGSTOP), 0);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(WinBioCancel(handle), kOk);
+    EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
+    const qint64 answeredMs = clock.elapsed();
+    RecordProperty("cancel_and_discard_ms", static_cast<int>(answeredMs));
+    // Well inside the stop's wait: nothing waited for fprintd.
+    EXPECT_LT(answeredMs, kReleaseWait.count());
+    const auto capture = m_recorder.Wait(kResultPatience);
+    ASSERT_TRUE(capture);
+    EXPECT_EQ(capture->status, kCanceled);
+    // The stop and the release went unanswered: both waits end, and the connection with them.
+    std::this_thread::sleep_for(kReleaseWait * 2 + 500ms);
+    ASSERT_EQ(kill(fprintd, SIGCONT), 0);
+    ExpectReaderFree();
+    EnrollFully(handle, 2, "a");
     ExpectReaderFree();
 }
 
