@@ -97,13 +97,10 @@ void FprintdWorker::Forget() {
 
 void FprintdWorker::OnEnrollStatus(const QString& daemon, const QString& path,
                                    const QString& result, bool done) {
-    if (m_current) {
-        m_current->OnEnrollStatus(daemon, path, result, done);
-    } else {
-        // Only a stopping enrollment (no longer the open one) can still learn of its completion.
-        for (const auto& enrollment : std::vector(m_enrollments)) {
-            enrollment->OnEnrollStatus(daemon, path, result, done);
-        }
+    // A stopping enrollment, no longer the open one, may still learn of its completion; each
+    // one knows whether the result is its own.
+    for (const auto& enrollment : std::vector(m_enrollments)) {
+        enrollment->OnEnrollStatus(daemon, path, result, done);
     }
 }
 
