@@ -1,5 +1,4 @@
-// What an operation of the fprintd back end works through; all of it lives on the back end's
-// thread.
+// What an operation of the fprintd back end works through, all on the back end's thread.
 #pragma once
 
 class FprintdAuthorization;
