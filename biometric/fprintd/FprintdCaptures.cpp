@@ -92,7 +92,7 @@ void FprintdCaptures::HandOutNow() {
 
 void FprintdCaptures::DeliverLater() {
     QMetaObject::invokeMethod(
-        &m_context, [self = shared_from_this()] { self->Deliver(); }, Qt::QueuedConnection);
+        &m_eventLoop, [self = shared_from_this()] { self->Deliver(); }, Qt::QueuedConnection);
 }
 
 void FprintdCaptures::Deliver() {

@@ -25,6 +25,8 @@ struct CaptureResult {
 // Callbacks come from the event loop of the back end's thread, never from within a request.
 class FprintdCaptures : public std::enable_shared_from_this<FprintdCaptures> {
 public:
+    explicit FprintdCaptures(QObject& eventLoop) : m_eventLoop(eventLoop) {}
+
     EnrollOutcome Outcome() const { return m_outcome; }
     // A capture is asked for and no result waits for it.
     bool Waiting() const { return m_capture.has_value() && m_results.empty(); }
@@ -46,7 +48,7 @@ private:
     void DeliverLater();
     void Deliver();
 
-    QObject m_context;  // made on the back end's thread: callbacks come from its event loop
+    QObject& m_eventLoop;
     EnrollOutcome m_outcome = EnrollOutcome::kOpen;
     struct PendingCapture {
         EnrollCaptureCallback callback = nullptr;

@@ -35,7 +35,7 @@ FprintdEnrollment::FprintdEnrollment(FprintdLinks links, SessionHandle session, 
       m_user(std::move(user)),
       m_stageCount(std::move(stageCount)),
       m_readerFree(std::move(readerFree)),
-      m_captures(std::make_shared<FprintdCaptures>()),
+      m_captures(std::make_shared<FprintdCaptures>(links.eventLoop)),
       m_deadline(new QTimer),
       m_stopWait(new QTimer) {
     m_stageCount->store(0);

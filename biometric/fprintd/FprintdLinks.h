@@ -4,6 +4,7 @@
 class FprintdAuthorization;
 class FprintdBus;
 class FprintdReaders;
+class QObject;
 struct FprintdTimeouts;
 
 struct FprintdLinks {
@@ -11,4 +12,7 @@ struct FprintdLinks {
     FprintdReaders& readers;
     FprintdAuthorization& authorization;
     const FprintdTimeouts& timeouts;
+    // Lives on the back end's thread: work posted to it runs from that thread's event loop, and
+    // is dropped with it when the back end goes.
+    QObject& eventLoop;
 };

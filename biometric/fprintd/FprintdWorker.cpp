@@ -212,8 +212,8 @@ StatusCode FprintdWorker::EnrollBegin(SessionHandle session, SubFactor finger, U
         return identified;
     }
     auto enrollment = std::make_shared<FprintdEnrollment>(
-        FprintdLinks{*m_bus, *m_readers, *m_authorization, m_timeouts}, session, finger, unit,
-        QString::fromStdString(user), m_stageCount, [this] { ReaderFree(); });
+        FprintdLinks{*m_bus, *m_readers, *m_authorization, m_timeouts, *this}, session, finger,
+        unit, QString::fromStdString(user), m_stageCount, [this] { ReaderFree(); });
     m_current = enrollment;
     m_enrollments.push_back(enrollment);
     m_readerQueue.Acquire([this, enrollment] {
@@ -280,7 +280,7 @@ void FprintdWorker::DeleteTemplate(SessionHandle session, UnitId unit,
     }
     const std::string_view name = *FingerName(finger);
     auto deletion = std::make_shared<FprintdDeletion>(
-        FprintdLinks{*m_bus, *m_readers, *m_authorization, m_timeouts}, session, unit,
+        FprintdLinks{*m_bus, *m_readers, *m_authorization, m_timeouts, *this}, session, unit,
         QString::fromStdString(user),
         QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())), std::move(answer),
         [this] { ReaderFree(); });
