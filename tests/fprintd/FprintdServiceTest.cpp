@@ -772,4 +772,28 @@ TEST_F(FprintdServiceTest, AWedgedFprintdHoldsNoCallAndNoClaim) {
     ExpectReaderFree();
 }
 
+// fprintd restarts while the enrollment waits for its password prompt: the enrollment belongs
+// to the instance it found, so it ends (closing its prompt) instead of claiming the new one.
+TEST_F(FprintdServiceTest, FprintdRestartedDuringThePromptEndsTheEnrollment) {
+    ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kEnrollAction}));
+    const SessionHandle handle = Open();
+    ASSERT_EQ(WinBioEnrollBegin(handle, 3, kUnit), kOk);
+    ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
+              kOk);
+    ASSERT_TRUE(FprintdSandbox::WaitForHangingCall(2s));
+    ASSERT_TRUE(FprintdSandbox::StopFprintd(false));
+    const auto capture = m_recorder.Wait(kResultPatience);
+    ASSERT_TRUE(capture);
+    EXPECT_EQ(capture->status, kSensorUnavailable);
+    EXPECT_FALSE(FprintdSandbox::HaveHangingCalls()) << "the prompt was left open";
+    EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
+    ASSERT_TRUE(FprintdSandbox::StartFprintd(FprintdVariant::kPlain));
+    ExpectReaderFree();
+    ASSERT_TRUE(FprintdSandbox::ResetPolkit());
+    EnrollFully(handle, 3, "a");
+    std::vector<SubFactor> fingers;
+    EXPECT_EQ(Enrolled(handle, &fingers), kOk);
+    EXPECT_EQ(fingers, std::vector<SubFactor>{3});
+}
+
 }  // namespace
