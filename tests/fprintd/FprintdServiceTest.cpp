@@ -796,4 +796,24 @@ TEST_F(FprintdServiceTest, FprintdRestartedDuringThePromptEndsTheEnrollment) {
     EXPECT_EQ(fingers, std::vector<SubFactor>{3});
 }
 
+// A stricter policy may ask for a password before listing the fingers: the listing waits for
+// it, far beyond the plain reply timeout, instead of failing the window's start.
+TEST_F(FprintdServiceTest, ListingTheFingersWaitsForAPrompt) {
+    constexpr auto kReplyTimeout = 200ms;
+    Install(FprintdTimeouts{.reply = kReplyTimeout});
+    const SessionHandle handle = Open();
+    ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kVerifyAction}));
+    bool wasHeld = false;
+    // Its own thread, since the listing holds this one until it is answered.
+    std::thread prompt([&wasHeld, kReplyTimeout] {
+        wasHeld = FprintdSandbox::WaitForHangingCall(2s);
+        std::this_thread::sleep_for(kReplyTimeout * 3);
+        FprintdSandbox::ReleaseHangingCalls();
+    });
+    std::vector<SubFactor> fingers;
+    EXPECT_EQ(Enrolled(handle, &fingers), kDatabaseNoResults);
+    prompt.join();
+    EXPECT_TRUE(wasHeld);
+}
+
 }  // namespace
