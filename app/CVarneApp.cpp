@@ -1,8 +1,8 @@
 // The application object and the texts printed instead of opening the window.
 #include "CVarneApp.h"
 
-#include "BenchProbe.h"
 #include "CVarneDlg.h"
+#include "StartupTrace.h"
 
 namespace {
 
@@ -35,21 +35,38 @@ CVarneApp::CVarneApp(int& argc, char** argv)
     : QApplication(argc, argv), m_commandLine(CommandLineText(argc, argv)) {
     // No application icon: the window sets its own once it has been painted, and every other
     // window of the program is owned by it.
-    BenchProbe::Stamp("qt");
+    TraceStartupPhase("qt");
     // Docks and task switchers find the desktop entry, and with it the name and icon, by this.
     setDesktopFileName(QStringLiteral("org.varne.Varne"));
 }
 
 int CVarneApp::InitInstance() {
     CVarneDlg dialog(m_commandLine);
-    BenchProbe::Stamp("dialog");
+    m_mainWindow = &dialog;
+    TraceStartupPhase("dialog");
     const bool started = dialog.InitDialog();
     m_startupReport = dialog.LastStartupReport();
     if (!started) {
         return kExitStartupFailed;
     }
-    dialog.exec();
+    if (!m_closeRequested) {
+        dialog.exec();
+    }
     return kExitClosed;
+}
+
+void CVarneApp::CloseMainWindow() {
+    m_closeRequested = true;  // InitInstance sees it when the window has not run yet
+    if (m_mainWindow != nullptr && m_mainWindow->isVisible()) {
+        m_mainWindow->CloseWindow();  // whatever it waits for: a question, a deletion
+        return;
+    }
+    // Before the window runs, a box of its start-up waits in a loop of its own for an answer.
+    while (QWidget* box = activeModalWidget()) {
+        if (!box->close()) {
+            break;
+        }
+    }
 }
 
 std::string CVarneApp::CommandLineText(int argc, const char* const* argv) {

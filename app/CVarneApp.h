@@ -2,10 +2,13 @@
 #pragma once
 
 #include <QApplication>
+#include <QPointer>
 #include <optional>
 #include <string>
 
 #include "SessionStartup.h"
+
+class CVarneDlg;
 
 class CVarneApp : public QApplication {
     Q_OBJECT
@@ -20,6 +23,10 @@ public:
     int InitInstance();
     // What the last InitInstance's start-up ended with.
     const StartupReport& LastStartupReport() const { return m_startupReport; }
+    // Closes the main window as its Close button does, whatever it waits for; asked before
+    // the window runs, it closes any box of its start-up as Escape would, and the window never
+    // runs.
+    void CloseMainWindow();
 
     // The arguments after the program's name, joined by single blanks.
     static std::string CommandLineText(int argc, const char* const* argv);
@@ -29,4 +36,6 @@ public:
 private:
     std::string m_commandLine;
     StartupReport m_startupReport;
+    QPointer<CVarneDlg> m_mainWindow;
+    bool m_closeRequested = false;
 };

@@ -46,12 +46,6 @@ public:
 
     QWidget* Picture() const { return m_picture; }
 
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        BenchProbe::Instance().WindowPainting();
-        QDialog::paintEvent(event);
-    }
-
 private:
     QWidget* CreateControl(const ControlTemplate& control) {
         const QString text = QString::fromUtf16(control.text);
@@ -97,6 +91,7 @@ int main(int argc, char** argv) {
     BenchProbe::Stamp("main");
     QApplication application(argc, argv);
     BenchProbe::Stamp("qt");
+    BenchProbe::Instance().WatchApplication();
     Q_INIT_RESOURCE(floor);
     FloorDialog dialog;
     BenchProbe::Instance().Attach(dialog, dialog.Picture());

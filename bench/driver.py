@@ -1,6 +1,9 @@
 #!/usr/bin/python3
 """Runs the window and the floor dialog interleaved and prints one table of medians and ratios.
 
+The window runs as varne-bench: the program exactly as varne runs it, with the probe that the
+variable VARNE_BENCH selects (bench/BenchProbe.h); the installed varne ignores that variable.
+
 Every figure is the median over interleaved runs with its min and max; every ratio is taken
 against the floor measured in the same run. Only the standard library is used, and python3-gi
 to set up the fprintd rows.
@@ -332,7 +335,7 @@ def ratio(ours, floor):
 class Bench:
     def __init__(self, options):
         self.options = options
-        self.varne = os.path.join(options.build, "app", "varne")
+        self.varne = os.path.join(options.build, "bench", "varne-bench")
         self.floor = os.path.join(options.build, "bench", "varne_bench_floor")
         self.rows = []
         self.notes = []

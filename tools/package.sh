@@ -67,6 +67,11 @@ DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recomme
     -o DPkg::Lock::Timeout=120 "./$deb" >/dev/null
 /usr/bin/varne --version
 /usr/bin/varne --help >/dev/null
+# The benchmark's probe lives in bench/'s own executable, never in the installed program.
+if grep -qa -e VARNE_BENCH -e varne-bench /usr/bin/varne; then
+    echo "/usr/bin/varne carries the benchmark's probe" >&2
+    exit 1
+fi
 man -w varne >/dev/null
 remove
 trap - EXIT

@@ -15,7 +15,6 @@
 #include <algorithm>
 
 #include "ApplicationIdentity.h"
-#include "BenchProbe.h"
 #include "CAboutDlg.h"
 #include "CLabel.h"
 #include "CSysColorStatic.h"
@@ -26,6 +25,7 @@
 #include "FingerMapFocus.h"
 #include "MessageCatalogue.h"
 #include "SessionStartup.h"
+#include "StartupTrace.h"
 #include "StatusPanelLayout.h"
 
 namespace {
@@ -88,14 +88,8 @@ CVarneDlg::CVarneDlg(std::string commandLine, QWidget* parent)
         timer->setInterval(kEventTimerIntervalMs);
         // Coarse timers may fire 5% late: these carry each capture result to the screen.
         timer->setTimerType(Qt::PreciseTimer);
-        connect(timer, &QTimer::timeout, this, [this, event] {
-            BenchProbe::Instance().ResultHandling();
-            m_workflow.HandleTimer(event);
-        });
+        connect(timer, &QTimer::timeout, this, [this, event] { m_workflow.HandleTimer(event); });
     }
-    BenchProbe::Instance().Attach(
-        *this, m_picture, [this](int finger) { ActOnFinger(finger); },
-        [this] { return !m_workflow.AttemptUnderWay(); });
 }
 
 CVarneDlg::~CVarneDlg() {
@@ -185,14 +179,14 @@ bool CVarneDlg::InitDialog() {
 
     m_picture->SetBitmapResource(kHandBitmapId);
     InitStatusPanel();
-    BenchProbe::Stamp("picture");
+    TraceStartupPhase("picture");
 
     if (StartBiometricSession(m_context, m_commandLine, *this, &m_startupReport)) {
         m_workflow.RunEnrollmentEvent(kEventReady);
     } else {
         m_closeRequested = true;
     }
-    BenchProbe::Stamp("session");
+    TraceStartupPhase("session");
     return !m_closeRequested;
 }
 
@@ -273,6 +267,7 @@ void CVarneDlg::ShowStatus(TextId titleId, TextId textId, const std::u16string& 
     m_instructionLabel->SetLabelText(instruction);
     m_statusPanel->Update();
     m_fingerMapFocus->NotifyChanges();
+    emit StatusShown();
 }
 
 void CVarneDlg::SetProgressPosition(int position) {
@@ -316,7 +311,6 @@ void CVarneDlg::SetCaptureCounterText(const std::u16string& text) {
 }
 
 void CVarneDlg::ArmEventTimer(unsigned event) {
-    BenchProbe::Instance().ResultDelivered();
     QMetaObject::invokeMethod(
         this,
         [this, event] {
@@ -384,16 +378,7 @@ void CVarneDlg::ActOnFinger(int finger) {
     m_fingerMapFocus->NotifyChanges();
 }
 
-bool CVarneDlg::event(QEvent* event) {
-    const bool handled = QDialog::event(event);
-    if (event->type() == QEvent::UpdateRequest) {
-        BenchProbe::Instance().FramePainted();
-    }
-    return handled;
-}
-
 void CVarneDlg::paintEvent(QPaintEvent* event) {
-    BenchProbe::Instance().WindowPainting();
     if (!m_windowIconSet) {
         // Decoding every icon size is the slowest step before the first frame, which does not
         // show the icon: it follows right after.

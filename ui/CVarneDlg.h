@@ -66,8 +66,11 @@ public slots:
     // Every way of closing comes here: Close, Escape, the close box, the window menu.
     void reject() override;
 
+signals:
+    // After every status the workflow shows, once the panel has taken it.
+    void StatusShown();
+
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

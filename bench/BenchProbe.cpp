@@ -1,4 +1,4 @@
-// Measuring hooks for bench/run: time stamps, idle counters, latencies; inert unless VARNE_BENCH.
+// Measuring hooks for bench/run's own executables: time stamps, idle counters, latencies.
 #include "BenchProbe.h"
 
 #include <sys/resource.h>
@@ -84,6 +84,14 @@ void BenchProbe::Stamp(const char* phase) {
     std::fprintf(stderr, "varne-bench stamp %s %lld\n", phase, static_cast<long long>(NowNs()));
 }
 
+void BenchProbe::WatchApplication() {
+    if (m_mode == Mode::kOff || m_watching || QCoreApplication::instance() == nullptr) {
+        return;
+    }
+    m_watching = true;
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
 void BenchProbe::Attach(QWidget& window, QWidget* picture, std::function<void(int)> click,
                         std::function<bool()> attemptEnded) {
     if (m_mode == Mode::kOff) {
@@ -137,7 +145,7 @@ void BenchProbe::FramePainted() {
         return;
     }
     if (m_mode == Mode::kScan) {
-        ReportStatusPainted(m_clicked && m_attemptEnded && m_attemptEnded());
+        ReportStatusPainted(m_attemptOver);
         return;
     }
     if (m_mode == Mode::kLatency && m_pendingDeliveryNs != 0) {
@@ -146,8 +154,7 @@ void BenchProbe::FramePainted() {
     }
     if (m_mode == Mode::kLatency) {
         // An attempt that ended early reports what it has rather than wait for results.
-        const bool ended = m_clicked && m_attemptEnded && m_attemptEnded();
-        if (static_cast<long long>(m_latenciesNs.size()) >= m_argument || ended) {
+        if (static_cast<long long>(m_latenciesNs.size()) >= m_argument || m_attemptOver) {
             std::string line = "varne-bench latency-us";
             for (const std::int64_t latency : m_latenciesNs) {
                 line += ' ' + std::to_string(latency / kNsPerUs);
@@ -194,17 +201,23 @@ void BenchProbe::ResultDelivered() {
     }
 }
 
-void BenchProbe::ResultHandling() {
-    // Only one capture is ever outstanding, so the last delivery is this event's result.
+void BenchProbe::StatusShown() {
+    // Only one capture is ever outstanding, so the last delivery is this status's result; taken,
+    // so that a status that no result brought is not timed against it.
     if (m_mode == Mode::kLatency || m_mode == Mode::kScan) {
-        m_pendingDeliveryNs = m_lastDeliveryNs.load();
+        const std::int64_t delivered = m_lastDeliveryNs.exchange(0);
+        if (delivered != 0) {
+            m_pendingDeliveryNs = delivered;
+        }
+        // Decided here rather than at a frame: one can be painted halfway through the event
+        // that ends the attempt, before its status is shown.
+        m_attemptOver = m_clicked && m_attemptEnded && m_attemptEnded();
     }
 }
 
 void BenchProbe::StartIdleWindow() {
     m_idleWindowOpen = true;
     m_idleStartCpuNs = CpuTimeNs();
-    QCoreApplication::instance()->installEventFilter(this);
     auto* end = new QTimer(this);
     end->setSingleShot(true);
     m_ownTimer = end;
@@ -221,13 +234,29 @@ void BenchProbe::StartIdleWindow() {
 void BenchProbe::FinishIdleWindow() {
     const std::int64_t cpuNs = CpuTimeNs() - m_idleStartCpuNs;
     m_idleWindowOpen = false;
-    QCoreApplication::instance()->removeEventFilter(this);
     std::fprintf(stderr, "varne-bench idle cpu-us %lld timer-events %lld ours %lld\n",
                  static_cast<long long>(cpuNs / kNsPerUs), m_timerEventsTotal, m_timerEventsOurs);
     Quit();
 }
 
+bool BenchProbe::WatchesFrames() const {
+    return m_mode == Mode::kLatency || m_mode == Mode::kScan || m_mode == Mode::kEnroll;
+}
+
 bool BenchProbe::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_window && event->type() == QEvent::Paint) {
+        WindowPainting();
+    }
+    // The frame is on the screen only once the window has handled its update request: handed
+    // on here, so that the probe can look after it.
+    if (watched == m_window && event->type() == QEvent::UpdateRequest && WatchesFrames() &&
+        !m_redelivering) {
+        m_redelivering = true;
+        QCoreApplication::sendEvent(watched, event);
+        m_redelivering = false;
+        FramePainted();
+        return true;
+    }
     if (m_idleWindowOpen && event->type() == QEvent::Timer && watched != m_ownTimer &&
         watched != m_pollTimer) {
         ++m_timerEventsTotal;

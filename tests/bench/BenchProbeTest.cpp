@@ -1,4 +1,4 @@
-// The measuring hooks: what VARNE_BENCH accepts, and the built program's runs under each mode.
+// The measuring hooks: what VARNE_BENCH accepts, and varne-bench's runs under each mode.
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -64,7 +64,7 @@ BenchRun RunMeasured(const QString& mode, const QString& script = {}) {
     }
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(VARNE_EXECUTABLE), {QStringLiteral("1")});
+    process.start(QStringLiteral(VARNE_BENCH_EXECUTABLE), {QStringLiteral("1")});
     BenchRun run;
     if (!process.waitForFinished(20000)) {
         process.kill();

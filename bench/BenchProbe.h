@@ -1,4 +1,4 @@
-// Measuring hooks for bench/run: time stamps, idle counters, latencies; inert unless VARNE_BENCH.
+// Measuring hooks for bench/run's own executables: time stamps, idle counters, latencies.
 #pragma once
 
 #include <QObject>
@@ -19,7 +19,9 @@
 //   enroll=FINGER  clicks FINGER after the first frame; exits when that enrollment has ended
 //   scan=N         clicks finger 2; prints the moment each capture result's status is on screen,
 //                  as it happens, for a driver that stamps the touch itself; exits after N
-// Anything else, or the variable unset, leaves the program exactly as it is.
+// Anything else, or the variable unset, leaves the program exactly as it is. The probe sees the
+// window through an event filter on the application, and its results through the window's
+// StatusShown and whoever calls ResultDelivered.
 class BenchProbe : public QObject {
     Q_OBJECT
 public:
@@ -32,19 +34,19 @@ public:
     // A monotonic time stamp for phase, when any measurement is active.
     static void Stamp(const char* phase);
 
-    // The window that the measurement watches, its picture, and for enroll=: the click and
-    // the test of whether the attempt has ended.
+    // Filters the application's events from now on; once the application exists, any number
+    // of calls.
+    void WatchApplication();
+    // The window that the measurement watches, its picture, and for enroll=, latency= and
+    // scan=: the click and the test of whether the attempt has ended.
     void Attach(QWidget& window, QWidget* picture, std::function<void(int finger)> click = {},
                 std::function<bool()> attemptEnded = {});
+    bool Attached() const { return m_window != nullptr; }
 
-    // Called at the start of the window's paintEvent.
-    void WindowPainting();
-    // Called after the window has synced its frame to the screen.
-    void FramePainted();
-    // Any thread: a capture result has been handed to the window's thread.
+    // Any thread: a capture result is being handed to the window's thread.
     void ResultDelivered();
-    // Window's thread: the event for the last result delivered is about to run.
-    void ResultHandling();
+    // Window's thread: the window shows the status of the last result delivered, if any.
+    void StatusShown();
 
     // Parses a VARNE_BENCH value; a value it does not know turns the probe off.
     struct Setting {
@@ -59,6 +61,11 @@ protected:
 private:
     explicit BenchProbe(Setting setting);
     static std::int64_t NowNs();
+    // At the start of the window's paint.
+    void WindowPainting();
+    // After the window has synced its frame to the screen.
+    void FramePainted();
+    bool WatchesFrames() const;
     void StartIdleWindow();
     void FinishIdleWindow();
     void ReportEnrollment();
@@ -73,8 +80,11 @@ private:
     std::function<bool()> m_attemptEnded;
     bool m_firstPaintSeen = false;
     bool m_clicked = false;
+    bool m_attemptOver = false;  // as of the last status shown
     bool m_idleWindowOpen = false;
     bool m_quitting = false;
+    bool m_watching = false;
+    bool m_redelivering = false;
     std::int64_t m_idleStartCpuNs = 0;
     long long m_timerEventsTotal = 0;
     long long m_timerEventsOurs = 0;

@@ -1,0 +1,95 @@
+// The program's run: answers --help, --version and --list, installs the chosen back end, runs
+// the window until it closes or the process is asked to end.
+#include "VarneMain.h"
+
+#include <QCoreApplication>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+
+#include "CVarneApp.h"
+#include "FprintdService.h"
+#include "ReaderReport.h"
+#include "ServiceChoice.h"
+#include "SimulatedService.h"
+#include "StartupTrace.h"
+#include "TerminalText.h"
+#include "TerminationSignals.h"
+#include "WinBio.h"
+
+namespace {
+
+constexpr int kExitBadEnvironment = 2;
+constexpr const char* kListOption = "--list";
+
+int RefuseEnvironment(const std::string& error) {
+    std::cerr << "varne: " << EscapeControlCharacters(error) << '\n';
+    return kExitBadEnvironment;
+}
+
+// The fprintd back end talks D-Bus through Qt, so it is created once the application exists.
+void InstallChosenBackend(std::shared_ptr<BiometricBackend> simulated) {
+    InstallBiometricBackend(simulated ? std::move(simulated) : CreateFprintdService());
+}
+
+}  // namespace
+
+int RunVarne(int argc, char** argv) {
+    TraceStartupPhase("main");
+    // Answered before Qt starts, so they work without a display and touch no back end.
+    const std::string commandLine = CVarneApp::CommandLineText(argc, argv);
+    if (const auto information = CVarneApp::InformationText(commandLine)) {
+        std::cout << *information;
+        return 0;
+    }
+
+    std::string error;
+    const auto service = ChooseService(std::getenv(kServiceVariable), &error);
+    if (!service) {
+        return RefuseEnvironment(error);
+    }
+    // Its variables are read only when it is the one chosen; a malformed one ends the run here.
+    std::shared_ptr<BiometricBackend> simulated;
+    if (*service == ServiceKind::kSimulated) {
+        simulated = CreateSimulatedServiceFromEnvironment(&error);
+        if (!simulated) {
+            return RefuseEnvironment(error);
+        }
+    }
+
+    if (commandLine == kListOption) {
+        // No window, so no display: a core application is all the back end needs.
+        QCoreApplication core(argc, argv);
+        InstallChosenBackend(std::move(simulated));
+        const ReaderListing listing = ListReaders(*service);
+        InstallBiometricBackend(nullptr);
+        std::cout << listing.out;
+        std::cerr << listing.err;
+        return listing.exitCode;
+    }
+
+    // Before Qt starts, which takes a while: a signal sent meanwhile waits for the window.
+    std::string signalError;
+    const bool signalsCaught = TerminationSignals::Catch(&signalError);
+    if (!signalsCaught) {
+        std::cerr << "varne: " << signalError << "; a SIGTERM will end Varne abruptly\n";
+    }
+
+    // The resources sit in a static library; naming them keeps the linker from dropping them.
+    Q_INIT_RESOURCE(varne);
+    CVarneApp application(argc, argv);
+    std::optional<TerminationSignals> termination;
+    if (signalsCaught) {
+        // An enrollment under way is discarded as the Close button would discard it.
+        termination.emplace([&application] { application.CloseMainWindow(); });
+    }
+    InstallChosenBackend(std::move(simulated));
+    TraceStartupPhase("backend");
+    const int result = application.InitInstance();
+    // Released while the application still exists: the back end may hold Qt objects.
+    InstallBiometricBackend(nullptr);
+    if (result == CVarneApp::kExitStartupFailed) {
+        std::cerr << StartupFailureNote(application.LastStartupReport(), *service);
+    }
+    return result;
+}
