@@ -18,6 +18,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <string>
 #include <thread>
 
 namespace {
@@ -124,6 +126,14 @@ int FprintdPid() {
     std::ifstream pidFile(std::string(std::getenv("VARNE_FIXTURE_DIR")) + "/fprintd.pid");
     pid_t pid = 0;
     return (pidFile >> pid) ? pid : 0;
+}
+
+bool FprintdAlive() {
+    std::ifstream stat("/proc/" + std::to_string(FprintdPid()) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto end = text.rfind(')');
+    return end != std::string::npos && end + 2 < text.size() && text[end + 2] != 'Z' &&
+           text[end + 2] != 'X';
 }
 
 bool KillFprintdNow() {

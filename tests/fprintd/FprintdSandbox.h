@@ -18,6 +18,8 @@ bool Available();
 bool StopFprintd(bool kill);
 // The PID of the fprintd the fixture (or the bus) started last; 0 when unknown.
 int FprintdPid();
+// Whether that fprintd still runs (a zombie does not).
+bool FprintdAlive();
 // SIGKILL to fprintd at once, as a crash would; the fixture still reaps it.
 bool KillFprintdNow();
 bool StartFprintd(FprintdVariant variant);

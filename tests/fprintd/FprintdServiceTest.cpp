@@ -767,6 +767,13 @@ TEST_F(FprintdServiceTest, AWedgedFprintdHoldsNoCallAndNoClaim) {
     // The stop and the release went unanswered: both waits end, and the connection with them.
     std::this_thread::sleep_for(kReleaseWait * 2 + 500ms);
     ASSERT_EQ(kill(fprintd, SIGCONT), 0);
+    // Now and then fprintd 1.94 ends by itself on waking here (its name goes, nothing in its
+    // log); its claims go with it, and this back end must cope with a new one.
+    std::this_thread::sleep_for(200ms);
+    if (!FprintdSandbox::FprintdAlive()) {
+        ASSERT_TRUE(FprintdSandbox::StopFprintd(false));
+        ASSERT_TRUE(FprintdSandbox::StartFprintd(FprintdVariant::kPlain));
+    }
     ExpectReaderFree();
     EnrollFully(handle, 2, "a");
     ExpectReaderFree();
