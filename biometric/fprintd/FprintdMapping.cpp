@@ -121,7 +121,7 @@ SubFactor SubFactorFromFingerName(std::string_view fingerName) {
     return kNoFinger;
 }
 
-ListedFingers FingersFromNames(const std::vector<std::string>& names) {
+ListedFingers EnrolledFingersFromNames(const std::vector<std::string>& names) {
     ListedFingers listed;
     for (const std::string& name : names) {
         const SubFactor finger = SubFactorFromFingerName(name);

@@ -45,6 +45,6 @@ struct ListedFingers {
     std::vector<SubFactor> fingers;
     std::size_t unknownNames = 0;
 };
-ListedFingers FingersFromNames(const std::vector<std::string>& names);
+ListedFingers EnrolledFingersFromNames(const std::vector<std::string>& names);
 // The line for standard error about names left out; empty when there were none.
 std::string UnknownFingerNamesNote(std::size_t unknownNames);

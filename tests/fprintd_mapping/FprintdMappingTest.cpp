@@ -238,7 +238,7 @@ TEST(FprintdMapping, EachKnownFingerIsListedOnceInTheDaemonsOrder) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        const ListedFingers listed = FingersFromNames(row.names);
+        const ListedFingers listed = EnrolledFingersFromNames(row.names);
         EXPECT_EQ(listed.fingers, row.fingers);
         EXPECT_EQ(listed.unknownNames, row.unknownNames);
     }

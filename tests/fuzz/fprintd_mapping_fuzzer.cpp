@@ -37,7 +37,7 @@ std::vector<std::string> LinesOf(std::string_view text) {
 // The text's lines as a ListEnrolledFingers answer: each finger at most once, at its first place.
 void CheckListedFingers(std::string_view text) {
     const std::vector<std::string> names = LinesOf(text);
-    const ListedFingers listed = FingersFromNames(names);
+    const ListedFingers listed = EnrolledFingersFromNames(names);
     Check(listed.fingers.size() <= kLastFinger && listed.unknownNames <= names.size(),
           "no more fingers than ten, no more unknown names than names", text);
     std::size_t searchFrom = 0;
