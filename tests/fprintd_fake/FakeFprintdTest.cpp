@@ -32,7 +32,7 @@ constexpr auto kLongestWait = 500ms;
 // More than the bus lets one connection wait for (128 replies by default).
 constexpr std::uint32_t kManyReaders = 300;
 // A daemon this slow to read a reader's properties has all of them pending at once.
-constexpr std::uint32_t kBusyDaemonMs = 200;
+constexpr std::uint32_t kBusyDaemonMs = 60;
 constexpr std::uint32_t kBurst = 10000;
 // Long enough for the back end to read a burst of 10,000 before the end comes.
 constexpr std::uint32_t kSettleMs = 1500;
