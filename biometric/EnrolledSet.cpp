@@ -21,6 +21,9 @@ constexpr std::size_t kSidHeaderSize = 2 + kSidUnixAuthority.size();
 constexpr std::size_t kSidSize = kSidHeaderSize + kSidSubAuthorityCount * sizeof(std::uint32_t);
 static_assert(kSidSize <= kIdentityDataCapacity);
 
+// The character that stands for sub-factor 1..10 is this plus the sub-factor ('1'..'9', ':').
+constexpr char16_t kSubFactorCharBase = u'0';
+
 // (uid_t)-1 is the "no user" value of the system calls, never a real account.
 constexpr std::uint32_t kNoUid = static_cast<std::uint32_t>(-1);
 
@@ -55,6 +58,34 @@ bool IsNoEnrollmentAnswer(StatusCode status) {
 }
 
 }  // namespace
+
+std::u16string MakeEnrolledSet(const std::vector<SubFactor>& fingers) {
+    std::u16string enrolledSet;
+    enrolledSet.reserve(fingers.size());
+    for (const SubFactor finger : fingers) {
+        enrolledSet.push_back(static_cast<char16_t>(kSubFactorCharBase + finger));
+    }
+    return enrolledSet;
+}
+
+bool IsEnrolled(const std::u16string& enrolledSet, int subFactor) {
+    if (subFactor < kFirstFinger || subFactor > kLastFinger) {
+        return false;
+    }
+    return enrolledSet.find(static_cast<char16_t>(kSubFactorCharBase + subFactor)) !=
+           std::u16string::npos;
+}
+
+std::vector<SubFactor> EnrolledFingers(const std::u16string& enrolledSet) {
+    std::vector<SubFactor> fingers;
+    for (const char16_t character : enrolledSet) {
+        const int subFactor = static_cast<int>(character) - static_cast<int>(kSubFactorCharBase);
+        if (subFactor >= kFirstFinger && subFactor <= kLastFinger) {
+            fingers.push_back(static_cast<SubFactor>(subFactor));
+        }
+    }
+    return fingers;
+}
 
 WINBIO_IDENTITY MakeUnixUserIdentity(std::uint32_t uid) {
     WINBIO_IDENTITY identity{};
@@ -98,29 +129,34 @@ StatusCode ReadEnrolledSet(EnrollmentContext& context) {
         return status;
     }
     // A failing answer's array is not trusted: "no results" means no fingers.
-    std::u16string enrolledSet;
+    std::vector<SubFactor> listed;
     if (status >= 0 && subFactors != nullptr) {
-        enrolledSet.reserve(count);
-        for (std::uint64_t i = 0; i < count; ++i) {
-            enrolledSet.push_back(static_cast<char16_t>(kSubFactorCharBase + subFactors[i]));
-        }
+        listed.assign(subFactors, subFactors + count);
     }
-    context.enrolledSet = std::move(enrolledSet);
+    context.enrolledSet = MakeEnrolledSet(listed);
     if (subFactors != nullptr) {
         WinBioFree(subFactors);  // its result does not change what was listed
     }
     return kOk;
 }
 
-StatusCode DeleteFinger(EnrollmentContext& context, SubFactor subFactor, WindowHost& host) {
-    StatusCode status = kInvalidIdentity;
-    if (RefreshIdentity(context.identity)) {
-        status = WinBioDeleteTemplate(context.sessionHandle, context.unitId, &context.identity,
-                                      subFactor);
+StatusCode DeleteFingerTemplate(EnrollmentContext& context, SubFactor subFactor) {
+    if (!RefreshIdentity(context.identity)) {
+        return kInvalidIdentity;
     }
+    return WinBioDeleteTemplate(context.sessionHandle, context.unitId, &context.identity,
+                                subFactor);
+}
+
+void ShowDeletionFailure(StatusCode status, WindowHost& host) {
+    host.ShowMessageBox(LoadCatalogueText(kTextDeleteFailed) + FormatErrorCodeLine(status),
+                        MessageBoxIcon::kNone);
+}
+
+StatusCode DeleteFinger(EnrollmentContext& context, SubFactor subFactor, WindowHost& host) {
+    const StatusCode status = DeleteFingerTemplate(context, subFactor);
     if (status < 0) {
-        host.ShowMessageBox(LoadCatalogueText(kTextDeleteFailed) + FormatErrorCodeLine(status),
-                            MessageBoxIcon::kNone);
+        ShowDeletionFailure(status, host);
     }
     return status;
 }

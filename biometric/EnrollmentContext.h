@@ -18,7 +18,7 @@ struct EnrollmentContext {
     std::atomic<std::int32_t> poorQualityCounter{0};
     SessionHandle sessionHandle = 0;
     WINBIO_IDENTITY identity{};
-    // One character per enrolled finger: u'0' + sub-factor, in the service's order.
+    // One character per enrolled finger, in the service's order (EnrolledSet.h reads it).
     std::u16string enrolledSet;
     std::int32_t selectedFinger = 0;
     // The unit's WINBIO_UNIT_SCHEMA.SensorSubType, as start-up found it: a swipe sensor gets
@@ -27,4 +27,3 @@ struct EnrollmentContext {
 };
 
 constexpr std::size_t kAllFingersEnrolled = 10;
-constexpr char16_t kSubFactorCharBase = u'0';

@@ -102,6 +102,7 @@ void EnrollmentWorkflow::RunBegin() {
     SetProgressPosition(0);
     ShowStatusText(kTitleEnrollmentError, ComposeStatusMessage(status), kColorError);
     WinBioEnrollDiscard(m_context.sessionHandle);
+    ReadEnrolledSetAfterFailure(status);
 }
 
 void EnrollmentWorkflow::RunPlace() {
@@ -144,9 +145,7 @@ void EnrollmentWorkflow::RunCommit() {
     Deselect();
     ReadEnrolledSet(m_context);  // a failed re-read keeps the old set, which is all we can show
     if (status == kOk) {
-        SetProgressPosition(m_context.acceptedCaptureCount.load());
-        ShowStatus(kTitleEnrollmentSuccess,
-                   AllFingersEnrolled() ? kTextCompletedAll : kTextEnrollmentSuccess, kColorBlack);
+        ShowCompleted();
         return;
     }
     SetProgressPosition(0);
@@ -158,12 +157,22 @@ void EnrollmentWorkflow::RunCommit() {
 }
 
 void EnrollmentWorkflow::RunFailure() {
+    const StatusCode status = m_context.lastStatus.load();
     Deselect();
     SetProgressPosition(0);
-    ShowStatusText(kTitleEnrollmentError, ComposeStatusMessage(m_context.lastStatus.load()),
-                   kColorError);
+    ShowStatusText(kTitleEnrollmentError, ComposeStatusMessage(status), kColorError);
     WinBioEnrollDiscard(m_context.sessionHandle);
     EnableAbortButton(false);
+    ReadEnrolledSetAfterFailure(status);
+}
+
+void EnrollmentWorkflow::ReadEnrolledSetAfterFailure(StatusCode status) {
+    // Another program enrolled the finger after the last listing, and the service would not
+    // overwrite it: the listing shows it green instead of bare.
+    if (status == kDuplicateTemplate) {
+        ReadEnrolledSet(m_context);
+        m_display.RedrawFingerMap();
+    }
 }
 
 void EnrollmentWorkflow::RunMismatch() {
@@ -173,11 +182,92 @@ void EnrollmentWorkflow::RunMismatch() {
 }
 
 void EnrollmentWorkflow::RunAborted() {
+    const int aborted = m_context.selectedFinger;
     Deselect();
-    SetProgressPosition(0);
-    ShowStatus(kTitleSelectFinger, kTextSelectFinger, kColorBlack);
     WinBioEnrollDiscard(m_context.sessionHandle);
+    // The service may have stored the print before the cancel reached it: the screen then says
+    // so, rather than offering a finger that is already enrolled.
+    ReadEnrolledSet(m_context);
+    if (IsEnrolled(m_context.enrolledSet, aborted)) {
+        ShowCompleted();
+    } else {
+        SetProgressPosition(0);
+        ShowStatus(kTitleSelectFinger, kTextSelectFinger, kColorBlack);
+    }
     EnableAbortButton(false);
+}
+
+void EnrollmentWorkflow::ShowCompleted() {
+    // Results before the last may have been passed on counted together or not at all; a back
+    // end that gave the number of stages has reached all of them.
+    SetProgressPosition(m_stageCountReported ? m_progressMaximum
+                                             : m_context.acceptedCaptureCount.load());
+    ShowStatus(kTitleEnrollmentSuccess,
+               AllFingersEnrolled() ? kTextCompletedAll : kTextEnrollmentSuccess, kColorBlack);
+}
+
+void EnrollmentWorkflow::ActOnFinger(SubFactor finger, WindowHost& host) {
+    if (finger < kFirstFinger || finger > kLastFinger || !CanActOnFinger()) {
+        return;
+    }
+    if (IsEnrolled(m_context.enrolledSet, finger)) {
+        DeleteAfterQuestion(finger, host);
+        return;
+    }
+    m_context.selectedFinger = finger;
+    m_display.RedrawFingerMap();
+    RunEnrollmentEvent(kEventBegin);
+}
+
+void EnrollmentWorkflow::DeleteAfterQuestion(SubFactor finger, WindowHost& host) {
+    m_fingerAction = FingerAction::kAskingToDelete;
+    const bool confirmed = host.AskYesNo(LoadCatalogueText(kTextDeleteQuestion));
+    if (!confirmed || m_fingerAction == FingerAction::kClosing) {
+        m_fingerAction = FingerAction::kNone;
+        return;
+    }
+    m_fingerAction = FingerAction::kDeleting;
+    const StatusCode status = DeleteFingerTemplate(m_context, finger);
+    const bool closing = m_fingerAction == FingerAction::kClosing;
+    m_fingerAction = FingerAction::kNone;
+    if (closing) {
+        return;  // the user has left: a box now would hold the closing window open
+    }
+    if (status < 0) {
+        ShowDeletionFailure(status, host);
+    }
+    const std::u16string shown = m_context.enrolledSet;
+    ReadEnrolledSet(m_context);
+    m_display.RedrawFingerMap();
+    // After a failure, only when the listing changed: another program may have removed the
+    // finger since the last listing, and without a fresh one its mark could never go.
+    if (status == kOk || m_context.enrolledSet != shown) {
+        RunEnrollmentEvent(kEventReady);
+    }
+}
+
+bool EnrollmentWorkflow::AttemptUnderWay() const {
+    return m_context.selectedFinger != 0;
+}
+
+bool EnrollmentWorkflow::CanActOnFinger() const {
+    return m_fingerAction == FingerAction::kNone && !AttemptUnderWay();
+}
+
+void EnrollmentWorkflow::CancelFingerActionForClose() {
+    switch (m_fingerAction) {
+        case FingerAction::kAskingToDelete:
+            m_fingerAction = FingerAction::kClosing;
+            break;
+        case FingerAction::kDeleting:
+            m_fingerAction = FingerAction::kClosing;
+            // The back end then ends the deletion at once and finishes with the reader itself.
+            WinBioCancel(m_context.sessionHandle);
+            break;
+        case FingerAction::kNone:
+        case FingerAction::kClosing:
+            break;
+    }
 }
 
 void EnrollmentWorkflow::StartCapture() {
@@ -233,7 +323,8 @@ void EnrollmentWorkflow::RefreshProgressRange() {
     std::uint32_t stageCount = 0;
     const StatusCode status = WinBioEnrollStageCount(m_context.sessionHandle, &stageCount);
     int maximum = kProgressMaximum;
-    if (status == kOk && stageCount > 0) {
+    m_stageCountReported = status == kOk && stageCount > 0;
+    if (m_stageCountReported) {
         maximum =
             static_cast<int>(std::min<std::uint32_t>(stageCount, std::numeric_limits<int>::max()));
     }

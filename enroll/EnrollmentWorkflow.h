@@ -7,6 +7,7 @@
 #include "CaptureHandoff.h"
 #include "EnrollmentContext.h"
 #include "WinBio.h"
+#include "WindowHost.h"
 #include "WorkflowDisplay.h"
 
 enum EnrollmentEvent : unsigned {
@@ -27,6 +28,17 @@ constexpr int kProgressMaximum = 3;
 constexpr unsigned kFirstEventTimer = kEventPlace;
 constexpr unsigned kLastEventTimer = kEventAborted;
 
+// What a click on a fingertip has under way; a click that comes while it is not kNone (from a
+// local event loop of the question or of the back end's deletion) is refused.
+enum class FingerAction {
+    kNone,
+    kAskingToDelete,
+    kDeleting,
+    // The window closed during the question or the deletion: the deletion is not made or is
+    // cancelled, and its outcome is not shown.
+    kClosing,
+};
+
 // Lives on the window's thread. Capture results arrive on the service's thread and come back
 // as event timers; a result that arrives after the workflow is gone is dropped safely.
 class EnrollmentWorkflow {
@@ -42,6 +54,18 @@ public:
     // Event timers 2..8 only.
     void HandleTimer(unsigned timerId);
 
+    // A click, key or accessibility action on fingertip 1..10: asks to delete an enrolled
+    // finger, else begins its enrollment. Does nothing while an attempt, the question or a
+    // deletion is under way.
+    void ActOnFinger(SubFactor finger, WindowHost& host);
+    // A finger is selected: from the click that began the attempt until the attempt ended.
+    bool AttemptUnderWay() const;
+    bool CanActOnFinger() const;
+    FingerAction FingerActionUnderWay() const { return m_fingerAction; }
+    // For the window that is closing: a deletion that waits is cancelled with the service, one
+    // still asked about is not made, and the outcome of either is not shown.
+    void CancelFingerActionForClose();
+
 private:
     void RunReady();
     void RunBegin();
@@ -52,6 +76,12 @@ private:
     void RunFailure();
     void RunMismatch();
     void RunAborted();
+
+    void DeleteAfterQuestion(SubFactor finger, WindowHost& host);
+    // A failure that says the finger is enrolled after all re-reads the enrolled set.
+    void ReadEnrolledSetAfterFailure(StatusCode status);
+    // Progress and text of an enrollment that the service has stored.
+    void ShowCompleted();
 
     // The only ways to change the progress bar and Abort: they keep the callback's copy in step.
     void SetProgressPosition(int position);
@@ -72,4 +102,7 @@ private:
     // the attempt on.
     bool m_abortRequested = false;
     int m_progressMaximum = kProgressMaximum;
+    // Whether the bar's range came from the back end: only then is a completion known to fill it.
+    bool m_stageCountReported = false;
+    FingerAction m_fingerAction = FingerAction::kNone;
 };

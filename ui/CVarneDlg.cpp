@@ -21,7 +21,6 @@
 #include "CSysColorStatic.h"
 #include "DialogBuilder.h"
 #include "DialogTemplates.h"
-#include "EnrolledSet.h"
 #include "FingerMap.h"
 #include "FingerMapAccessible.h"
 #include "FingerMapFocus.h"
@@ -95,8 +94,8 @@ CVarneDlg::CVarneDlg(std::string commandLine, QWidget* parent)
         });
     }
     BenchProbe::Instance().Attach(
-        *this, m_picture, [this](int finger) { HandleFingerClick(finger); },
-        [this] { return m_context.selectedFinger == 0; });
+        *this, m_picture, [this](int finger) { ActOnFinger(finger); },
+        [this] { return !m_workflow.AttemptUnderWay(); });
 }
 
 CVarneDlg::~CVarneDlg() {
@@ -161,8 +160,8 @@ void CVarneDlg::BuildControls() {
     });
     connect(m_abortButton, &QPushButton::clicked, this, [this] { m_workflow.AbortEnrollment(); });
 
-    m_fingerMapFocus = new FingerMapFocus(*m_picture, m_context,
-                                          [this](int finger) { HandleFingerClick(finger); });
+    m_fingerMapFocus = new FingerMapFocus(*m_picture, m_context, m_workflow,
+                                          [this](int finger) { ActOnFinger(finger); });
     // The picture is the first stop, as it is the first control.
     QWidget::setTabOrder(m_picture, closeButton);
     m_picture->setAccessibleName(QStringLiteral("Fingers"));
@@ -342,6 +341,7 @@ bool CVarneDlg::AskYesNo(const std::u16string& text) {
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
+    m_fingerMapFocus->NotifyChanges();  // the fingertips take no action until it is answered
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -352,45 +352,36 @@ void CVarneDlg::CloseWindow() {
     }
 }
 
+void CVarneDlg::reject() {
+    // A deletion may wait in a local event loop further down the stack: it is cancelled, the
+    // window goes at once, and its modal run ends when that loop has returned.
+    m_workflow.CancelFingerActionForClose();
+    // Only a request from outside gets here while a box or the About box is open.
+    for (QDialog* box : findChildren<QDialog*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (box->isVisible()) {
+            box->reject();
+        }
+    }
+    QDialog::reject();
+}
+
 void CVarneDlg::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         const int finger = FindFingerAt(event->position().toPoint());
         if (finger != 0) {
             m_fingerMapFocus->SetFocusedFinger(finger);  // keys go on from the clicked finger
         }
-        HandleFingerClick(finger);
+        ActOnFinger(finger);
     }
     QDialog::mousePressEvent(event);
 }
 
-void CVarneDlg::HandleFingerClick(int finger) {
-    if (finger == 0 || m_context.selectedFinger != 0) {
+void CVarneDlg::ActOnFinger(int finger) {
+    if (finger < kFirstFinger || finger > kLastFinger) {
         return;
     }
-    const auto fingerCharacter = static_cast<char16_t>(kSubFactorCharBase + finger);
-    if (m_context.enrolledSet.find(fingerCharacter) != std::u16string::npos) {
-        if (!AskYesNo(LoadCatalogueText(kTextDeleteQuestion))) {
-            return;
-        }
-        if (DeleteFinger(m_context, static_cast<SubFactor>(finger), *this) != kOk) {
-            // DeleteFinger has shown why. Another program may have removed the finger since the
-            // last listing: without a fresh one its mark could never go.
-            const std::u16string shown = m_context.enrolledSet;
-            ReadEnrolledSet(m_context);
-            RedrawFingerMap();
-            if (m_context.enrolledSet != shown) {
-                m_workflow.RunEnrollmentEvent(kEventReady);  // "Fully Enrolled" may be untrue now
-            }
-            return;
-        }
-        ReadEnrolledSet(m_context);
-        RedrawFingerMap();
-        m_workflow.RunEnrollmentEvent(kEventReady);
-        return;
-    }
-    m_context.selectedFinger = finger;
-    RedrawFingerMap();
-    m_workflow.RunEnrollmentEvent(kEventBegin);
+    m_workflow.ActOnFinger(static_cast<SubFactor>(finger), *this);
+    m_fingerMapFocus->NotifyChanges();
 }
 
 bool CVarneDlg::event(QEvent* event) {

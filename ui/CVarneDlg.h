@@ -58,7 +58,13 @@ public:
     // WindowHost
     void ShowMessageBox(const std::u16string& text, MessageBoxIcon icon) override;
     bool AskYesNo(const std::u16string& text) override;
+
+public slots:
+    // Closes the window as its Close button does, whatever it is waiting for (a question, a
+    // deletion); also for a request from outside the window, such as a termination signal.
     void CloseWindow() override;
+    // Every way of closing comes here: Close, Escape, the close box, the window menu.
+    void reject() override;
 
 protected:
     bool event(QEvent* event) override;
@@ -70,7 +76,8 @@ private:
     void BuildControls();
     void BuildWindowMenu();
     void InitStatusPanel();
-    void HandleFingerClick(int finger);
+    // Clicks, keys and accessibility actions on fingertips: the workflow decides.
+    void ActOnFinger(int finger);
     void ShowAboutBox();
     void EnsureWindowIcon();
     void PopUpWindowMenuAtCorner();

@@ -3,7 +3,7 @@
 
 #include <QPainter>
 
-#include "EnrollmentContext.h"
+#include "EnrolledSet.h"
 #include "WinBio.h"
 
 namespace {
@@ -17,20 +17,23 @@ bool IsFinger(int subFactor) {
 int FindFingerAt(QPoint point, QPoint origin) {
     const QPoint offset = point - origin;
     for (int subFactor = 0; subFactor < static_cast<int>(kFingertipTable.size()); ++subFactor) {
-        const QPoint tip = kFingertipTable[subFactor];
-        if (offset.x() >= tip.x() - kHitTolerance && offset.x() <= tip.x() + kHitTolerance &&
-            offset.y() >= tip.y() - kHitTolerance && offset.y() <= tip.y() + kHitTolerance) {
+        if (kFingertipTable[subFactor].hitSquare.contains(offset)) {
             return subFactor;
         }
     }
     return 0;
 }
 
+QString SpokenFingerName(int subFactor) {
+    return IsFinger(subFactor) ? QString::fromUtf16(kFingertipTable[subFactor].spokenName)
+                               : QString();
+}
+
 QRect FingerMarkRect(int subFactor) {
     if (!IsFinger(subFactor)) {
         return {};
     }
-    const QPoint tip = kFingertipTable[subFactor];
+    const QPoint tip = kFingertipTable[subFactor].position;
     return {tip.x() + kMarkLeftOffset, tip.y() + kMarkTopOffset, kMarkSize, kMarkSize};
 }
 
@@ -43,11 +46,8 @@ void PaintFingerMarks(QPainter& painter, const std::u16string& enrolledSet, int 
     painter.save();
     // Exact pixels: the marks must not bleed into the picture.
     painter.setRenderHint(QPainter::Antialiasing, false);
-    for (const char16_t character : enrolledSet) {
-        const int subFactor = static_cast<int>(character) - static_cast<int>(kSubFactorCharBase);
-        if (IsFinger(subFactor)) {
-            painter.fillRect(FingerMarkRect(subFactor), kEnrolledMarkColour);
-        }
+    for (const SubFactor finger : EnrolledFingers(enrolledSet)) {
+        painter.fillRect(FingerMarkRect(finger), kEnrolledMarkColour);
     }
     // Red after green, so a selected finger never looks enrolled.
     if (IsFinger(selectedFinger)) {

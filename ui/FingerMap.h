@@ -4,28 +4,46 @@
 #include <QColor>
 #include <QPoint>
 #include <QRect>
+#include <QString>
 #include <array>
 #include <string>
 
 class QPainter;
 
-// Positions in pixels of the hand picture, indexed by sub-factor; entry 0 stands for no finger.
-inline constexpr std::array<QPoint, 11> kFingertipTable = {{
-    {0, 0},
-    {213, 102},  // right thumb
-    {260, 30},   // right index
-    {299, 15},   // right middle
-    {338, 26},   // right ring
-    {378, 62},   // right little
-    {183, 102},  // left thumb
-    {136, 30},   // left index
-    {97, 14},    // left middle
-    {57, 25},    // left ring
-    {17, 62},    // left little
-}};
-
 // Either way on each axis, bounds included.
 constexpr int kHitTolerance = 5;
+
+// One fingertip of the hand picture, in the picture's pixels.
+struct Fingertip {
+    QPoint position;
+    // Where a click hits it: kHitTolerance either way of the position, bounds included.
+    QRect hitSquare;
+    // What a screen reader says for it.
+    const char16_t* spokenName;
+};
+
+constexpr Fingertip MakeFingertip(int x, int y, const char16_t* spokenName) {
+    return {QPoint(x, y),
+            QRect(QPoint(x - kHitTolerance, y - kHitTolerance),
+                  QPoint(x + kHitTolerance, y + kHitTolerance)),
+            spokenName};
+}
+
+// Indexed by sub-factor. Entry 0 stands for no finger, yet takes part in hit-testing: a click
+// at the picture's corner hits no finger.
+inline constexpr std::array<Fingertip, 11> kFingertipTable = {{
+    MakeFingertip(0, 0, u""),
+    MakeFingertip(213, 102, u"Right thumb"),
+    MakeFingertip(260, 30, u"Right index finger"),
+    MakeFingertip(299, 15, u"Right middle finger"),
+    MakeFingertip(338, 26, u"Right ring finger"),
+    MakeFingertip(378, 62, u"Right little finger"),
+    MakeFingertip(183, 102, u"Left thumb"),
+    MakeFingertip(136, 30, u"Left index finger"),
+    MakeFingertip(97, 14, u"Left middle finger"),
+    MakeFingertip(57, 25, u"Left ring finger"),
+    MakeFingertip(17, 62, u"Left little finger"),
+}};
 
 // A 6 x 6 mark, one pixel more below the fingertip than above it.
 constexpr int kMarkLeftOffset = -3;
@@ -42,6 +60,9 @@ inline const QColor kSelectedMarkColour{255, 0, 0};
 // The sub-factor under point, both in the same coordinates, with the picture's top-left at
 // origin; 0 when no fingertip is there. The first matching entry wins, entry 0 included.
 int FindFingerAt(QPoint point, QPoint origin);
+
+// The name of finger 1..10 as a screen reader says it ("Right thumb"); empty for any other value.
+QString SpokenFingerName(int subFactor);
 
 // The mark of a finger 1..10 in the picture's own coordinates; an empty rect for any other value.
 QRect FingerMarkRect(int subFactor);

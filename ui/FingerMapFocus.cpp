@@ -10,7 +10,9 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "EnrolledSet.h"
 #include "EnrollmentContext.h"
+#include "EnrollmentWorkflow.h"
 #include "FingerMap.h"
 
 namespace {
@@ -19,31 +21,13 @@ namespace {
 constexpr int kRingRadius = 9;
 constexpr double kRingWidth = 2.0;
 
-struct FingerNameEntry {
-    int subFactor;
-    const char16_t* name;
-};
-
-constexpr std::array<FingerNameEntry, FingerMapFocus::kFingerCount> kFingerNames{{
-    {1, u"Right thumb"},
-    {2, u"Right index finger"},
-    {3, u"Right middle finger"},
-    {4, u"Right ring finger"},
-    {5, u"Right little finger"},
-    {6, u"Left thumb"},
-    {7, u"Left index finger"},
-    {8, u"Left middle finger"},
-    {9, u"Left ring finger"},
-    {10, u"Left little finger"},
-}};
-
 std::array<int, FingerMapFocus::kFingerCount> LeftToRight() {
     std::array<int, FingerMapFocus::kFingerCount> order{};
     for (int index = 0; index < FingerMapFocus::kFingerCount; ++index) {
         order[index] = index + 1;
     }
     std::sort(order.begin(), order.end(), [](int left, int right) {
-        return kFingertipTable[left].x() < kFingertipTable[right].x();
+        return kFingertipTable[left].position.x() < kFingertipTable[right].position.x();
     });
     return order;
 }
@@ -54,10 +38,12 @@ bool IsActivationKey(int key) {
 
 }  // namespace
 
-FingerMapFocus::FingerMapFocus(QWidget& picture, const EnrollmentContext& context, ActOnFinger act)
+FingerMapFocus::FingerMapFocus(QWidget& picture, const EnrollmentContext& context,
+                               const EnrollmentWorkflow& workflow, ActOnFinger act)
     : QObject(&picture),
       m_picture(picture),
       m_context(context),
+      m_workflow(workflow),
       m_act(std::move(act)),
       m_focusedFinger(Order().front()) {
     m_picture.setFocusPolicy(Qt::TabFocus);
@@ -79,20 +65,11 @@ int FingerMapFocus::IndexOf(int subFactor) {
     return found == order.end() ? -1 : static_cast<int>(found - order.begin());
 }
 
-QString FingerMapFocus::FingerName(int subFactor) {
-    for (const FingerNameEntry& entry : kFingerNames) {
-        if (entry.subFactor == subFactor) {
-            return QString::fromUtf16(entry.name);
-        }
-    }
-    return {};
-}
-
 QRect FingerMapFocus::RingRect(int subFactor) {
     if (IndexOf(subFactor) < 0) {
         return {};
     }
-    const QPoint tip = kFingertipTable[subFactor];
+    const QPoint tip = kFingertipTable[subFactor].position;
     return {tip.x() - kRingRadius, tip.y() - kRingRadius, 2 * kRingRadius + 1, 2 * kRingRadius + 1};
 }
 
@@ -111,14 +88,12 @@ FingerState FingerMapFocus::StateOf(int subFactor) const {
     if (subFactor == m_context.selectedFinger) {
         return FingerState::kBeingEnrolled;
     }
-    const auto character = static_cast<char16_t>(kSubFactorCharBase + subFactor);
-    return m_context.enrolledSet.find(character) != std::u16string::npos
-               ? FingerState::kEnrolled
-               : FingerState::kNotEnrolled;
+    return IsEnrolled(m_context.enrolledSet, subFactor) ? FingerState::kEnrolled
+                                                        : FingerState::kNotEnrolled;
 }
 
 bool FingerMapFocus::CanAct() const {
-    return m_context.selectedFinger == 0;
+    return m_workflow.CanActOnFinger();
 }
 
 void FingerMapFocus::Act(int subFactor) {

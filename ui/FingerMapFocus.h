@@ -9,6 +9,7 @@
 #include <functional>
 
 struct EnrollmentContext;
+class EnrollmentWorkflow;
 class QKeyEvent;
 class QPainter;
 class QWidget;
@@ -24,13 +25,14 @@ public:
     static constexpr int kFingerCount = 10;
     using ActOnFinger = std::function<void(int subFactor)>;
 
-    // Lives as a child of the picture; the context belongs to the window and outlives it.
-    FingerMapFocus(QWidget& picture, const EnrollmentContext& context, ActOnFinger act);
+    // Lives as a child of the picture; the context and the workflow belong to the window and
+    // outlive it.
+    FingerMapFocus(QWidget& picture, const EnrollmentContext& context,
+                   const EnrollmentWorkflow& workflow, ActOnFinger act);
 
     // Sub-factors as the fingertips lie on the picture, left to right.
     static const std::array<int, kFingerCount>& Order();
     static int IndexOf(int subFactor);  // in Order(), or -1
-    static QString FingerName(int subFactor);
     // The ring's place around a fingertip, in the picture's coordinates.
     static QRect RingRect(int subFactor);
 
@@ -39,7 +41,8 @@ public:
     void SetFocusedFinger(int subFactor);
     bool RingShown() const;
     FingerState StateOf(int subFactor) const;
-    // False while an enrollment is under way: clicks on fingertips then do nothing.
+    // False while an enrollment, the delete question or a deletion is under way: clicks on
+    // fingertips then do nothing.
     bool CanAct() const;
     void Act(int subFactor);
     void PaintRing(QPainter& painter) const;
@@ -58,6 +61,7 @@ private:
 
     QWidget& m_picture;
     const EnrollmentContext& m_context;
+    const EnrollmentWorkflow& m_workflow;
     ActOnFinger m_act;
     int m_focusedFinger;
     // Space or Return pressed here and not yet released; acting on the release keeps a held key

@@ -3,6 +3,7 @@
 
 #include <QWindow>
 
+#include "FingerMap.h"
 #include "FingerMapFocus.h"
 
 FingertipAccessible::FingertipAccessible(QWidget* picture, int subFactor)
@@ -40,7 +41,7 @@ QString FingertipAccessible::text(QAccessible::Text type) const {
     }
     switch (type) {
         case QAccessible::Name:
-            return FingerMapFocus::FingerName(m_subFactor);
+            return SpokenFingerName(m_subFactor);
         case QAccessible::Description:
             switch (focus->StateOf(m_subFactor)) {
                 case FingerState::kEnrolled:
@@ -74,7 +75,7 @@ QAccessible::State FingertipAccessible::state() const {
     state.focusable = true;
     state.focused = focus->RingShown() && focus->FocusedFinger() == m_subFactor;
     state.invisible = !m_picture->isVisible();
-    // A click on a fingertip does nothing while an enrollment is under way.
+    // A click on a fingertip does nothing while an enrollment or a deletion is under way.
     state.disabled = !focus->CanAct() || !m_picture->isEnabled();
     return state;
 }

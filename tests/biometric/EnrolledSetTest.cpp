@@ -107,6 +107,34 @@ TEST(EnrolledSet, BuiltInTheServicesOrder) {
     }
 }
 
+TEST(EnrolledSet, ReadBackInItsOrderWithOnlyRealFingers) {
+    const struct {
+        std::u16string set;
+        std::vector<SubFactor> fingers;
+    } rows[] = {
+        {u"", {}},
+        {u"1:5", {1, 10, 5}},
+        {u":987654321", {10, 9, 8, 7, 6, 5, 4, 3, 2, 1}},
+        // '0' is no finger, ';' would be 11, and the rest are no sub-factor at all.
+        {u"0;A/\uffff3", {3}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(EnrolledFingers(row.set), row.fingers);
+    }
+    EXPECT_EQ(MakeEnrolledSet({1, 10, 5}), u"1:5");
+    EXPECT_EQ(EnrolledFingers(MakeEnrolledSet({4, 2, 10})), (std::vector<SubFactor>{4, 2, 10}));
+}
+
+TEST(EnrolledSet, KnowsWhichFingersItHolds) {
+    const std::u16string set = u"3:";
+    for (int finger = -1; finger <= 12; ++finger) {
+        EXPECT_EQ(IsEnrolled(set, finger), finger == 3 || finger == 10) << finger;
+    }
+    // Characters that stand for no finger never make one enrolled.
+    EXPECT_FALSE(IsEnrolled(u"0;", 0));
+    EXPECT_FALSE(IsEnrolled(u"0;", 11));
+}
+
 TEST(EnrolledSet, ListingPassesTheRefreshedIdentity) {
     ScopedFakeBackend backend;
     OpenContext context;

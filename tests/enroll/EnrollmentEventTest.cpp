@@ -25,6 +25,8 @@ struct EventRow {
     bool deselected = false;
     bool captureStarted = false;
     StatusCode messageFor = kOk;
+    // The enrolled set afterwards, where the event reads it anew.
+    const char16_t* enrolledAfter = nullptr;
 };
 
 std::string ExpandMessage(std::string line, StatusCode status) {
@@ -60,6 +62,18 @@ const std::vector<EventRow>& EventRows() {
          .calls = {"begin 7 3 1", "discard 7"},
          .deselected = true,
          .messageFor = kDeviceBusy},
+        // Another program enrolled the finger meanwhile, and the service would not overwrite
+        // it: the fingertip turns green.
+        {.name = "BeginRefusedAsDuplicateTemplate",
+         .event = kEventBegin,
+         .serviceResults = {{"begin", kDuplicateTemplate}},
+         .enrolledInService = 3,
+         .display = {"progress 0", "status 901 1002 '' 0 0", "redraw", "progress 0",
+                     "status 904 0 '{message}' 176 176", "redraw"},
+         .calls = {"begin 7 3 1", "discard 7", "enum 7 1", "free"},
+         .deselected = true,
+         .messageFor = kDuplicateTemplate,
+         .enrolledAfter = u"123"},
         {.name = "PlaceBeforeAnyAcceptedCapture",
          .event = kEventPlace,
          .display = {"status 901 1002 '' 0 0", "abort on"},
@@ -138,6 +152,16 @@ const std::vector<EventRow>& EventRows() {
          .calls = {"discard 7"},
          .deselected = true,
          .messageFor = kDeviceFailure},
+        {.name = "FailureAsDuplicateTemplate",
+         .event = kEventFailure,
+         .lastStatus = kDuplicateTemplate,
+         .enrolledInService = 3,
+         .display = {"redraw", "progress 0", "status 904 0 '{message}' 176 176", "abort off",
+                     "redraw"},
+         .calls = {"discard 7", "enum 7 1", "free"},
+         .deselected = true,
+         .messageFor = kDuplicateTemplate,
+         .enrolledAfter = u"123"},
         {.name = "Mismatch",
          .event = kEventMismatch,
          .acceptedCaptures = 2,
@@ -146,8 +170,27 @@ const std::vector<EventRow>& EventRows() {
          .captureStarted = true},
         {.name = "Aborted",
          .event = kEventAborted,
+         .enrolledInService = 2,
          .display = {"redraw", "progress 0", "status 900 1000 '' 0 0", "abort off"},
-         .calls = {"discard 7"},
+         .calls = {"discard 7", "enum 7 1", "free"},
+         .deselected = true,
+         .enrolledAfter = u"12"},
+        // The service stored the print before the cancel reached it.
+        {.name = "AbortedAfterTheServiceStoredIt",
+         .event = kEventAborted,
+         .acceptedCaptures = 2,
+         .enrolledInService = 3,
+         .display = {"redraw", "progress 2", "status 903 1011 '' 0 0", "abort off"},
+         .calls = {"discard 7", "enum 7 1", "free"},
+         .deselected = true,
+         .enrolledAfter = u"123"},
+        {.name = "AbortedAfterTheServiceStoredTheTenth",
+         .event = kEventAborted,
+         .enrolledBefore = 9,
+         .acceptedCaptures = 4,
+         .enrolledInService = 10,
+         .display = {"redraw", "progress 3", "status 903 1005 '' 0 0", "abort off"},
+         .calls = {"discard 7", "enum 7 1", "free"},
          .deselected = true},
         {.name = "UnknownEventChangesNothing", .event = 9, .acceptedCaptures = 2},
     };
@@ -175,6 +218,9 @@ TEST_P(EventTableTest, ShowsAndCallsAsTheTableSays) {
     EXPECT_THAT(backend->Calls(), ElementsAreArray(row.calls));
     EXPECT_EQ(context.selectedFinger, row.deselected ? 0 : 3);
     EXPECT_EQ(backend->HasPendingCapture(), row.captureStarted);
+    if (row.enrolledAfter != nullptr) {
+        EXPECT_EQ(context.enrolledSet, row.enrolledAfter);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Events, EventTableTest, ::testing::ValuesIn(EventRows()),
@@ -241,7 +287,39 @@ TEST_F(WorkflowFixture, AbortDuringCaptureReturnsToSelectFinger) {
     EXPECT_EQ(Step(kCanceled), kEventAborted);
     EXPECT_THAT(display.Log(), ElementsAre("counter 0/3", "arm 8", "kill 8", "redraw", "progress 0",
                                            "status 900 1000 '' 0 0", "abort off"));
-    EXPECT_THAT(backend->Calls(), ElementsAre("discard 7"));
+    EXPECT_THAT(backend->Calls(), ElementsAre("discard 7", "enum 7 1"));
+    EXPECT_EQ(context.selectedFinger, 0);
+}
+
+// The service completed the enrollment before the cancel reached it, and answered the capture
+// as cancelled all the same: the print is stored, and the screen says so.
+TEST_F(WorkflowFixture, AbortOverAStoredPrintShowsTheEnrollmentsSuccess) {
+    backend->enrollments = {9};
+    Begin(4);
+    ASSERT_EQ(Step(kMoreData), kEventRelease);
+    workflow->AbortEnrollment();
+    backend->enrollments = {9, 4};
+    ClearRecords();
+    EXPECT_EQ(Step(kCanceled), kEventAborted);
+    EXPECT_EQ(display.Log().end()[-2], "status 903 1011 '' 0 0");
+    EXPECT_EQ(display.Log().back(), "abort off");
+    EXPECT_EQ(context.enrolledSet, u"94");
+    EXPECT_EQ(context.selectedFinger, 0);
+    EXPECT_FALSE(backend->HasPendingCapture());
+}
+
+TEST_F(WorkflowFixture, DuplicateTemplateResultTurnsTheFingertipGreen) {
+    Begin(4);
+    backend->enrollments = {4};
+    ClearRecords();
+    EXPECT_EQ(Step(kDuplicateTemplate), kEventFailure);
+    const auto log = display.Log();
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        "status 904 0 '" + Narrow(ComposeStatusMessage(kDuplicateTemplate)) +
+                            "' 176 176"),
+              log.end());
+    EXPECT_EQ(log.back(), "redraw");
+    EXPECT_EQ(context.enrolledSet, u"4");
     EXPECT_EQ(context.selectedFinger, 0);
 }
 
@@ -288,7 +366,6 @@ class LateAbortTest : public WorkflowFixture, public ::testing::WithParamInterfa
 
 TEST_P(LateAbortTest, EndsTheAttempt) {
     const LateAbortRow& row = GetParam();
-    backend->enrollments = {2};  // what the service lists after a commit
     Begin(2);
     ASSERT_EQ(Step(kMoreData), kEventRelease);
     if (row.abortBeforeTheResult) {
@@ -298,6 +375,9 @@ TEST_P(LateAbortTest, EndsTheAttempt) {
     ASSERT_NE(timer, 0u);
     if (!row.abortBeforeTheResult) {
         workflow->AbortEnrollment();
+    }
+    if (row.committed) {
+        backend->enrollments = {2};  // what the service lists after the commit
     }
     ClearRecords();
     workflow->HandleTimer(timer);

@@ -55,6 +55,14 @@ const RangeRow kRangeRows[] = {
      4,
      {"progress 0", "progress 0", "counter 0/3", "progress 1", "counter 1/3", "progress 2",
       "counter 2/3", "progress 3", "counter 3/3", "progress 3", "counter 3/3", "progress 3"}},
+    // The back end passed on one result of five before the completion: the bar shows the
+    // completion, not the count of what arrived.
+    {"CompletionAfterResultsCountedTogetherFillsTheBar",
+     {kOk, 5},
+     {kOk, 5},
+     1,
+     {"progress 0", "range 5", "progress 0", "counter 0/5", "progress 1", "counter 1/5",
+      "progress 5"}},
     {"ZeroStagesIsNoAnswer",
      {kOk, 0},
      {kOk, 0},
@@ -119,7 +127,7 @@ TEST_F(WorkflowFixture, OnlyTheWindowsThreadAsksForTheStageCount) {
     // Begin, two releases and the commit.
     EXPECT_EQ(queries.size(), 4u);
     EXPECT_THAT(queries, Each(std::this_thread::get_id()));
-    EXPECT_EQ(ProgressLines(display.Log()).back(), "progress 3");
+    EXPECT_EQ(ProgressLines(display.Log()).back(), "progress 4");  // completed: full
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "EnrolledSet.h"
 #include "EnrollmentWorkflow.h"
 #include "FakeBackend.h"
 #include "FakeWorkflowDisplay.h"
@@ -14,20 +15,16 @@
 constexpr SessionHandle kTestSession = 7;
 constexpr UnitId kTestUnit = 1;
 
-inline std::u16string EnrolledSetOf(std::size_t fingers) {
-    std::u16string set;
-    for (std::size_t finger = 1; finger <= fingers; ++finger) {
-        set.push_back(static_cast<char16_t>(kSubFactorCharBase + finger));
-    }
-    return set;
-}
-
 inline std::vector<SubFactor> SubFactorsUpTo(std::size_t fingers) {
     std::vector<SubFactor> subFactors;
     for (std::size_t finger = 1; finger <= fingers; ++finger) {
         subFactors.push_back(static_cast<SubFactor>(finger));
     }
     return subFactors;
+}
+
+inline std::u16string EnrolledSetOf(std::size_t fingers) {
+    return MakeEnrolledSet(SubFactorsUpTo(fingers));
 }
 
 class WorkflowFixture : public ::testing::Test {

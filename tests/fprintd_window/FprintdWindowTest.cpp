@@ -81,7 +81,8 @@ protected:
     QProgressBar& ProgressBar() { return Child<QProgressBar>("progressBar"); }
 
     QPoint FingertipInWindow(int finger) {
-        return Child<CSysColorStatic>("picture").mapTo(m_dialog.get(), kFingertipTable[finger]);
+        return Child<CSysColorStatic>("picture").mapTo(m_dialog.get(),
+                                                       kFingertipTable[finger].position);
     }
     void ClickFinger(int finger) {
         QTest::mouseClick(m_dialog.get(), Qt::LeftButton, {}, FingertipInWindow(finger));

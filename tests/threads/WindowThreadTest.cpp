@@ -139,7 +139,7 @@ protected:
     void ClickFinger(int finger) {
         auto* picture = m_dialog->findChild<CSysColorStatic*>(QStringLiteral("picture"));
         QTest::mouseClick(m_dialog.get(), Qt::LeftButton, {},
-                          picture->mapTo(m_dialog.get(), kFingertipTable[finger]));
+                          picture->mapTo(m_dialog.get(), kFingertipTable[finger].position));
     }
     QString Title() { return m_dialog->findChild<CLabel*>(QStringLiteral("titleLabel"))->text(); }
 

@@ -72,7 +72,7 @@ TEST_F(AccessibleTreeTest, PictureHoldsTheTenFingertipsLeftToRightWithTheirState
         EXPECT_EQ(picture->indexOfChild(fingertip), index);
         // Where it is on screen, both ways.
         const int finger = static_cast<FingertipAccessible*>(fingertip)->SubFactor();
-        const QPoint onScreen = Picture().mapToGlobal(kFingertipTable[finger]);
+        const QPoint onScreen = Picture().mapToGlobal(kFingertipTable[finger].position);
         EXPECT_TRUE(fingertip->rect().contains(onScreen));
         EXPECT_EQ(picture->childAt(onScreen.x(), onScreen.y()), fingertip);
     }

@@ -20,7 +20,7 @@ TEST(FingerMapTest, HitsWithinFivePixelsOnBothAxesAndMissesAtSix) {
     };
     for (int finger = 1; finger <= 10; ++finger) {
         for (const auto& row : rows) {
-            const QPoint point = kPictureOrigin + kFingertipTable[finger] + row.offset;
+            const QPoint point = kPictureOrigin + kFingertipTable[finger].position + row.offset;
             EXPECT_EQ(FindFingerAt(point, kPictureOrigin), row.hits ? finger : 0)
                 << "finger " << finger << " offset " << row.offset.x() << "," << row.offset.y();
         }
@@ -72,7 +72,7 @@ protected:
 
 TEST_F(FingerMarkPaintingTest, FillsExactlyTheMarkInPureColour) {
     const QImage image = Paint(u"3", 0);
-    const QPoint tip = kFingertipTable[3];
+    const QPoint tip = kFingertipTable[3].position;
     EXPECT_EQ(ChangedArea(image), QRect(tip.x() - 3, tip.y() - 2, 6, 6));
     for (int y = tip.y() - 2; y <= tip.y() + 3; ++y) {
         for (int x = tip.x() - 3; x <= tip.x() + 2; ++x) {
@@ -85,17 +85,17 @@ TEST_F(FingerMarkPaintingTest, GreenForEachEnrolledFingerAndRedForTheSelectedOne
     // ':' stands for the left little finger.
     const QImage image = Paint(u"1:5", 7);
     for (const int finger : {1, 10, 5}) {
-        EXPECT_EQ(image.pixelColor(kFingertipTable[finger]), QColor(0, 255, 0)) << finger;
+        EXPECT_EQ(image.pixelColor(kFingertipTable[finger].position), QColor(0, 255, 0)) << finger;
     }
-    EXPECT_EQ(image.pixelColor(kFingertipTable[7]), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(kFingertipTable[7].position), QColor(255, 0, 0));
     for (const int bare : {2, 3, 4, 6, 8, 9}) {
-        EXPECT_EQ(image.pixel(kFingertipTable[bare]), kBackground) << bare;
+        EXPECT_EQ(image.pixel(kFingertipTable[bare].position), kBackground) << bare;
     }
 }
 
 TEST_F(FingerMarkPaintingTest, SelectedFingerAloneIsRingedClearOfItsMark) {
     const QImage image = Paint(u"3", 7);
-    const QPoint tip = kFingertipTable[7];
+    const QPoint tip = kFingertipTable[7].position;
     const QRect mark = FingerMarkRect(7);
     const QRect ring = mark.adjusted(-2, -2, 2, 2);
     for (int y = ring.top() - 1; y <= ring.bottom() + 1; ++y) {

@@ -91,7 +91,8 @@ TEST_F(KeyboardTest, RingIsDrawnOnlyAroundTheFocusedFingertipWhileThePictureHasF
     EXPECT_EQ(HighlightPixelsAround(10), 0);
     EXPECT_EQ(HighlightPixelsAround(7), 0);
     // The marks stay as they are inside the ring.
-    EXPECT_EQ(PixelAt(Picture().grab().toImage(), kFingertipTable[8]), kEnrolledMarkColour);
+    EXPECT_EQ(PixelAt(Picture().grab().toImage(), kFingertipTable[8].position),
+              kEnrolledMarkColour);
 
     Key(Qt::Key_Tab);
     EXPECT_FALSE(Picture().hasFocus());

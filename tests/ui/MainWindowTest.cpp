@@ -49,7 +49,7 @@ protected:
     QProgressBar& ProgressBar() { return Child<QProgressBar>("progressBar"); }
 
     QPoint FingertipInWindow(int finger) {
-        return Picture().mapTo(m_dialog.get(), kFingertipTable[finger]);
+        return Picture().mapTo(m_dialog.get(), kFingertipTable[finger].position);
     }
     void ClickFinger(int finger, Qt::MouseButton button = Qt::LeftButton) {
         QTest::mouseClick(m_dialog.get(), button, {}, FingertipInWindow(finger));
@@ -518,9 +518,9 @@ TEST_F(MainWindowStartupTest, AThousandBadCapturesEndInTimeoutAtTheFortyFirst) {
     CVarneDlg dialog("1");
     ASSERT_TRUE(dialog.InitDialog());
     dialog.show();
-    QTest::mouseClick(
-        &dialog, Qt::LeftButton, {},
-        dialog.findChild<QWidget*>(QStringLiteral("picture"))->mapTo(&dialog, kFingertipTable[2]));
+    QTest::mouseClick(&dialog, Qt::LeftButton, {},
+                      dialog.findChild<QWidget*>(QStringLiteral("picture"))
+                          ->mapTo(&dialog, kFingertipTable[2].position));
     int delivered = 0;
     while (delivered < kBadCaptures) {
         // The next capture is asked for only once the last result's event has run.
@@ -552,9 +552,9 @@ TEST_F(MainWindowStartupTest, BarAndCounterFollowTheBackEndsStageCount) {
     auto* bar = dialog.findChild<QProgressBar*>(QStringLiteral("progressBar"));
     auto* counter = dialog.findChild<QLineEdit*>(QStringLiteral("captureCounter"));
     EXPECT_EQ(bar->maximum(), 3);  // nothing asked before an enrollment
-    QTest::mouseClick(
-        &dialog, Qt::LeftButton, {},
-        dialog.findChild<QWidget*>(QStringLiteral("picture"))->mapTo(&dialog, kFingertipTable[2]));
+    QTest::mouseClick(&dialog, Qt::LeftButton, {},
+                      dialog.findChild<QWidget*>(QStringLiteral("picture"))
+                          ->mapTo(&dialog, kFingertipTable[2].position));
     EXPECT_EQ(bar->maximum(), 5);
     EXPECT_EQ(bar->value(), 0);
     for (int accepted = 1; accepted <= 4; ++accepted) {
@@ -582,7 +582,7 @@ TEST_F(MainWindowStartupTest, DestroyingTheWindowCancelsOnlyAnOpenSession) {
             dialog.show();
             QTest::mouseClick(&dialog, Qt::LeftButton, {},
                               dialog.findChild<QWidget*>(QStringLiteral("picture"))
-                                  ->mapTo(&dialog, kFingertipTable[2]));
+                                  ->mapTo(&dialog, kFingertipTable[2].position));
             ASSERT_TRUE(backend->HasPendingCapture());
             backend->ClearCalls();
         }

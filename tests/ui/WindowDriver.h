@@ -21,6 +21,7 @@
 #include "CLabel.h"
 #include "CSysColorStatic.h"
 #include "CVarneDlg.h"
+#include "EnrolledSet.h"
 #include "FingerMap.h"
 #include "MessageCatalogue.h"
 #include "SimulatedIdentity.h"
@@ -75,13 +76,13 @@ public:
             return u"corrupted";
         }
         const auto identity = SimulatedStore::IdentityOf(SimulatedCurrentUserIdentity());
-        std::u16string fingers;
+        std::vector<SubFactor> fingers;
         for (const auto& record : *records) {
             if (record.unit == 1 && record.identity == *identity) {
-                fingers += static_cast<char16_t>(u'0' + record.subFactor);
+                fingers.push_back(record.subFactor);
             }
         }
-        return fingers;
+        return MakeEnrolledSet(fingers);
     }
 
 private:
@@ -135,8 +136,8 @@ public:
     QProgressBar& ProgressBar() { return Child<QProgressBar>("progressBar"); }
 
     void ClickFinger(int finger) {
-        const QPoint tip =
-            Child<CSysColorStatic>("picture").mapTo(m_dialog.get(), kFingertipTable[finger]);
+        const QPoint tip = Child<CSysColorStatic>("picture").mapTo(
+            m_dialog.get(), kFingertipTable[finger].position);
         QTest::mouseClick(m_dialog.get(), Qt::LeftButton, {}, tip);
     }
     void ClickAbort() { QTest::mouseClick(&AbortButton(), Qt::LeftButton); }

@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
         if (finger >= kFirstFinger && finger <= kLastFinger) {
             auto* picture = dialog.findChild<QWidget*>(QStringLiteral("picture"));
             QTest::mouseClick(&dialog, Qt::LeftButton, {},
-                              picture->mapTo(&dialog, kFingertipTable[finger]));
+                              picture->mapTo(&dialog, kFingertipTable[finger].position));
         }
         QTest::qWait(kSettleMs);
         result = dialog.grab().toImage().save(out) ? 0 : 1;
