@@ -27,13 +27,12 @@ std::string ErrorLines(const std::u16string& text) {
 }
 
 // Why fprintd gave no session: only a daemon that is not there is "not running"; one that
-// answered with an error is reported with that error.
+// answered with an error (fprintd or the bus) is reported with that error.
 std::string FprintdSessionNote(StatusCode status) {
     if (status == kSensorUnavailable) {
         return FprintdNotRunningLine();
     }
-    return ErrorLines(u"fprintd is running but answered with an error" +
-                      FormatErrorCodeLine(status));
+    return ErrorLines(u"asking fprintd for its readers failed" + FormatErrorCodeLine(status));
 }
 
 std::string ReaderLine(const WINBIO_UNIT_SCHEMA& unit, bool isDefault) {

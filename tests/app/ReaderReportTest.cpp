@@ -14,7 +14,7 @@ const std::string kFprintdNotRunning =
     "varne: fprintd, the fingerprint daemon, is not running or cannot be reached on the system "
     "bus; to try the simulated sensor instead: VARNE_SERVICE=simulated varne 1\n";
 const std::string kFprintdAnsweredFailure =
-    "varne: fprintd is running but answered with an error\nError code = 0x80098036\n";
+    "varne: asking fprintd for its readers failed\nError code = 0x80098036\n";
 
 WINBIO_UNIT_SCHEMA Unit(UnitId id, std::u16string_view name,
                         std::uint32_t subType = kSensorSubtypeTouch) {
@@ -173,7 +173,7 @@ TEST(StartupFailureNote, Rows) {
         {"fprintd running but refusing by the bus's policy",
          {StartupFailure::kSessionNotOpened, kBlockedByPolicy, 1, {}},
          ServiceKind::kFprintd,
-         "varne: fprintd is running but answered with an error\nError code = 0x800704ec\n"},
+         "varne: asking fprintd for its readers failed\nError code = 0x800704ec\n"},
         {"simulated session refused",
          {StartupFailure::kSessionNotOpened, kUnspecifiedFailure, 1, {}},
          ServiceKind::kSimulated,
