@@ -33,6 +33,7 @@ bool IsDecimalDigit(char c) {
 struct UnitListing {
     StatusCode status = kOk;
     bool unitFound = false;
+    std::uint32_t sensorSubType = kSensorSubtypeUnknown;  // of the unit looked for
     std::vector<UnitId> ids;
 };
 
@@ -46,7 +47,10 @@ UnitListing ListUnits(UnitId wantedUnit) {
     if (listing.status >= 0 && units != nullptr) {
         for (std::size_t i = 0; i < count; ++i) {
             listing.ids.push_back(units[i].UnitId);
-            listing.unitFound = listing.unitFound || units[i].UnitId == wantedUnit;
+            if (!listing.unitFound && units[i].UnitId == wantedUnit) {
+                listing.unitFound = true;
+                listing.sensorSubType = units[i].SensorSubType;
+            }
         }
     }
     if (units != nullptr) {
@@ -160,6 +164,7 @@ bool StartBiometricSession(EnrollmentContext& context, const std::string& comman
         Report(report, StartupFailure::kUnitNotListed, kOk);
         return CloseSessionAndWindow(context, host);
     }
+    context.sensorSubType = listing.sensorSubType;
 
     const StatusCode readStatus = ReadEnrolledSet(context);
     if (readStatus < 0) {
@@ -175,9 +180,13 @@ bool SearchDevice(EnrollmentContext& context, WindowHost& host) {
         // Waits for a touch; whatever unit id the service leaves is the one used.
         WinBioLocateSensor(context.sessionHandle, &context.unitId);
     }
-    if (ListUnits(context.unitId).status < 0) {
+    const UnitListing listing = ListUnits(context.unitId);
+    if (listing.status < 0) {
         ShowWarning(host, LoadCatalogueText(kTextUnitsFailed));
         return CloseWindowOnly(host);
+    }
+    if (listing.unitFound) {
+        context.sensorSubType = listing.sensorSubType;  // the located unit may be another kind
     }
     if (ReadEnrolledSet(context) < 0) {
         ShowWarning(host, LoadCatalogueText(kTextDatabaseReadFailed));

@@ -54,7 +54,11 @@ TEST(MessageCatalogue, EveryTextTheProgramUsesIsPresent) {
                                       kTextCollectionPending,
                                       kTextDeleteFailed,
                                       kTextUnitsFailed,
-                                      kTextAccessDenied};
+                                      kTextAccessDenied,
+                                      kTextBlockedByPolicy,
+                                      kTextSwipeFinger,
+                                      kTextSwipeDone,
+                                      kTextSwipeMismatch};
     for (const TextId id : used) {
         EXPECT_FALSE(LoadCatalogueText(id).empty()) << "text " << id;
     }
@@ -109,8 +113,8 @@ TEST(StatusMessage, FullTexts) {
                   Line(u"8009802b"));
     EXPECT_EQ(ComposeStatusMessage(kAccessDenied),
               kPrefix +
-                  u"fprintd did not allow the change because the password was not given or was "
-                  u"refused." +
+                  u"The system did not allow the change because the password was not given or "
+                  u"was refused." +
                   Line(u"80070005"));
     EXPECT_EQ(ComposeStatusMessage(kInvalidUnit),
               kPrefix + LoadCatalogueText(kTextInvalidUnitId) + Line(u"80098002"));
@@ -183,8 +187,11 @@ TEST(StatusMessage, EveryCodeGetsItsSpecificTextAndItsCode) {
         {0x8009803B, u"Invalid property ID"},
         {0x8009803C, u"Unsupported property"},
         {0x8009803D, u"Adapter integrity failure"},
-        // Ours: the daemon refused the authorization.
+        // Ours: a refused password, and the system's policy refusing the program.
         {0x80070005, LoadCatalogueText(kTextAccessDenied)},
+        {0x800704EC, LoadCatalogueText(kTextBlockedByPolicy)},
+        {0x800704EB, u"Unknown error"},
+        {0x800704ED, u"Unknown error"},
         {0x80070004, u"Unknown error"},
         {0x80070006, u"Unknown error"},
         {0x80098000, u"Unknown error"},
