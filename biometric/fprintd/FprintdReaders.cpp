@@ -22,10 +22,6 @@ const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Proper
 // a time list any number of readers.
 constexpr std::size_t kPropertyReadsInFlight = 4;
 
-// WINBIO_SENSOR_SUBTYPE values for the two ways fprintd's readers scan.
-constexpr std::uint32_t kSensorSubtypeSwipe = 1;
-constexpr std::uint32_t kSensorSubtypeTouch = 2;
-
 StatusCode ErrorStatus(const QDBusMessage& reply) {
     return StatusFromErrorName(FprintdBus::ErrorName(reply).toStdString());
 }

@@ -7,6 +7,8 @@
 #include <QMetaObject>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
+#include <string>
 
 #include "FprintdAuthorization.h"
 #include "FprintdBus.h"
@@ -20,15 +22,15 @@
 namespace {
 
 std::vector<SubFactor> FingersFromNames(const QStringList& names) {
-    std::vector<SubFactor> fingers;
+    std::vector<std::string> plainNames;
+    plainNames.reserve(static_cast<std::size_t>(names.size()));
     for (const QString& name : names) {
-        // Names of a newer fprintd that are none of the ten fingers are left out.
-        const SubFactor finger = SubFactorFromFingerName(name.toStdString());
-        if (finger != kNoFinger) {
-            fingers.push_back(finger);
-        }
+        plainNames.push_back(name.toStdString());
     }
-    return fingers;
+    const ListedFingers listed = EnrolledFingersFromNames(plainNames);
+    // Names of a newer fprintd that are none of the ten fingers are left out, and said so.
+    std::fputs(UnknownFingerNamesNote(listed.unknownNames).c_str(), stderr);
+    return listed.fingers;
 }
 
 template <typename T>
