@@ -18,7 +18,7 @@ const QString kDeviceInterface = QStringLiteral("net.reactivated.Fprint.Device")
 const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 
 QString FingerText(SubFactor finger) {
-    const std::string_view name = FingerName(finger).value_or(std::string_view());
+    const std::string_view name = FprintdFingerName(finger).value_or(std::string_view());
     return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
 }
 

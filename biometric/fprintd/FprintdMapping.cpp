@@ -105,14 +105,14 @@ StatusCode StatusFromErrorName(std::string_view errorName, FprintdCall call) {
     return kUnspecifiedFailure;
 }
 
-std::optional<std::string_view> FingerName(SubFactor subFactor) {
+std::optional<std::string_view> FprintdFingerName(SubFactor subFactor) {
     if (subFactor < kFirstFinger || subFactor > kLastFinger) {
         return std::nullopt;
     }
     return kFingerNames[subFactor - kFirstFinger];
 }
 
-SubFactor SubFactorFromFingerName(std::string_view fingerName) {
+SubFactor SubFactorFromFprintdFingerName(std::string_view fingerName) {
     for (std::size_t index = 0; index < kFingerNames.size(); ++index) {
         if (kFingerNames[index] == fingerName) {
             return static_cast<SubFactor>(kFirstFinger + index);
@@ -124,7 +124,7 @@ SubFactor SubFactorFromFingerName(std::string_view fingerName) {
 ListedFingers EnrolledFingersFromNames(const std::vector<std::string>& names) {
     ListedFingers listed;
     for (const std::string& name : names) {
-        const SubFactor finger = SubFactorFromFingerName(name);
+        const SubFactor finger = SubFactorFromFprintdFingerName(name);
         if (finger == kNoFinger) {
             ++listed.unknownNames;
         } else if (std::find(listed.fingers.begin(), listed.fingers.end(), finger) ==

@@ -34,9 +34,9 @@ enum class FprintdCall { kOther, kDelete };
 StatusCode StatusFromErrorName(std::string_view errorName, FprintdCall call = FprintdCall::kOther);
 
 // fprintd's name of a finger, e.g. "right-thumb" for 1; nullopt outside 1..10.
-std::optional<std::string_view> FingerName(SubFactor subFactor);
+std::optional<std::string_view> FprintdFingerName(SubFactor subFactor);
 // The finger a name stands for; kNoFinger for a name that is none of the ten.
-SubFactor SubFactorFromFingerName(std::string_view fingerName);
+SubFactor SubFactorFromFprintdFingerName(std::string_view fingerName);
 
 // What ListEnrolledFingers answered, as the enrolled list: each of the ten fingers once, in
 // fprintd's order. Names that are none of the ten (a newer fprintd's, a broken store's) are

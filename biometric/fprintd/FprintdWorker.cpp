@@ -197,7 +197,7 @@ void FprintdWorker::EnumEnrollments(SessionHandle session, UnitId unit,
 }
 
 StatusCode FprintdWorker::EnrollBegin(SessionHandle session, SubFactor finger, UnitId unit) {
-    if (!HasSession(session) || !FingerName(finger)) {
+    if (!HasSession(session) || !FprintdFingerName(finger)) {
         return kInvalidArgument;
     }
     if (unit == 0) {
@@ -269,7 +269,7 @@ StatusCode FprintdWorker::EnrollDiscard(SessionHandle session) {
 void FprintdWorker::DeleteTemplate(SessionHandle session, UnitId unit,
                                    const WINBIO_IDENTITY& identity, SubFactor finger,
                                    Answer<StatusCode> answer) {
-    if (!HasSession(session) || !FingerName(finger)) {
+    if (!HasSession(session) || !FprintdFingerName(finger)) {
         answer(kInvalidArgument);
         return;
     }
@@ -280,7 +280,7 @@ void FprintdWorker::DeleteTemplate(SessionHandle session, UnitId unit,
         answer(identified);
         return;
     }
-    const std::string_view name = *FingerName(finger);
+    const std::string_view name = *FprintdFingerName(finger);
     auto deletion = std::make_shared<FprintdDeletion>(
         FprintdLinks{*m_bus, *m_readers, *m_authorization, m_timeouts, *this}, session, unit,
         QString::fromStdString(user),

@@ -261,14 +261,14 @@ TEST(FprintdMapping, FingerNamesAndSubFactorsMapBothWays) {
     };
     for (SubFactor finger = kFirstFinger; finger <= kLastFinger; ++finger) {
         const char* name = names[finger - kFirstFinger];
-        ASSERT_TRUE(FingerName(finger));
-        EXPECT_EQ(*FingerName(finger), name);
-        EXPECT_EQ(SubFactorFromFingerName(name), finger);
+        ASSERT_TRUE(FprintdFingerName(finger));
+        EXPECT_EQ(*FprintdFingerName(finger), name);
+        EXPECT_EQ(SubFactorFromFprintdFingerName(name), finger);
     }
-    EXPECT_FALSE(FingerName(kNoFinger));
-    EXPECT_FALSE(FingerName(kLastFinger + 1));
+    EXPECT_FALSE(FprintdFingerName(kNoFinger));
+    EXPECT_FALSE(FprintdFingerName(kLastFinger + 1));
     for (const char* other : {"any", "", "right-thumb ", "Right-thumb"}) {
-        EXPECT_EQ(SubFactorFromFingerName(other), kNoFinger) << other;
+        EXPECT_EQ(SubFactorFromFprintdFingerName(other), kNoFinger) << other;
     }
 }
 

@@ -42,7 +42,7 @@ void CheckListedFingers(std::string_view text) {
           "no more fingers than ten, no more unknown names than names", text);
     std::size_t searchFrom = 0;
     for (const SubFactor finger : listed.fingers) {
-        const auto name = FingerName(finger);
+        const auto name = FprintdFingerName(finger);
         Check(name.has_value(), "only the ten fingers are listed", text);
         const auto first = std::find(names.begin(), names.end(), std::string(*name));
         const auto at = static_cast<std::size_t>(first - names.begin());
@@ -51,7 +51,7 @@ void CheckListedFingers(std::string_view text) {
     }
     std::size_t unknown = 0;
     for (const std::string& name : names) {
-        unknown += SubFactorFromFingerName(name) == kNoFinger ? 1 : 0;
+        unknown += SubFactorFromFprintdFingerName(name) == kNoFinger ? 1 : 0;
     }
     Check(unknown == listed.unknownNames, "every unknown name is counted", text);
 }
@@ -78,14 +78,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Check(StatusFromErrorName(text, call) < 0, "an error must map to a failure", text);
 
-    const SubFactor finger = SubFactorFromFingerName(text);
+    const SubFactor finger = SubFactorFromFprintdFingerName(text);
     if (finger != kNoFinger) {
-        const auto name = FingerName(finger);
+        const auto name = FprintdFingerName(finger);
         Check(finger >= kFirstFinger && finger <= kLastFinger && name && *name == text,
               "a finger name must read back as itself", text);
     }
     for (SubFactor each = kFirstFinger; each <= kLastFinger; ++each) {
-        Check(SubFactorFromFingerName(*FingerName(each)) == each, "finger names round trip", text);
+        Check(SubFactorFromFprintdFingerName(*FprintdFingerName(each)) == each,
+              "finger names round trip", text);
     }
     CheckListedFingers(text);
     return 0;
