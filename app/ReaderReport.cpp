@@ -14,6 +14,8 @@ constexpr int kExitListingFailed = 1;
 constexpr const char* kProgramLead = "varne: ";
 constexpr const char* kDefaultMark = "\t(default)";
 constexpr const char* kUnnamed = "(no name)";
+constexpr const char* kPressKind = "\tpress";
+constexpr const char* kSwipeKind = "\tswipe";
 
 std::string FprintdNotRunningLine() {
     return std::string(kProgramLead) +
@@ -25,11 +27,22 @@ std::string ErrorLines(const std::u16string& text) {
     return kProgramLead + ToUtf8(text) + "\n";
 }
 
+// Why fprintd gave no session: only a daemon that is not there is "not running"; one that
+// answered with an error (fprintd or the bus) is reported with that error.
+std::string FprintdSessionNote(StatusCode status) {
+    if (status == kSensorUnavailable) {
+        return FprintdNotRunningLine();
+    }
+    return ErrorLines(u"asking fprintd for its readers failed" + FormatErrorCodeLine(status));
+}
+
 std::string ReaderLine(const WINBIO_UNIT_SCHEMA& unit, bool isDefault) {
     std::u16string_view name(unit.Description, kUnitTextCapacity);
     name = name.substr(0, name.find(u'\0'));  // a name that fills the field has no terminator
     std::string line = std::to_string(unit.UnitId) + "\t";
     line += name.empty() ? std::string(kUnnamed) : EscapeForTerminal(name);
+    // The kind whose instructions the window gives; a sensor of unknown kind gets the press ones.
+    line += unit.SensorSubType == kSensorSubtypeSwipe ? kSwipeKind : kPressKind;
     if (isDefault) {
         line += kDefaultMark;
     }
@@ -56,7 +69,7 @@ ReaderListing ListReaders(ServiceKind service) {
         listing.exitCode = kExitListingFailed;
         listing.err = ErrorLines(LoadCatalogueText(kTextSessionOpenFailed));
         if (service == ServiceKind::kFprintd) {
-            listing.err += FprintdNotRunningLine();
+            listing.err += FprintdSessionNote(openStatus);
         }
         return listing;
     }
@@ -89,7 +102,8 @@ ReaderListing ListReaders(ServiceKind service) {
 std::string StartupFailureNote(const StartupReport& report, ServiceKind service) {
     switch (report.failure) {
         case StartupFailure::kSessionNotOpened:
-            return service == ServiceKind::kFprintd ? FprintdNotRunningLine() : std::string();
+            return service == ServiceKind::kFprintd ? FprintdSessionNote(report.status)
+                                                    : std::string();
         case StartupFailure::kUnitNotListed: {
             std::string line = kProgramLead + std::string("unit ") +
                                std::to_string(report.requestedUnit) + " is not listed; ";

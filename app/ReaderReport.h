@@ -12,7 +12,8 @@ struct ReaderListing {
     std::string err;
 };
 
-// The installed back end's readers: unit id, name, and which one it takes as the default.
+// The installed back end's readers: unit id, name, press or swipe, and which one it takes as
+// the default.
 ReaderListing ListReaders(ServiceKind service);
 
 // Lines for standard error after start-up closed the window, or nothing; the window's own

@@ -21,6 +21,9 @@ struct EnrollmentContext {
     // One character per enrolled finger, in the service's order (EnrolledSet.h reads it).
     std::u16string enrolledSet;
     std::int32_t selectedFinger = 0;
+    // The unit's WINBIO_UNIT_SCHEMA.SensorSubType, as start-up found it: a swipe sensor gets
+    // instructions of its own.
+    std::uint32_t sensorSubType = kSensorSubtypeUnknown;
 };
 
 constexpr std::size_t kAllFingersEnrolled = 10;

@@ -93,8 +93,23 @@ constexpr std::array kCatalogue = {
     CatalogueEntry{kTextUnitsFailed,
                    u"Failed to retrieve biometric units. The manager will be closed."},
     CatalogueEntry{kTextAccessDenied,
-                   u"fprintd did not allow the change because the password was not given or was "
-                   u"refused."},
+                   u"The system did not allow the change because the password was not given or "
+                   u"was refused."},
+    CatalogueEntry{kTextBlockedByPolicy,
+                   u"The system's security policy does not allow this program to use the "
+                   u"fingerprint reader. Ask your administrator to allow it."},
+    CatalogueEntry{kTextSwipeFinger,
+                   u"Swipe your finger across the sensor. We recommend you swipe it evenly and "
+                   u"at a steady speed, over the middle of the sensor. Swiping too fast, too "
+                   u"slowly or at an angle may cause an enrollment error."},
+    CatalogueEntry{kTextSwipeDone,
+                   u"Keep your finger off the sensor and wait for the next instruction before "
+                   u"you swipe again."},
+    CatalogueEntry{kTextSwipeMismatch,
+                   u"The fingerprint data currently captured does not match the other captured "
+                   u"data in this enrollment. Swipe your finger across the sensor again, evenly "
+                   u"and at a steady speed, over the middle of the sensor. Swiping too fast, too "
+                   u"slowly or at an angle may cause an enrollment error."},
 };
 
 constexpr bool IsSortedById() {

@@ -41,7 +41,12 @@ constexpr TextId kTextEnrollmentInProgress = 2012;
 constexpr TextId kTextCollectionPending = 2013;
 constexpr TextId kTextDeleteFailed = 2014;
 constexpr TextId kTextUnitsFailed = 2015;
-// Our own texts, for codes that only the daemon's back end produces.
+// Our own texts: refusals the service's texts do not name, and instructions for swipe sensors
+// beside the press sensor's 1002, 1003 and 1007.
 constexpr TextId kTextAccessDenied = 3001;
+constexpr TextId kTextBlockedByPolicy = 3002;
+constexpr TextId kTextSwipeFinger = 3003;
+constexpr TextId kTextSwipeDone = 3004;
+constexpr TextId kTextSwipeMismatch = 3005;
 
 std::u16string LoadCatalogueText(TextId id);

@@ -127,10 +127,12 @@ bool StartBiometricSession(EnrollmentContext& context, const std::string& comman
     if (report != nullptr) {
         report->listedUnits = listing.UnitIds();
     }
-    if (!listing.Lists(context.unitId)) {
+    const WINBIO_UNIT_SCHEMA* unit = listing.Find(context.unitId);
+    if (unit == nullptr) {
         Report(report, StartupFailure::kUnitNotListed, kOk);
         return CloseSessionAndWindow(context, host);
     }
+    context.sensorSubType = unit->SensorSubType;
 
     const StatusCode readStatus = ReadEnrolledSet(context);
     if (readStatus < 0) {
@@ -146,9 +148,13 @@ bool SearchDevice(EnrollmentContext& context, WindowHost& host) {
         // Waits for a touch; whatever unit id the service leaves is the one used.
         WinBioLocateSensor(context.sessionHandle, &context.unitId);
     }
-    if (ListBiometricUnits().status < 0) {
+    const UnitListing listing = ListBiometricUnits();
+    if (listing.status < 0) {
         ShowWarning(host, LoadCatalogueText(kTextUnitsFailed));
         return CloseWindowOnly(host);
+    }
+    if (const WINBIO_UNIT_SCHEMA* unit = listing.Find(context.unitId)) {
+        context.sensorSubType = unit->SensorSubType;  // the located unit may be another kind
     }
     if (ReadEnrolledSet(context) < 0) {
         ShowWarning(host, LoadCatalogueText(kTextDatabaseReadFailed));

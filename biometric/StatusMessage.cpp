@@ -31,6 +31,7 @@ constexpr std::u16string_view kErrorCodeLead = u"\nError code = 0x";
 // Sorted by code; 0x80098028 and 0x80098029 are absent on purpose and read "Unknown error".
 constexpr std::array kCodeTexts = {
     Catalogued(0x80070005, kTextAccessDenied),
+    Catalogued(0x800704EC, kTextBlockedByPolicy),
     Named(0x80098001, u"Unsupported factor"),
     Catalogued(0x80098002, kTextInvalidUnitId),
     Named(0x80098003, u"Unknown ID"),

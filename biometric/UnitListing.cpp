@@ -3,9 +3,11 @@
 
 #include <algorithm>
 
-bool UnitListing::Lists(UnitId unit) const {
-    return std::any_of(units.begin(), units.end(),
-                       [unit](const WINBIO_UNIT_SCHEMA& schema) { return schema.UnitId == unit; });
+const WINBIO_UNIT_SCHEMA* UnitListing::Find(UnitId unit) const {
+    const auto found =
+        std::find_if(units.begin(), units.end(),
+                     [unit](const WINBIO_UNIT_SCHEMA& schema) { return schema.UnitId == unit; });
+    return found == units.end() ? nullptr : &*found;
 }
 
 std::vector<UnitId> UnitListing::UnitIds() const {

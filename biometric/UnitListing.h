@@ -12,7 +12,8 @@ struct UnitListing {
     // The records in the service's order; empty unless the listing succeeded.
     std::vector<WINBIO_UNIT_SCHEMA> units;
 
-    bool Lists(UnitId unit) const;
+    // The first record of the unit; null when it is not listed.
+    const WINBIO_UNIT_SCHEMA* Find(UnitId unit) const;
     std::vector<UnitId> UnitIds() const;
 };
 

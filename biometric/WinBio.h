@@ -22,6 +22,9 @@ constexpr StatusCode kMoreData = 0x00090001;
 constexpr StatusCode kUnspecifiedFailure = StatusFromBits(0x80004005);
 constexpr StatusCode kAccessDenied = StatusFromBits(0x80070005);
 constexpr StatusCode kInvalidArgument = StatusFromBits(0x80070057);
+// The system's own policy refused the program (not a refused password): the service's
+// facility has no code for it, so the system's "blocked by policy" error stands in.
+constexpr StatusCode kBlockedByPolicy = StatusFromBits(0x800704EC);
 constexpr StatusCode kUnsupportedFactor = StatusFromBits(0x80098001);
 constexpr StatusCode kInvalidUnit = StatusFromBits(0x80098002);
 constexpr StatusCode kUnknownId = StatusFromBits(0x80098003);
@@ -82,7 +85,12 @@ struct WINBIO_IDENTITY {
 
 constexpr std::size_t kUnitTextCapacity = 256;
 
-// Only UnitId is read by the program; the rest describes the sensor.
+// WINBIO_UNIT_SCHEMA.SensorSubType: how the finger meets the sensor.
+constexpr std::uint32_t kSensorSubtypeUnknown = 0;
+constexpr std::uint32_t kSensorSubtypeSwipe = 1;
+constexpr std::uint32_t kSensorSubtypeTouch = 2;
+
+// The program reads UnitId, SensorSubType and Description; the rest describes the sensor.
 struct WINBIO_UNIT_SCHEMA {
     std::uint32_t UnitId = 0;  // the unit id
     std::uint32_t PoolType = 0;

@@ -14,6 +14,23 @@ bool ContinuesEnrollment(unsigned event) {
     return event == kEventPlace || event == kEventRelease || event == kEventMismatch;
 }
 
+// A swipe sensor is swiped across, not pressed: its place, lift and mismatch texts say so.
+bool IsSwipeSensor(const EnrollmentContext& context) {
+    return context.sensorSubType == kSensorSubtypeSwipe;
+}
+
+TextId PlaceText(const EnrollmentContext& context) {
+    return IsSwipeSensor(context) ? kTextSwipeFinger : kTextPlaceFinger;
+}
+
+TextId LiftText(const EnrollmentContext& context) {
+    return IsSwipeSensor(context) ? kTextSwipeDone : kTextReleaseFinger;
+}
+
+TextId MismatchText(const EnrollmentContext& context) {
+    return IsSwipeSensor(context) ? kTextSwipeMismatch : kTextMismatch;
+}
+
 }  // namespace
 
 EnrollmentWorkflow::EnrollmentWorkflow(EnrollmentContext& context, WorkflowDisplay& display)
@@ -69,7 +86,7 @@ void EnrollmentWorkflow::RunBegin() {
     m_abortRequested = false;
     ResetBadCaptureCounters();
     SetProgressPosition(0);
-    ShowStatus(kTitlePlaceFinger, kTextPlaceFinger, kColorBlack);
+    ShowStatus(kTitlePlaceFinger, PlaceText(m_context), kColorBlack);
     m_context.acceptedCaptureCount.store(0);
     const auto subFactor = static_cast<SubFactor>(m_context.selectedFinger & 0xFF);
     const StatusCode status =
@@ -91,7 +108,7 @@ void EnrollmentWorkflow::RunBegin() {
 void EnrollmentWorkflow::RunPlace() {
     const TextId title =
         m_context.acceptedCaptureCount.load() == 0 ? kTitlePlaceFinger : kTitlePlaceFingerAgain;
-    ShowStatus(title, kTextPlaceFinger, kColorBlack);
+    ShowStatus(title, PlaceText(m_context), kColorBlack);
     EnableAbortButton(true);
     StartCapture();
 }
@@ -100,7 +117,7 @@ void EnrollmentWorkflow::RunRelease() {
     // A back end may learn the number only once the enrollment really started.
     RefreshProgressRange();
     SetProgressPosition(m_context.acceptedCaptureCount.load());
-    ShowStatus(kTitleReleaseFinger, kTextReleaseFinger, kColorBlack);
+    ShowStatus(kTitleReleaseFinger, LiftText(m_context), kColorBlack);
     EnableAbortButton(true);
     StartCapture();
 }
@@ -159,7 +176,7 @@ void EnrollmentWorkflow::ReadEnrolledSetAfterFailure(StatusCode status) {
 }
 
 void EnrollmentWorkflow::RunMismatch() {
-    ShowStatus(kTitleFingerError, kTextMismatch, kColorError);
+    ShowStatus(kTitleFingerError, MismatchText(m_context), kColorError);
     EnableAbortButton(true);
     StartCapture();
 }

@@ -1,6 +1,7 @@
 // How fprintd's answers become the service's status codes: enrollment results, errors, fingers.
 #include "FprintdMapping.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -27,7 +28,8 @@ constexpr std::array<EnrollResultRow, 12> kEnrollResults = {{
     {"enroll-duplicate", kOk, 0, true, kDuplicateEnrollment},
     {"enroll-data-full", kDatabaseFull, 0, true, kInvalidOperation},
     {"enroll-disconnected", kSensorUnavailable, 0, true, kInvalidOperation},
-    {"enroll-failed", kDeviceFailure, 0, true, kInvalidOperation},
+    // fprintd could not store the finished print; a stop we asked for never reaches the table.
+    {"enroll-failed", kDatabaseWriteError, 0, true, kInvalidOperation},
     {"enroll-unknown-error", kUnspecifiedFailure, 0, true, kInvalidOperation},
 }};
 
@@ -41,7 +43,7 @@ struct ErrorRow {
     StatusCode deleteStatus;
 };
 
-constexpr std::array<ErrorRow, 21> kErrors = {{
+constexpr std::array<ErrorRow, 23> kErrors = {{
     {"net.reactivated.Fprint.Error.AlreadyInUse", kCaptureAborted, kCaptureAborted},
     {"net.reactivated.Fprint.Error.PermissionDenied", kAccessDenied, kAccessDenied},
     {"net.reactivated.Fprint.Error.NoEnrolledPrints", kDatabaseNoResults, kDatabaseNoSuchRecord},
@@ -52,7 +54,8 @@ constexpr std::array<ErrorRow, 21> kErrors = {{
     {"net.reactivated.Fprint.Error.Internal", kDeviceFailure, kDeviceFailure},
     {"net.reactivated.Fprint.Error.PrintsNotDeleted", kDeviceFailure, kDeviceFailure},
     {"net.reactivated.Fprint.Error.PrintsNotDeletedFromDevice", kDeviceFailure, kDeviceFailure},
-    {"org.freedesktop.DBus.Error.AccessDenied", kAccessDenied, kAccessDenied},
+    // The bus's own policy, not a password: nothing the user can type changes it.
+    {"org.freedesktop.DBus.Error.AccessDenied", kBlockedByPolicy, kBlockedByPolicy},
     {"org.freedesktop.DBus.Error.InteractiveAuthorizationRequired", kAccessDenied, kAccessDenied},
     {"org.freedesktop.DBus.Error.ServiceUnknown", kSensorUnavailable, kSensorUnavailable},
     {"org.freedesktop.DBus.Error.NameHasNoOwner", kSensorUnavailable, kSensorUnavailable},
@@ -63,6 +66,8 @@ constexpr std::array<ErrorRow, 21> kErrors = {{
     {"org.freedesktop.DBus.Error.TimedOut", kSensorUnavailable, kSensorUnavailable},
     // The reader's object went away with the reader.
     {"org.freedesktop.DBus.Error.UnknownObject", kSensorUnavailable, kSensorUnavailable},
+    {"org.freedesktop.DBus.Error.UnknownInterface", kSensorUnavailable, kSensorUnavailable},
+    {"org.freedesktop.DBus.Error.UnknownMethod", kSensorUnavailable, kSensorUnavailable},
     {"org.freedesktop.DBus.Error.Spawn.ChildExited", kSensorUnavailable, kSensorUnavailable},
 }};
 
@@ -100,18 +105,41 @@ StatusCode StatusFromErrorName(std::string_view errorName, FprintdCall call) {
     return kUnspecifiedFailure;
 }
 
-std::optional<std::string_view> FingerName(SubFactor subFactor) {
+std::optional<std::string_view> FprintdFingerName(SubFactor subFactor) {
     if (subFactor < kFirstFinger || subFactor > kLastFinger) {
         return std::nullopt;
     }
     return kFingerNames[subFactor - kFirstFinger];
 }
 
-SubFactor SubFactorFromFingerName(std::string_view fingerName) {
+SubFactor SubFactorFromFprintdFingerName(std::string_view fingerName) {
     for (std::size_t index = 0; index < kFingerNames.size(); ++index) {
         if (kFingerNames[index] == fingerName) {
             return static_cast<SubFactor>(kFirstFinger + index);
         }
     }
     return kNoFinger;
+}
+
+ListedFingers EnrolledFingersFromNames(const std::vector<std::string>& names) {
+    ListedFingers listed;
+    for (const std::string& name : names) {
+        const SubFactor finger = SubFactorFromFprintdFingerName(name);
+        if (finger == kNoFinger) {
+            ++listed.unknownNames;
+        } else if (std::find(listed.fingers.begin(), listed.fingers.end(), finger) ==
+                   listed.fingers.end()) {
+            listed.fingers.push_back(finger);
+        }
+    }
+    return listed;
+}
+
+std::string UnknownFingerNamesNote(std::size_t unknownNames) {
+    if (unknownNames == 0) {
+        return {};
+    }
+    return "varne: fprintd listed " + std::to_string(unknownNames) +
+           (unknownNames == 1 ? " enrolled name that is" : " enrolled names that are") +
+           " none of the ten fingers; left out\n";
 }

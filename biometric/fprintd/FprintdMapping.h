@@ -1,8 +1,11 @@
 // How fprintd's answers become the service's status codes: enrollment results, errors, fingers.
 #pragma once
 
+#include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "WinBio.h"
 
@@ -31,6 +34,17 @@ enum class FprintdCall { kOther, kDelete };
 StatusCode StatusFromErrorName(std::string_view errorName, FprintdCall call = FprintdCall::kOther);
 
 // fprintd's name of a finger, e.g. "right-thumb" for 1; nullopt outside 1..10.
-std::optional<std::string_view> FingerName(SubFactor subFactor);
+std::optional<std::string_view> FprintdFingerName(SubFactor subFactor);
 // The finger a name stands for; kNoFinger for a name that is none of the ten.
-SubFactor SubFactorFromFingerName(std::string_view fingerName);
+SubFactor SubFactorFromFprintdFingerName(std::string_view fingerName);
+
+// What ListEnrolledFingers answered, as the enrolled list: each of the ten fingers once, in
+// fprintd's order. Names that are none of the ten (a newer fprintd's, a broken store's) are
+// counted, never shown as a finger.
+struct ListedFingers {
+    std::vector<SubFactor> fingers;
+    std::size_t unknownNames = 0;
+};
+ListedFingers EnrolledFingersFromNames(const std::vector<std::string>& names);
+// The line for standard error about names left out; empty when there were none.
+std::string UnknownFingerNamesNote(std::size_t unknownNames);

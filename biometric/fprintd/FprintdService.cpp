@@ -17,26 +17,27 @@
 namespace {
 
 constexpr char kCaptureTimeoutVariable[] = "VARNE_FPRINTD_CAPTURE_TIMEOUT_MS";
+constexpr char kExitWaitVariable[] = "VARNE_FPRINTD_EXIT_WAIT_MS";
 
-std::chrono::milliseconds CaptureTimeoutFromEnvironment() {
-    const char* text = std::getenv(kCaptureTimeoutVariable);
+std::chrono::milliseconds MillisecondsFromEnvironment(const char* variable,
+                                                      std::chrono::milliseconds fallback) {
+    const char* text = std::getenv(variable);
     if (text == nullptr) {
-        return FprintdService::kDefaultCaptureTimeout;
+        return fallback;
     }
     int milliseconds = 0;
     const char* end = text + std::strlen(text);
     const auto [parsed, error] = std::from_chars(text, end, milliseconds);
     if (error != std::errc() || parsed != end || milliseconds <= 0) {
-        return FprintdService::kDefaultCaptureTimeout;
+        return fallback;
     }
     return std::chrono::milliseconds(milliseconds);
 }
 
 }  // namespace
 
-FprintdService::FprintdService(std::chrono::milliseconds captureTimeout)
-    : m_captureTimeout(captureTimeout),
-      m_stageCount(std::make_shared<std::atomic<std::uint32_t>>(0)) {}
+FprintdService::FprintdService(FprintdTimeouts timeouts)
+    : m_timeouts(timeouts), m_stageCount(std::make_shared<std::atomic<std::uint32_t>>(0)) {}
 
 FprintdService::~FprintdService() {
     if (m_worker == nullptr) {
@@ -66,7 +67,7 @@ void FprintdService::EnsureStarted() {
     std::call_once(m_startOnce, [this] {
         m_thread = new QThread;
         m_thread->setObjectName(QStringLiteral("fprintd"));
-        m_worker = new FprintdWorker(m_captureTimeout, m_stageCount);
+        m_worker = new FprintdWorker(m_timeouts, m_stageCount);
         m_worker->moveToThread(m_thread);
         // Deleted on its own thread, as the thread ends.
         QObject::connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
@@ -98,14 +99,14 @@ T FprintdService::Ask(Job<T> job, T whenUnanswered, bool keepEventsRunning) {
         m_worker, [worker = m_worker, job = std::move(job), answer] { job(*worker, answer); },
         Qt::QueuedConnection);
     if (keepEventsRunning && QCoreApplication::instance() != nullptr) {
-        // Paints and timers go on; clicks and keys (and close requests) wait, so nothing
-        // re-enters the caller. Quitting the application ends the wait without an answer.
+        // Everything goes on, clicks and close requests included: the caller refuses to be
+        // re-entered, and a Cancel ends the wait. Quitting the application ends it too.
         QEventLoop loop;
         QFutureWatcher<T> watcher;
         QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
         watcher.setFuture(future);
         if (!future.isFinished()) {
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
+            loop.exec();
         }
         if (!future.isFinished()) {
             return whenUnanswered;
@@ -215,7 +216,7 @@ StatusCode FprintdService::EnrollCommit(SessionHandle sessionHandle, WINBIO_IDEN
                                         std::uint8_t* /*isNewTemplate*/) {
     return Ask<StatusCode>(
         [sessionHandle](FprintdWorker& worker, auto answer) {
-            worker.EnrollCommit(sessionHandle, answer);
+            answer(worker.EnrollCommit(sessionHandle));
         },
         kInvalidOperation);
 }
@@ -223,7 +224,7 @@ StatusCode FprintdService::EnrollCommit(SessionHandle sessionHandle, WINBIO_IDEN
 StatusCode FprintdService::EnrollDiscard(SessionHandle sessionHandle) {
     return Ask<StatusCode>(
         [sessionHandle](FprintdWorker& worker, auto answer) {
-            worker.EnrollDiscard(sessionHandle, answer);
+            answer(worker.EnrollDiscard(sessionHandle));
         },
         kInvalidOperation);
 }
@@ -255,5 +256,8 @@ StatusCode FprintdService::EnrollStageCount(SessionHandle sessionHandle,
 }
 
 std::shared_ptr<BiometricBackend> CreateFprintdService() {
-    return std::make_shared<FprintdService>(CaptureTimeoutFromEnvironment());
+    FprintdTimeouts timeouts;
+    timeouts.capture = MillisecondsFromEnvironment(kCaptureTimeoutVariable, timeouts.capture);
+    timeouts.exitWait = MillisecondsFromEnvironment(kExitWaitVariable, timeouts.exitWait);
+    return std::make_shared<FprintdService>(timeouts);
 }

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "BiometricBackend.h"
+#include "FprintdTimeouts.h"
 
 class FprintdWorker;
 class QThread;
@@ -22,10 +23,15 @@ class QThread;
 // capture's result. fprintd scans on its own, so its results are queued and each requested
 // capture gets the next. A capture that sees no result for the capture timeout (counted while
 // the reader scans) ends with kCaptureTimedOut. The reader is released as soon as an enrollment
-// ends; the commit only reports what fprintd stored.
+// ends; the commit only reports what fprintd stored, and neither commit, discard nor cancel
+// waits for fprintd. Before the claim, polkit is asked for the enroll action (a prompt holds no
+// reader), and a finger fprintd already stores is never enrolled again: kDuplicateTemplate.
+// A cancel that comes after fprintd completed the print hands out that completion.
 //
 // Deleting waits for the answer like the other operations, but keeps the caller's event loop
-// running (without user input), so the window paints while a password prompt is open.
+// running with all its events, so the window paints and can be closed while a password prompt
+// is open; the caller must not start another operation meanwhile. Cancel on the deletion's
+// session makes it return kCanceled at once; the reader is released in the background.
 //
 // Codes where the service leaves a choice: an unknown session handle, a finger outside 1..10
 // or a null out-parameter give kInvalidArgument; an unknown unit kInvalidUnit, no reader at all
@@ -36,10 +42,8 @@ class QThread;
 // with kInvalidOperation instead of waiting for the thread it runs on.
 class FprintdService : public BiometricBackend {
 public:
-    static constexpr std::chrono::milliseconds kDefaultCaptureTimeout{60000};
-
-    explicit FprintdService(std::chrono::milliseconds captureTimeout = kDefaultCaptureTimeout);
-    // Stops a running enrollment and releases the reader before it returns.
+    explicit FprintdService(FprintdTimeouts timeouts = {});
+    // Stops running operations and waits at most the exit wait for the reader's release.
     ~FprintdService() override;
 
     FprintdService(const FprintdService&) = delete;
@@ -80,7 +84,7 @@ private:
     template <typename T>
     T Ask(Job<T> job, T whenUnanswered, bool keepEventsRunning = false);
 
-    const std::chrono::milliseconds m_captureTimeout;
+    const FprintdTimeouts m_timeouts;
     const std::shared_ptr<std::atomic<std::uint32_t>> m_stageCount;
     std::once_flag m_startOnce;
     QThread* m_thread = nullptr;
@@ -88,6 +92,6 @@ private:
 };
 
 // Never null; when the system bus or fprintd cannot be reached, opening the session fails.
-// VARNE_FPRINTD_CAPTURE_TIMEOUT_MS, a positive number of milliseconds, shortens (or lengthens)
-// the capture timeout; any other value keeps the default.
+// VARNE_FPRINTD_CAPTURE_TIMEOUT_MS and VARNE_FPRINTD_EXIT_WAIT_MS, positive numbers of
+// milliseconds, change the capture timeout and the exit wait; any other value keeps the default.
 std::shared_ptr<BiometricBackend> CreateFprintdService();

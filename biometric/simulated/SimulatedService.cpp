@@ -240,6 +240,7 @@ StatusCode SimulatedService::EnumBiometricUnits(std::uint32_t factor,
         schema.UnitId = unit;
         schema.PoolType = kPoolSystem;
         schema.BiometricFactor = kFactorFingerprint;
+        schema.SensorSubType = kSensorSubtypeTouch;
         std::copy(std::begin(kUnitDescription), std::end(kUnitDescription), schema.Description);
         units->push_back(schema);
     }

@@ -13,10 +13,14 @@ const std::string kOpenFailed =
 const std::string kFprintdNotRunning =
     "varne: fprintd, the fingerprint daemon, is not running or cannot be reached on the system "
     "bus; to try the simulated sensor instead: VARNE_SERVICE=simulated varne 1\n";
+const std::string kFprintdAnsweredFailure =
+    "varne: asking fprintd for its readers failed\nError code = 0x80098036\n";
 
-WINBIO_UNIT_SCHEMA Unit(UnitId id, std::u16string_view name) {
+WINBIO_UNIT_SCHEMA Unit(UnitId id, std::u16string_view name,
+                        std::uint32_t subType = kSensorSubtypeTouch) {
     WINBIO_UNIT_SCHEMA unit{};
     unit.UnitId = id;
+    unit.SensorSubType = subType;
     name.copy(unit.Description, kUnitTextCapacity);
     return unit;
 }
@@ -41,16 +45,31 @@ TEST(ListReaders, Rows) {
          {Unit(1, u"Virtual reader"), Unit(2, u"Synaptics-like \u00e9")},
          2,
          0,
-         "1\tVirtual reader\n2\tSynaptics-like \xc3\xa9\t(default)\n",
+         "1\tVirtual reader\tpress\n2\tSynaptics-like \xc3\xa9\tpress\t(default)\n",
          ""},
-        {"default not among them", ServiceKind::kFprintd, {}, {Unit(1, u"A")}, 9, 0, "1\tA\n", ""},
+        {"a swipe reader, and one whose kind nobody knows, which gets the press texts",
+         ServiceKind::kFprintd,
+         {},
+         {Unit(1, u"Swiped", kSensorSubtypeSwipe), Unit(2, u"Unknown", kSensorSubtypeUnknown)},
+         1,
+         0,
+         "1\tSwiped\tswipe\t(default)\n2\tUnknown\tpress\n",
+         ""},
+        {"default not among them",
+         ServiceKind::kFprintd,
+         {},
+         {Unit(1, u"A")},
+         9,
+         0,
+         "1\tA\tpress\n",
+         ""},
         {"default unknown",
          ServiceKind::kSimulated,
          {{"locate", kSensorUnavailable}},
          {Unit(1, u"A")},
          1,
          0,
-         "1\tA\n",
+         "1\tA\tpress\n",
          ""},
         {"names from outside are escaped, empty ones said",
          ServiceKind::kFprintd,
@@ -58,7 +77,7 @@ TEST(ListReaders, Rows) {
          {Unit(3, u"x\u001b[2Jy"), Unit(4, u"")},
          3,
          0,
-         "3\tx\\x1b[2Jy\t(default)\n4\t(no name)\n",
+         "3\tx\\x1b[2Jy\tpress\t(default)\n4\t(no name)\tpress\n",
          ""},
         // The override would turn the rest of the line, the default mark included, around.
         {"a name cannot reorder its line",
@@ -67,7 +86,7 @@ TEST(ListReaders, Rows) {
          {Unit(6, u"Reader \u202e1 tinu")},
          6,
          0,
-         "6\tReader \\u{202e}1 tinu\t(default)\n",
+         "6\tReader \\u{202e}1 tinu\tpress\t(default)\n",
          ""},
         {"a name that fills its field",
          ServiceKind::kFprintd,
@@ -75,7 +94,7 @@ TEST(ListReaders, Rows) {
          {Unit(5, fullName)},
          0,
          0,
-         "5\t" + std::string(kUnitTextCapacity, 'n') + "\n",
+         "5\t" + std::string(kUnitTextCapacity, 'n') + "\tpress\n",
          ""},
         {"daemon unreachable",
          ServiceKind::kFprintd,
@@ -85,6 +104,14 @@ TEST(ListReaders, Rows) {
          1,
          "",
          kOpenFailed + kFprintdNotRunning},
+        {"fprintd running but answering with an error",
+         ServiceKind::kFprintd,
+         {{"open", kDeviceFailure}},
+         {Unit(1, u"A")},
+         1,
+         1,
+         "",
+         kOpenFailed + kFprintdAnsweredFailure},
         {"simulated session refused",
          ServiceKind::kSimulated,
          {{"open", kUnspecifiedFailure}},
@@ -152,6 +179,10 @@ TEST(StartupFailureNote, Rows) {
          {StartupFailure::kSessionNotOpened, kSensorUnavailable, 1, {}},
          ServiceKind::kFprintd,
          kFprintdNotRunning},
+        {"fprintd running but refusing by the bus's policy",
+         {StartupFailure::kSessionNotOpened, kBlockedByPolicy, 1, {}},
+         ServiceKind::kFprintd,
+         "varne: asking fprintd for its readers failed\nError code = 0x800704ec\n"},
         {"simulated session refused",
          {StartupFailure::kSessionNotOpened, kUnspecifiedFailure, 1, {}},
          ServiceKind::kSimulated,

@@ -52,9 +52,10 @@ private:
     std::vector<std::string> m_sequence;
 };
 
-WINBIO_UNIT_SCHEMA Unit(UnitId id) {
+WINBIO_UNIT_SCHEMA Unit(UnitId id, std::uint32_t subType = kSensorSubtypeUnknown) {
     WINBIO_UNIT_SCHEMA unit{};
     unit.UnitId = id;
+    unit.SensorSubType = subType;
     return unit;
 }
 
@@ -118,6 +119,27 @@ TEST(StartBiometricSession, OpensTheSessionAndReadsTheEnrolledSet) {
                                                          "enum 7 3", "free"}));
     EXPECT_TRUE(host.messageBoxes.empty());
     EXPECT_FALSE(host.closed);
+}
+
+// The workflow's instructions follow the chosen unit's kind, not its neighbours'.
+TEST(StartBiometricSession, KeepsTheChosenUnitsSensorKind) {
+    const std::vector<WINBIO_UNIT_SCHEMA> units = {Unit(1, kSensorSubtypeTouch),
+                                                   Unit(2, kSensorSubtypeSwipe), Unit(3)};
+    const struct {
+        const char* commandLine;
+        std::uint32_t subType;
+    } rows[] = {
+        {"1", kSensorSubtypeTouch}, {"2", kSensorSubtypeSwipe}, {"3", kSensorSubtypeUnknown}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.commandLine);
+        ScopedFakeBackend backend;
+        backend->units = units;
+        FakeWindowHost host;
+        EnrollmentContext context;
+        context.sensorSubType = 99;  // nothing of an earlier start-up may stay
+        ASSERT_TRUE(StartBiometricSession(context, row.commandLine, host));
+        EXPECT_EQ(context.sensorSubType, row.subType);
+    }
 }
 
 TEST(StartBiometricSession, UserWithoutEnrollmentsRunsOn) {

@@ -52,7 +52,11 @@ TEST(MessageCatalogue, EveryTextTheProgramUsesIsPresent) {
                                       kTextCollectionPending,
                                       kTextDeleteFailed,
                                       kTextUnitsFailed,
-                                      kTextAccessDenied};
+                                      kTextAccessDenied,
+                                      kTextBlockedByPolicy,
+                                      kTextSwipeFinger,
+                                      kTextSwipeDone,
+                                      kTextSwipeMismatch};
     for (const TextId id : used) {
         EXPECT_FALSE(LoadCatalogueText(id).empty()) << "text " << id;
     }

@@ -136,3 +136,13 @@ TEST(TranscribedTexts, EveryOtherCodeReadsUnknownError) {
         EXPECT_EQ(shown, expected) << std::hex << code << ": " << FirstDifference(shown, expected);
     }
 }
+
+// Every back end shows these texts: none may name one, nor the bus it talks on.
+TEST(TranscribedTexts, NoTextNamesABackEnd) {
+    for (TextId id = 0; id <= kLargestTextId; ++id) {
+        const std::string text = Narrow(LoadCatalogueText(id));
+        for (const char* name : {"fprintd", "D-Bus", "org.freedesktop", "net.reactivated"}) {
+            EXPECT_EQ(text.find(name), std::string::npos) << "text " << id << " names " << name;
+        }
+    }
+}

@@ -57,11 +57,14 @@ TEST(UnitListing, StatusRecordsAndRelease) {
     }
 }
 
-TEST(UnitListing, ListsOnlyItsOwnUnits) {
+TEST(UnitListing, FindsTheFirstRecordOfAUnit) {
     UnitListing listing;
-    listing.units = {Unit(3), Unit(4294967295u)};
-    EXPECT_TRUE(listing.Lists(3));
-    EXPECT_TRUE(listing.Lists(4294967295u));
-    EXPECT_FALSE(listing.Lists(0));
-    EXPECT_FALSE(listing.Lists(4));
+    listing.units = {Unit(3), Unit(4294967295u), Unit(3)};
+    listing.units[0].SensorSubType = kSensorSubtypeSwipe;
+    ASSERT_NE(listing.Find(3), nullptr);
+    EXPECT_EQ(listing.Find(3)->SensorSubType, kSensorSubtypeSwipe);
+    ASSERT_NE(listing.Find(4294967295u), nullptr);
+    EXPECT_EQ(listing.Find(4294967295u)->UnitId, 4294967295u);
+    EXPECT_EQ(listing.Find(0), nullptr);
+    EXPECT_EQ(listing.Find(4), nullptr);
 }

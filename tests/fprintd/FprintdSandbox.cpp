@@ -18,6 +18,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <string>
 #include <thread>
 
 namespace {
@@ -120,10 +122,23 @@ bool StopFprintd(bool kill) {
     return RunFixture(arguments);
 }
 
-bool KillFprintdNow() {
+int FprintdPid() {
     std::ifstream pidFile(std::string(std::getenv("VARNE_FIXTURE_DIR")) + "/fprintd.pid");
     pid_t pid = 0;
-    return (pidFile >> pid) && pid > 0 && kill(pid, SIGKILL) == 0;
+    return (pidFile >> pid) ? pid : 0;
+}
+
+bool FprintdAlive() {
+    std::ifstream stat("/proc/" + std::to_string(FprintdPid()) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto end = text.rfind(')');
+    return end != std::string::npos && end + 2 < text.size() && text[end + 2] != 'Z' &&
+           text[end + 2] != 'X';
+}
+
+bool KillFprintdNow() {
+    const pid_t pid = FprintdPid();
+    return pid > 0 && kill(pid, SIGKILL) == 0;
 }
 
 bool StartFprintd(FprintdVariant variant) {
@@ -158,8 +173,35 @@ bool HangActions(const QStringList& actions) {
     return CallMock(QStringLiteral("SimulateHangActions"), {actions});
 }
 
-bool ReleaseHangingCalls() {
-    return CallMock(QStringLiteral("ReleaseHangingCalls"), {});
+bool ReleaseHangingCalls(const QStringList& stillHeld) {
+    // The user answered the prompt, and the desktop keeps the answer for a while: fprintd's own
+    // check of the same action passes afterwards.
+    return CallMock(QStringLiteral("SimulateHangActions"), {stillHeld}) &&
+           CallMock(QStringLiteral("ReleaseHangingCalls"), {});
+}
+
+bool ResetPolkit() {
+    return CallMock(QStringLiteral("Reset"), {});
+}
+
+std::vector<PolkitCheck> PolkitChecks() {
+    QDBusMessage reply;
+    std::vector<PolkitCheck> checks;
+    if (!CallMock(QStringLiteral("GetChecks"), {}, &reply)) {
+        return checks;
+    }
+    const auto list = reply.arguments().value(0).value<QDBusArgument>();
+    list.beginArray();
+    while (!list.atEnd()) {
+        PolkitCheck check;
+        list.beginStructure();
+        list >> check.subjectKind >> check.subjectName >> check.action >> check.flags >>
+            check.cancellationId;
+        list.endStructure();
+        checks.push_back(check);
+    }
+    list.endArray();
+    return checks;
 }
 
 bool HaveHangingCalls() {
@@ -210,6 +252,25 @@ QString OtherClient::Claim() {
 
 QString OtherClient::Release() {
     return CallDevice(QStringLiteral("Release"), {});
+}
+
+bool OtherClient::WaitUntilReaderFree() {
+    const auto deadline = std::chrono::steady_clock::now() + kSensorPatience;
+    while (!ClaimAndRelease().isEmpty()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+QString OtherClient::EnrollStart(const QString& finger) {
+    return CallDevice(QStringLiteral("EnrollStart"), {finger});
+}
+
+QString OtherClient::EnrollStop() {
+    return CallDevice(QStringLiteral("EnrollStop"), {});
 }
 
 QString OtherClient::ClaimAndRelease() {

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <chrono>
 #include <string>
+#include <vector>
 
 enum class FprintdVariant { kPlain, kStorage, kNoReader };
 
@@ -15,6 +16,10 @@ namespace FprintdSandbox {
 // False when the test runs outside fixture.py.
 bool Available();
 bool StopFprintd(bool kill);
+// The PID of the fprintd the fixture (or the bus) started last; 0 when unknown.
+int FprintdPid();
+// Whether that fprintd still runs (a zombie does not).
+bool FprintdAlive();
 // SIGKILL to fprintd at once, as a crash would; the fixture still reaps it.
 bool KillFprintdNow();
 bool StartFprintd(FprintdVariant variant);
@@ -25,7 +30,19 @@ bool SendSensor(const std::string& command);
 // The polkit mock: which actions it grants, which it holds until released.
 bool SetAllowed(const QStringList& actions);
 bool HangActions(const QStringList& actions);
-bool ReleaseHangingCalls();
+// Answers the held checks as the user would, and holds no more.
+bool ReleaseHangingCalls(const QStringList& stillHeld = {});
+// Enroll and verify granted, nothing held, no checks recorded.
+bool ResetPolkit();
+struct PolkitCheck {
+    QString subjectKind;
+    QString subjectName;
+    QString action;
+    quint32 flags = 0;
+    QString cancellationId;
+};
+// Every CheckAuthorization the mock saw since the last reset, fprintd's own included.
+std::vector<PolkitCheck> PolkitChecks();
 bool HaveHangingCalls();
 // Waits until the polkit mock holds a call; false after the timeout.
 bool WaitForHangingCall(std::chrono::milliseconds timeout);
@@ -48,6 +65,10 @@ public:
     QString Release();
     // Claims and releases at once: empty when nobody else holds the reader.
     QString ClaimAndRelease();
+    // The back end releases in the background: true once this client could claim the reader.
+    bool WaitUntilReaderFree();
+    QString EnrollStart(const QString& finger);
+    QString EnrollStop();
     QStringList ListEnrolledFingers(QString* error);
 
 private:

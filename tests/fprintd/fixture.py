@@ -5,8 +5,10 @@
       Starts a private system bus, the polkit mock (enroll and verify allowed) and fprintd, runs
       COMMAND with DBUS_SYSTEM_BUS_ADDRESS and VARNE_FIXTURE_* set, then stops exactly the
       processes it started, also when COMMAND fails or the fixture is interrupted.
-  fixture.py fprintd start [--variant ...] | stop [--kill]
-      Within a run: starts fprintd again (the variant may change) or stops it.
+  fixture.py fprintd start [--variant ...] | stop [--kill] | activatable [--variant ...]
+      Within a run: starts fprintd again (the variant may change) or stops it, or lets the bus
+      start it on the first call to its name (D-Bus activation, without -t, so it may also end
+      by itself when idle).
 
 Exit status 77 means the daemons are not installed (CTest counts it as skipped).
 """
@@ -22,6 +24,7 @@ import time
 
 FPRINTD = "/usr/libexec/fprintd"
 PYTHON = "/usr/bin/python3"
+POLKIT_TEMPLATE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "polkitd_template.py")
 SKIPPED = 77
 READY_TIMEOUT_S = 10
 STOP_TIMEOUT_S = 3
@@ -35,6 +38,7 @@ BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Config
   <type>system</type>
   <listen>unix:path={socket}</listen>
   <auth>EXTERNAL</auth>
+  <servicedir>{services}</servicedir>
   <policy context="default">
     <allow user="*"/>
     <allow own="*"/>
@@ -170,11 +174,44 @@ def stop_fprintd(directory, kill):
     wait_until("fprintd's name to go", lambda: not name_has_owner("net.reactivated.Fprint"))
 
 
+SERVICE_FILE = """[D-BUS Service]
+Name=net.reactivated.Fprint
+Exec={python} {script} activated --dir {directory} --variant {variant}
+User=root
+"""
+
+
+def make_activatable(directory, variant):
+    path = os.path.join(directory, "services", "net.reactivated.Fprint.service")
+    with open(path, "w", encoding="ascii") as service:
+        service.write(SERVICE_FILE.format(python=PYTHON, script=os.path.abspath(__file__),
+                                          directory=directory, variant=variant))
+    reply = dbus_send("--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                      "org.freedesktop.DBus.ReloadConfig")
+    if reply.returncode != 0:
+        raise FixtureError("the bus did not reload its configuration: " + reply.stderr)
+
+
+def exec_activated(directory, variant):
+    """Run by the bus: becomes fprintd, recorded so the fixture stops it by its PID."""
+    record_pid(directory, os.getpid())
+    with open(os.path.join(directory, "fprintd.pid"), "w", encoding="ascii") as pid_file:
+        pid_file.write(f"{os.getpid()}\n")
+    environment = fprintd_environment(directory, variant)
+    environment["DBUS_SYSTEM_BUS_ADDRESS"] = os.environ["DBUS_STARTER_ADDRESS"]
+    log = os.open(os.path.join(directory, "fprintd.log"), os.O_WRONLY | os.O_APPEND | os.O_CREAT)
+    os.dup2(log, 1)
+    os.dup2(log, 2)
+    os.execve(FPRINTD, [FPRINTD], environment)
+
+
 def start_bus(directory):
     socket = os.path.join(directory, "system_bus_socket")
     config = os.path.join(directory, "bus.conf")
     with open(config, "w", encoding="ascii") as config_file:
-        config_file.write(BUS_CONFIG.format(socket=socket))
+        config_file.write(BUS_CONFIG.format(socket=socket,
+                                            services=os.path.join(directory, "services")))
+    os.makedirs(os.path.join(directory, "services"))
     log = open(os.path.join(directory, "bus.log"), "ab")
     process = subprocess.Popen(
         ["dbus-daemon", f"--config-file={config}", "--nofork", "--nopidfile", "--nosyslog",
@@ -191,7 +228,7 @@ def start_bus(directory):
 def start_polkit(directory):
     log = open(os.path.join(directory, "polkit.log"), "ab")
     process = subprocess.Popen(
-        [PYTHON, "-m", "dbusmock", "--system", "--template", "polkitd"],
+        [PYTHON, "-m", "dbusmock", "--system", "--template", POLKIT_TEMPLATE],
         stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True,
         preexec_fn=die_with_fixture)
     record_pid(directory, process.pid)
@@ -277,10 +314,17 @@ def main():
     run_parser.add_argument("--variant", choices=("plain", "storage", "none"), default="plain")
     run_parser.add_argument("command", nargs=argparse.REMAINDER)
     fprintd_parser = sub.add_parser("fprintd")
-    fprintd_parser.add_argument("action", choices=("start", "stop"))
+    fprintd_parser.add_argument("action", choices=("start", "stop", "activatable"))
     fprintd_parser.add_argument("--variant", choices=("plain", "storage", "none"), default="plain")
     fprintd_parser.add_argument("--kill", action="store_true")
+    activated_parser = sub.add_parser("activated")
+    activated_parser.add_argument("--dir", required=True)
+    activated_parser.add_argument("--variant", choices=("plain", "storage", "none"),
+                                  default="plain")
     arguments = parser.parse_args()
+
+    if arguments.what == "activated":
+        exec_activated(arguments.dir, arguments.variant)
 
     if arguments.what == "run":
         command = arguments.command[1:] if arguments.command[:1] == ["--"] else arguments.command
@@ -294,6 +338,8 @@ def main():
     try:
         if arguments.action == "start":
             start_fprintd(directory, arguments.variant)
+        elif arguments.action == "activatable":
+            make_activatable(directory, arguments.variant)
         else:
             stop_fprintd(directory, arguments.kill)
     except FixtureError as error:

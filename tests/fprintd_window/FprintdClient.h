@@ -6,6 +6,7 @@
 #include <QDBusObjectPath>
 #include <QStringList>
 #include <QVariantList>
+#include <functional>
 
 // Plain method calls, no introspecting proxies: nothing is cached beyond the connection.
 class FprintdClient {
@@ -38,6 +39,31 @@ public:
         return reply.arguments().value(0).toStringList();
     }
 
+    // Enrolls a finger as fprintd's own tools would, touching the virtual sensor with `touch`
+    // until the print is stored; empty on success, else what failed.
+    QString EnrollAsAnotherProgram(const QString& user, const QString& finger,
+                                   const std::function<bool()>& touch) {
+        if (const QDBusMessage claimed = CallDevice(QStringLiteral("Claim"), {user});
+            claimed.type() != QDBusMessage::ReplyMessage) {
+            return claimed.errorName();
+        }
+        QString failure;
+        if (const QDBusMessage started = CallDevice(QStringLiteral("EnrollStart"), {finger});
+            started.type() != QDBusMessage::ReplyMessage) {
+            failure = started.errorName();
+        }
+        constexpr int kMostTouches = 20;
+        for (int touches = 0; failure.isEmpty() && !EnrolledFingers(user).contains(finger);
+             ++touches) {
+            if (touches == kMostTouches || !touch()) {
+                failure = QStringLiteral("the print was never stored");
+            }
+        }
+        CallDevice(QStringLiteral("EnrollStop"));
+        CallDevice(QStringLiteral("Release"));
+        return failure;
+    }
+
     // The polkit mock holds every check of the enroll action until ReleaseHeldChecks.
     bool HoldEnrollChecks() {
         return CallMock(QStringLiteral("SimulateHangActions"),
@@ -47,7 +73,15 @@ public:
     bool HasHeldChecks() {
         return CallMock(QStringLiteral("HaveHangingCalls")).arguments().value(0).toBool();
     }
-    void ReleaseHeldChecks() { CallMock(QStringLiteral("ReleaseHangingCalls")); }
+    // As a user who typed the password: the desktop keeps the answer, so fprintd's own check
+    // of the same action is not held again.
+    void ReleaseHeldChecks() {
+        CallMock(QStringLiteral("SimulateHangActions"), {QStringList()});
+        CallMock(QStringLiteral("ReleaseHangingCalls"));
+    }
+    bool ResetPolkit() {
+        return CallMock(QStringLiteral("Reset")).type() == QDBusMessage::ReplyMessage;
+    }
 
 private:
     QDBusMessage Call(const QString& service, const QString& path, const QString& interface,

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QScreen>
 #include <QTest>
@@ -12,7 +13,9 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -33,6 +36,8 @@ namespace {
 
 constexpr int kRightIndex = 2;
 const QString kRightIndexName = QStringLiteral("right-index-finger");
+constexpr int kRightMiddle = 3;
+const QString kRightMiddleName = QStringLiteral("right-middle-finger");
 const QColor kGreen(0, 255, 0);
 // How long the polkit mock holds the deletion: far beyond a paint interval, well short of any
 // call timeout that would fail it.
@@ -52,6 +57,10 @@ protected:
             GTEST_SKIP() << "needs the fprintd fixture (label fprintd)";
         }
         ASSERT_TRUE(m_other.IsConnected());
+        ASSERT_TRUE(m_other.ResetPolkit());
+        // Closing with a wedged fprintd waits this long for the release; the default would make
+        // the repeated cases slow.
+        setenv("VARNE_FPRINTD_EXIT_WAIT_MS", "300", 1);
         InstallBiometricBackend(CreateFprintdService());
         MessageBoxAnswerer startupBoxes;  // a failed start must fail the test, not wait on a box
         ASSERT_TRUE(Start()) << startupBoxes.seen.size() << " message boxes";
@@ -242,6 +251,128 @@ TEST_F(FprintdWindowTest, WindowKeepsPaintingWhileThePromptHoldsTheDeletion) {
     EXPECT_TRUE(Dialog().Context().enrolledSet.empty());
     EXPECT_NE(MarkColour(kRightIndex), kGreen);
     EXPECT_TRUE(WaitUntilOthersCanClaim());
+}
+
+pid_t FprintdPid() {
+    std::ifstream pidFile(std::string(std::getenv("VARNE_FIXTURE_DIR")) + "/fprintd.pid");
+    pid_t pid = 0;
+    pidFile >> pid;
+    return pid;
+}
+
+// Another program stores the finger after the window listed the enrolled set: a click must
+// not let fprintd's EnrollStart delete it, whether the user then aborts or touches on.
+TEST_F(FprintdWindowTest, FingerEnrolledMeanwhileByAnotherProgramSurvivesAClick) {
+    ASSERT_TRUE(Dialog().Context().enrolledSet.empty());
+    QStringList stored;
+    for (const bool touchOn : {false, true}) {
+        SCOPED_TRACE(touchOn ? "touching on" : "aborting");
+        // A finger the window has not seen enrolled yet each time.
+        const int finger = touchOn ? kRightMiddle : kRightIndex;
+        const QString name = touchOn ? kRightMiddleName : kRightIndexName;
+        ASSERT_EQ(m_other.EnrollAsAnotherProgram(UserName(), name,
+                                                 [] { return VirtualSensor::Send("SCAN theirs"); }),
+                  QString());
+        stored << name;
+        MessageBoxAnswerer boxes;
+        ClickFinger(finger);
+        if (touchOn) {
+            VirtualSensor::Send("SCAN mine", 500);  // refused once the reader is free again
+        } else {
+            QTest::mouseClick(&AbortButton(), Qt::LeftButton);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return TitleLabel().text() != Text(kTitlePlaceFinger); },
+                                    kWaitMs));
+        EXPECT_TRUE(WaitUntilOthersCanClaim());
+        EXPECT_EQ(m_other.EnrolledFingers(UserName()), stored);
+    }
+}
+
+// fprintd stops answering mid-enrollment and the user closes the window: the back end must not
+// touch what it tore down when the answers come late (ASan watches in the sanitizer build).
+TEST_F(FprintdWindowTest, ClosingWhileFprintdIsStoppedMidEnrollmentIsSafe) {
+    constexpr int kRounds = 20;
+    const pid_t fprintd = FprintdPid();
+    ASSERT_GT(fprintd, 0);
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(round);
+        if (!HasWindow()) {
+            InstallBiometricBackend(CreateFprintdService());
+            MessageBoxAnswerer startupBoxes;
+            ASSERT_TRUE(Initialise());
+            Dialog().show();
+        }
+        ClickFinger(kRightIndex);
+        ASSERT_TRUE(VirtualSensor::Send("SCAN varne"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ProgressBar().value() > 0; }, kWaitMs));
+        ASSERT_EQ(kill(fprintd, SIGSTOP), 0);
+        {
+            MessageBoxAnswerer boxes;
+            Dialog().close();
+            Destroy();
+            InstallBiometricBackend(nullptr);
+        }
+        ASSERT_EQ(kill(fprintd, SIGCONT), 0);
+        ASSERT_TRUE(WaitUntilOthersCanClaim());
+    }
+    EXPECT_EQ(m_other.EnrolledFingers(UserName()),
+              QStringList{QStringLiteral("net.reactivated.Fprint.Error.NoEnrolledPrints")});
+}
+
+bool RunFixture(const QStringList& arguments) {
+    const QString script = QString::fromLocal8Bit(std::getenv("VARNE_FIXTURE_SCRIPT"));
+    return QProcess::execute(QStringLiteral("/usr/bin/python3"), QStringList{script} + arguments) ==
+           0;
+}
+
+// fprintd as a desktop runs it: started by the bus on the first call, ending when idle.
+TEST_F(FprintdWindowTest, BusStartsFprintdForTheWindowAndAgainAfterItEnded) {
+    Destroy();
+    InstallBiometricBackend(nullptr);
+    ASSERT_TRUE(RunFixture({QStringLiteral("fprintd"), QStringLiteral("stop")}));
+    ASSERT_TRUE(RunFixture({QStringLiteral("fprintd"), QStringLiteral("activatable")}));
+    const pid_t stopped = FprintdPid();
+
+    InstallBiometricBackend(CreateFprintdService());
+    {
+        MessageBoxAnswerer startupBoxes;
+        ASSERT_TRUE(Start()) << startupBoxes.seen.size() << " message boxes";
+    }
+    const pid_t started = FprintdPid();
+    EXPECT_NE(started, stopped) << "the window did not start fprintd";
+
+    // Ends while the window is idle, as fprintd does on its own after a while.
+    ASSERT_TRUE(RunFixture({QStringLiteral("fprintd"), QStringLiteral("stop")}));
+    EnrollRightIndex();
+    EXPECT_NE(FprintdPid(), started) << "the click did not start fprintd again";
+    EXPECT_EQ(m_other.EnrolledFingers(UserName()), QStringList{kRightIndexName});
+    EXPECT_TRUE(WaitUntilOthersCanClaim());
+}
+
+// The password prompt is open before anything is claimed: others keep the reader meanwhile,
+// and Abort or Close closes the prompt instead of leaving it for the user to answer.
+TEST_F(FprintdWindowTest, AbortAndCloseDuringAHeldAuthorizationCloseThePrompt) {
+    for (const bool closing : {false, true}) {
+        SCOPED_TRACE(closing ? "closing" : "aborting");
+        ASSERT_TRUE(m_other.HoldEnrollChecks());
+        ClickFinger(kRightIndex);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_other.HasHeldChecks(); }, kWaitMs));
+        EXPECT_TRUE(m_other.CanClaimReader()) << "claimed while the prompt is open";
+        if (closing) {
+            QTest::mouseClick(&CloseButton(), Qt::LeftButton);
+            Destroy();
+            InstallBiometricBackend(nullptr);
+        } else {
+            QTest::mouseClick(&AbortButton(), Qt::LeftButton);
+            EXPECT_TRUE(WaitForTitle(kTitleSelectFinger)) << TitleLabel().text().toStdString();
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !m_other.HasHeldChecks(); }, kWaitMs))
+            << "the prompt was left open";
+        EXPECT_TRUE(WaitUntilOthersCanClaim());
+        ASSERT_TRUE(m_other.ResetPolkit());
+    }
+    EXPECT_EQ(m_other.EnrolledFingers(UserName()),
+              QStringList{QStringLiteral("net.reactivated.Fprint.Error.NoEnrolledPrints")});
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
-// Fuzzes the daemon's result strings, error names and finger names for answers we can act on.
+// Fuzzes the daemon's result strings, error names, finger names and finger lists.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "FprintdMapping.h"
 
@@ -18,6 +21,39 @@ void Check(bool holds, const char* what, std::string_view input) {
 
 bool AsksForAnotherCapture(StatusCode status) {
     return status == kMoreData || status == kBadCapture;
+}
+
+std::vector<std::string> LinesOf(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string_view::npos;
+         start = end + 1, end = text.find('\n', start)) {
+        lines.emplace_back(text.substr(start, end - start));
+    }
+    lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+// The text's lines as a ListEnrolledFingers answer: each finger at most once, at its first place.
+void CheckListedFingers(std::string_view text) {
+    const std::vector<std::string> names = LinesOf(text);
+    const ListedFingers listed = EnrolledFingersFromNames(names);
+    Check(listed.fingers.size() <= kLastFinger && listed.unknownNames <= names.size(),
+          "no more fingers than ten, no more unknown names than names", text);
+    std::size_t searchFrom = 0;
+    for (const SubFactor finger : listed.fingers) {
+        const auto name = FprintdFingerName(finger);
+        Check(name.has_value(), "only the ten fingers are listed", text);
+        const auto first = std::find(names.begin(), names.end(), std::string(*name));
+        const auto at = static_cast<std::size_t>(first - names.begin());
+        Check(first != names.end() && at >= searchFrom, "fingers keep the daemon's order", text);
+        searchFrom = at + 1;
+    }
+    std::size_t unknown = 0;
+    for (const std::string& name : names) {
+        unknown += SubFactorFromFprintdFingerName(name) == kNoFinger ? 1 : 0;
+    }
+    Check(unknown == listed.unknownNames, "every unknown name is counted", text);
 }
 
 }  // namespace
@@ -42,14 +78,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Check(StatusFromErrorName(text, call) < 0, "an error must map to a failure", text);
 
-    const SubFactor finger = SubFactorFromFingerName(text);
+    const SubFactor finger = SubFactorFromFprintdFingerName(text);
     if (finger != kNoFinger) {
-        const auto name = FingerName(finger);
+        const auto name = FprintdFingerName(finger);
         Check(finger >= kFirstFinger && finger <= kLastFinger && name && *name == text,
               "a finger name must read back as itself", text);
     }
     for (SubFactor each = kFirstFinger; each <= kLastFinger; ++each) {
-        Check(SubFactorFromFingerName(*FingerName(each)) == each, "finger names round trip", text);
+        Check(SubFactorFromFprintdFingerName(*FprintdFingerName(each)) == each,
+              "finger names round trip", text);
     }
+    CheckListedFingers(text);
     return 0;
 }

@@ -2,9 +2,10 @@
 #include "CaptureRecorder.h"
 
 void CaptureRecorder::Callback(void* context, StatusCode status, RejectDetail rejectDetail) {
+    const auto arrived = std::chrono::steady_clock::now();
     auto* recorder = static_cast<CaptureRecorder*>(context);
     std::lock_guard lock(recorder->m_mutex);
-    recorder->m_results.push_back({status, rejectDetail, std::this_thread::get_id()});
+    recorder->m_results.push_back({status, rejectDetail, std::this_thread::get_id(), arrived});
     recorder->m_arrived.notify_all();
 }
 

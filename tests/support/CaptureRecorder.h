@@ -20,6 +20,7 @@ public:
         StatusCode status = kOk;
         RejectDetail rejectDetail = 0;
         std::thread::id thread;
+        std::chrono::steady_clock::time_point arrived;
     };
 
     // The capture callback; its context is the recorder.

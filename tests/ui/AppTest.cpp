@@ -116,7 +116,7 @@ TEST(AppTest, ListPrintsTheReadersWithoutADisplay) {
          "simulated",
          {},
          0,
-         QStringLiteral("1\tSimulated fingerprint sensor\t(default)\n"),
+         QStringLiteral("1\tSimulated fingerprint sensor\tpress\t(default)\n"),
          {}},
         {"simulated, listing fails",
          "simulated",

@@ -52,10 +52,17 @@ std::vector<QString> AllInstructions() {
         WindowDriver::Text(kTextEnrollmentSuccess),
         WindowDriver::Text(kTextAllEnrolled),
         WindowDriver::Text(kTextDuplicateEnrollment),
+        WindowDriver::Text(kTextSwipeFinger),
+        WindowDriver::Text(kTextSwipeDone),
+        WindowDriver::Text(kTextSwipeMismatch),
         QStringLiteral("Click \"Search Device\" button and place your finger."),
     };
     for (std::uint32_t code = 0x80098001; code <= 0x8009803D; ++code) {
         texts.push_back(QString::fromStdU16String(ComposeStatusMessage(StatusFromBits(code))));
+    }
+    // Ours beside them: a refused password and the system's policy.
+    for (const StatusCode own : {kAccessDenied, kBlockedByPolicy}) {
+        texts.push_back(QString::fromStdU16String(ComposeStatusMessage(own)));
     }
     for (const std::uint32_t unknown : {0x80070057u, 0xFFFFFFFFu}) {
         texts.push_back(QString::fromStdU16String(ComposeStatusMessage(StatusFromBits(unknown))));

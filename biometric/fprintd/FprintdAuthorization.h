@@ -1,0 +1,27 @@
+// Asking polkit for the right to enroll before the reader is claimed.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "WinBio.h"
+
+class FprintdBus;
+
+// fprintd asks polkit itself once it holds the claim; a password prompt then keeps the reader
+// from everybody for as long as it stays open. Asked first, while the reader is free, the
+// answer is kept for a few minutes, so fprintd's own check passes without a second prompt.
+class FprintdAuthorization {
+public:
+    explicit FprintdAuthorization(FprintdBus& bus);
+
+    // Asks for the enroll action (deleting needs the same), allowing a prompt and without a
+    // reply timeout: kOk when granted, kAccessDenied when refused, dismissed or cancelled, or
+    // when polkit fails. Returns the id that cancels this check.
+    QString Check(std::function<void(StatusCode)> answer);
+    // Closes the check's prompt; the check then answers as not granted.
+    void Cancel(const QString& id);
+
+private:
+    FprintdBus& m_bus;
+};

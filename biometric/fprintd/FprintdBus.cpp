@@ -1,0 +1,174 @@
+// The back end's D-Bus plumbing: the connection, calls and their timeouts, fprintd's signals.
+#include "FprintdBus.h"
+
+#include <unistd.h>
+
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
+#include <QMetaObject>
+#include <QTimer>
+#include <atomic>
+#include <climits>
+
+#include "FprintDeviceProxy.h"
+
+namespace {
+
+const QString kService = QStringLiteral("net.reactivated.Fprint");
+const QString kDeviceInterface = QStringLiteral("net.reactivated.Fprint.Device");
+const QString kDisconnected = QStringLiteral("org.freedesktop.DBus.Error.Disconnected");
+// libdbus takes INT_MAX as "no timeout".
+constexpr int kNoReplyTimeout = INT_MAX;
+
+QString NextConnectionName() {
+    static std::atomic<unsigned> counter{0};
+    return QStringLiteral("varne-fprintd-%1-%2").arg(getpid()).arg(counter.fetch_add(1));
+}
+
+}  // namespace
+
+FprintdBus::FprintdBus(std::chrono::milliseconds replyTimeout, EnrollStatusHandler onEnrollStatus,
+                       DaemonGoneHandler onDaemonGone)
+    : m_replyTimeout(replyTimeout),
+      m_onEnrollStatus(std::move(onEnrollStatus)),
+      m_onDaemonGone(std::move(onDaemonGone)) {}
+
+FprintdBus::~FprintdBus() {
+    Drop(false);
+}
+
+bool FprintdBus::Connect() {
+    if (m_connection && m_connection->isConnected()) {
+        return true;
+    }
+    Drop(true);
+    m_connectionName = NextConnectionName();
+    // Honours DBUS_SYSTEM_BUS_ADDRESS, so tests bring a bus of their own.
+    m_connection = QDBusConnection::connectToBus(QDBusConnection::SystemBus, m_connectionName);
+    m_pending = new QObject(this);
+    if (!m_connection->isConnected()) {
+        return false;
+    }
+    m_ownerWatcher = new QDBusServiceWatcher(kService, *m_connection,
+                                             QDBusServiceWatcher::WatchForOwnerChange, m_pending);
+    connect(m_ownerWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            &FprintdBus::OnOwnerChanged);
+    return true;
+}
+
+QString FprintdBus::OwnName() const {
+    return m_connection && m_connection->isConnected() ? m_connection->baseService() : QString();
+}
+
+void FprintdBus::Call(const CallTarget& target, const QString& method,
+                      const QVariantList& arguments, Prompt prompt, Reply reply) {
+    if (!Connect()) {
+        const QDBusMessage error = QDBusMessage::createError(kDisconnected, QString());
+        QMetaObject::invokeMethod(
+            this, [reply = std::move(reply), error] { reply(error); }, Qt::QueuedConnection);
+        return;
+    }
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(target.service, target.path, target.interface, method);
+    message.setArguments(arguments);
+    int timeout = static_cast<int>(m_replyTimeout.count());
+    if (prompt == Prompt::kAllowed) {
+        message.setInteractiveAuthorizationAllowed(true);
+        timeout = kNoReplyTimeout;
+    }
+    auto* watcher =
+        new QDBusPendingCallWatcher(m_connection->asyncCall(message, timeout), m_pending);
+    m_calls.emplace(watcher, std::move(reply));
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+        const auto found = m_calls.find(watcher);
+        if (found == m_calls.end()) {
+            return;
+        }
+        const Reply answer = std::move(found->second);
+        m_calls.erase(found);
+        watcher->deleteLater();
+        answer(watcher->reply());
+    });
+}
+
+void FprintdBus::WatchReader(const QString& daemon, const QString& path) {
+    if (!Connect()) {
+        return;
+    }
+    auto& reader = m_readers[{daemon, path}];
+    if (reader) {
+        return;
+    }
+    // Bound to the unique name: a restarted fprintd's signals are none of this operation's.
+    reader = std::make_unique<FprintDeviceProxy>(daemon, path, *m_connection);
+    connect(reader.get(), &FprintDeviceProxy::EnrollStatus, this,
+            [this, daemon, path](const QString& result, bool done) {
+                m_onEnrollStatus(daemon, path, result, done);
+            });
+}
+
+void FprintdBus::Release(const QString& daemon, const QString& path, std::chrono::milliseconds wait,
+                         std::function<void()> released) {
+    auto once = std::make_shared<std::function<void()>>(std::move(released));
+    auto finish = [once] {
+        if (*once) {
+            auto then = std::move(*once);
+            *once = nullptr;
+            then();
+        }
+    };
+    Call({daemon, path, kDeviceInterface}, QStringLiteral("Release"), {}, Prompt::kNever,
+         [finish](const QDBusMessage&) { finish(); });
+    auto* timer = new QTimer(m_pending);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, this, [this, once, finish] {
+        if (*once) {
+            Drop(true);  // the claim ends with the connection
+            finish();
+        }
+    });
+    timer->start(wait);
+}
+
+void FprintdBus::Drop(bool answerPending) {
+    auto calls = std::move(m_calls);
+    m_calls.clear();
+    m_readers.clear();
+    if (m_pending != nullptr) {
+        // Later, since a reply of one of them may be what drops the connection.
+        for (QObject* child : m_pending->children()) {
+            QObject::disconnect(child, nullptr, this, nullptr);
+        }
+        m_pending->deleteLater();
+        m_pending = nullptr;
+    }
+    m_ownerWatcher = nullptr;
+    if (m_connection) {
+        m_connection.reset();
+        QDBusConnection::disconnectFromBus(m_connectionName);
+    }
+    if (!answerPending) {
+        return;
+    }
+    const QDBusMessage error = QDBusMessage::createError(kDisconnected, QString());
+    for (auto& [watcher, reply] : calls) {
+        QMetaObject::invokeMethod(
+            this, [reply = std::move(reply), error] { reply(error); }, Qt::QueuedConnection);
+    }
+}
+
+QString FprintdBus::ErrorName(const QDBusMessage& reply) {
+    return reply.type() == QDBusMessage::ReplyMessage ? QString() : reply.errorName();
+}
+
+bool FprintdBus::IsError(const QDBusMessage& reply) {
+    return reply.type() != QDBusMessage::ReplyMessage;
+}
+
+void FprintdBus::OnOwnerChanged(const QString& /*service*/, const QString& oldOwner,
+                                const QString& /*newOwner*/) {
+    if (!oldOwner.isEmpty()) {
+        m_onDaemonGone(oldOwner);
+    }
+}

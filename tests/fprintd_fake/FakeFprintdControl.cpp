@@ -1,0 +1,97 @@
+// The tests' handle on fake_fprintd.py: what the fake daemon plays next, and what it saw.
+#include "FakeFprintdControl.h"
+
+#include <QDBusMessage>
+#include <atomic>
+
+namespace {
+
+const QString kService = QStringLiteral("net.reactivated.Fprint");
+const QString kControlPath = QStringLiteral("/org/varne/FakeFprintd");
+const QString kControlInterface = QStringLiteral("org.varne.FakeFprintd.Control");
+
+QString NextConnectionName() {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("varne-fake-control-%1").arg(counter.fetch_add(1));
+}
+
+}  // namespace
+
+const QString FakeFprintdControl::kManagerPath = QStringLiteral("/net/reactivated/Fprint/Manager");
+
+FakeFprintdControl::FakeFprintdControl()
+    : m_name(NextConnectionName()),
+      m_bus(QDBusConnection::connectToBus(QDBusConnection::SystemBus, m_name)) {}
+
+FakeFprintdControl::~FakeFprintdControl() {
+    QDBusConnection::disconnectFromBus(m_name);
+}
+
+QString FakeFprintdControl::ReaderPath(std::uint32_t index) {
+    return QStringLiteral("/net/reactivated/Fprint/Device/%1").arg(index);
+}
+
+bool FakeFprintdControl::Call(const QString& method, const QVariantList& arguments,
+                              QVariant* result) {
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(kService, kControlPath, kControlInterface, method);
+    message.setArguments(arguments);
+    const QDBusMessage reply = m_bus.call(message);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        return false;
+    }
+    if (result != nullptr) {
+        *result = reply.arguments().value(0);
+    }
+    return true;
+}
+
+bool FakeFprintdControl::Reachable() {
+    return m_bus.isConnected() && Call(QStringLiteral("Claimed"), {});
+}
+
+bool FakeFprintdControl::SetReaders(std::uint32_t count) {
+    return Call(QStringLiteral("SetReaders"), {QVariant::fromValue(count)});
+}
+
+bool FakeFprintdControl::SetScanType(const QString& scanType) {
+    return Call(QStringLiteral("SetScanType"), {scanType});
+}
+
+bool FakeFprintdControl::SetEnrolled(const QStringList& names) {
+    return Call(QStringLiteral("SetEnrolled"), {names});
+}
+
+bool FakeFprintdControl::FailMethod(const QString& path, const QString& method,
+                                    const QString& errorName) {
+    return Call(QStringLiteral("FailMethod"), {path, method, errorName});
+}
+
+bool FakeFprintdControl::HoldRelease(bool hold) {
+    return Call(QStringLiteral("HoldRelease"), {hold});
+}
+
+bool FakeFprintdControl::SetPropertyDelay(std::uint32_t milliseconds) {
+    return Call(QStringLiteral("SetPropertyDelay"), {QVariant::fromValue(milliseconds)});
+}
+
+bool FakeFprintdControl::SetEnrollBurst(std::uint32_t count, std::uint32_t settleMs,
+                                        const QString& final) {
+    return Call(QStringLiteral("SetEnrollBurst"),
+                {QVariant::fromValue(count), QVariant::fromValue(settleMs), final});
+}
+
+std::uint64_t FakeFprintdControl::FinalEmittedAt() {
+    QVariant result;
+    return Call(QStringLiteral("FinalEmittedAt"), {}, &result) ? result.toULongLong() : 0;
+}
+
+bool FakeFprintdControl::Claimed() {
+    QVariant result;
+    return Call(QStringLiteral("Claimed"), {}, &result) && result.toBool();
+}
+
+std::uint32_t FakeFprintdControl::HeldReleases() {
+    QVariant result;
+    return Call(QStringLiteral("HeldReleases"), {}, &result) ? result.toUInt() : 0;
+}

@@ -1,0 +1,44 @@
+// The tests' handle on fake_fprintd.py: what the fake daemon plays next, and what it saw.
+#pragma once
+
+#include <QDBusConnection>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+#include <cstdint>
+
+class FakeFprintdControl {
+public:
+    FakeFprintdControl();
+    ~FakeFprintdControl();
+    FakeFprintdControl(const FakeFprintdControl&) = delete;
+    FakeFprintdControl& operator=(const FakeFprintdControl&) = delete;
+
+    // False when the fake cannot be reached (the test runs outside fake_fixture.py).
+    bool Reachable();
+
+    bool SetReaders(std::uint32_t count);
+    bool SetScanType(const QString& scanType);
+    bool SetEnrolled(const QStringList& names);
+    // "*" as the path fails the method on every object.
+    bool FailMethod(const QString& path, const QString& method, const QString& errorName);
+    bool HoldRelease(bool hold);
+    // Each reader's properties answer that much later, so reads sent together wait together.
+    bool SetPropertyDelay(std::uint32_t milliseconds);
+    // EnrollStart is followed by count enroll-stage-passed, then settleMs later by final.
+    bool SetEnrollBurst(std::uint32_t count, std::uint32_t settleMs, const QString& final);
+
+    // CLOCK_MONOTONIC nanoseconds when the burst's final result went out; 0 before.
+    std::uint64_t FinalEmittedAt();
+    bool Claimed();
+    std::uint32_t HeldReleases();
+
+    static QString ReaderPath(std::uint32_t index);
+    static const QString kManagerPath;
+
+private:
+    bool Call(const QString& method, const QVariantList& arguments, QVariant* result = nullptr);
+
+    const QString m_name;
+    QDBusConnection m_bus;
+};
