@@ -1,7 +1,10 @@
 // The tests' handle on fake_fprintd.py: what the fake daemon plays next, and what it saw.
 #include "FakeFprintdControl.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QThread>
 #include <atomic>
 
 namespace {
@@ -94,4 +97,52 @@ bool FakeFprintdControl::Claimed() {
 std::uint32_t FakeFprintdControl::HeldReleases() {
     QVariant result;
     return Call(QStringLiteral("HeldReleases"), {}, &result) ? result.toUInt() : 0;
+}
+
+bool FakeFprintdControl::RemoveReader(const QString& path) {
+    return Call(QStringLiteral("RemoveReader"), {QVariant::fromValue(QDBusObjectPath(path))});
+}
+
+QString FakeFprintdControl::AddReader() {
+    QVariant result;
+    return Call(QStringLiteral("AddReader"), {}, &result) ? result.value<QDBusObjectPath>().path()
+                                                          : QString();
+}
+
+bool FakeFprintdControl::HoldClaim(bool hold) {
+    return Call(QStringLiteral("HoldClaim"), {hold});
+}
+
+bool FakeFprintdControl::GrantHeldClaims() {
+    return Call(QStringLiteral("GrantHeldClaims"), {});
+}
+
+std::vector<FakeFprintdControl::SeenCall> FakeFprintdControl::Calls(const QString& method) {
+    QVariant result;
+    std::vector<SeenCall> calls;
+    if (!Call(QStringLiteral("Calls"), {method}, &result)) {
+        return calls;
+    }
+    for (const QString& entry : result.toStringList()) {
+        const QStringList fields = entry.split(QLatin1Char(' '));
+        calls.push_back({fields.value(0).toUInt(), fields.value(1), fields.value(2)});
+    }
+    return calls;
+}
+
+bool FakeFprintdControl::Replace() {
+    const QString oldOwner = m_bus.interface()->serviceOwner(kService);
+    if (oldOwner.isEmpty() || !Call(QStringLiteral("Replace"), {})) {
+        return false;
+    }
+    // The new instance answers under the well-known name once the old one has left.
+    constexpr int kAttempts = 500;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const QString owner = m_bus.interface()->serviceOwner(kService);
+        if (!owner.isEmpty() && owner != oldOwner && Reachable()) {
+            return true;
+        }
+        QThread::msleep(10);
+    }
+    return false;
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVariantList>
 #include <cstdint>
+#include <vector>
 
 class FakeFprintdControl {
 public:
@@ -32,6 +33,24 @@ public:
     std::uint64_t FinalEmittedAt();
     bool Claimed();
     std::uint32_t HeldReleases();
+
+    // The reader leaves the device list and its object goes; AddReader's comes first in the list
+    // under a path never used before (empty when the fake did not answer).
+    bool RemoveReader(const QString& path);
+    QString AddReader();
+    // Claims wait unanswered while held; GrantHeldClaims answers them as if they came now.
+    bool HoldClaim(bool hold);
+    bool GrantHeldClaims();
+    // Each call of a reader's method so far, oldest first.
+    struct SeenCall {
+        std::uint32_t instance = 0;  // 1, then one more after each Replace
+        QString path;
+        QString sender;  // the caller's unique name
+    };
+    std::vector<SeenCall> Calls(const QString& method);
+    // A new instance of the daemon, with a unique name of its own, takes over the well-known
+    // name, as when fprintd is restarted; true once it answers.
+    bool Replace();
 
     static QString ReaderPath(std::uint32_t index);
     static const QString kManagerPath;

@@ -18,6 +18,16 @@ and a control object the tests drive (org.varne.FakeFprintd.Control at /org/varn
   FinalEmittedAt() -> t             CLOCK_MONOTONIC ns when the final result went out (0: not yet)
   Claimed() -> b                    whether some connection holds the claim
   HeldReleases() -> u               Release calls left unanswered
+  RemoveReader(o path)              that reader leaves GetDevices and its object goes (the bus
+                                    then answers UnknownMethod on its path)
+  AddReader() -> o                  a new reader, listed first, under a path never used before
+  HoldClaim(b hold)                 Claim is not answered while set
+  GrantHeldClaims()                 answers the held Claims as if they had just come
+  Calls(s method) -> as             each call of that method so far, as "instance path sender";
+                                    the instance counts replacements, starting at 1
+  Replace()                         this instance leaves the bus and a new one (a new unique
+                                    name, one reader, nothing claimed) takes the well-known name,
+                                    as when fprintd is restarted
 The claim belongs to the connection that made it, as fprintd's does: it ends when that
 connection leaves the bus.
 """
@@ -73,6 +83,14 @@ INTERFACES = Gio.DBusNodeInfo.new_for_xml("""
     <method name="FinalEmittedAt"><arg type="t" direction="out"/></method>
     <method name="Claimed"><arg type="b" direction="out"/></method>
     <method name="HeldReleases"><arg type="u" direction="out"/></method>
+    <method name="RemoveReader"><arg type="o" direction="in"/></method>
+    <method name="AddReader"><arg type="o" direction="out"/></method>
+    <method name="HoldClaim"><arg type="b" direction="in"/></method>
+    <method name="GrantHeldClaims"/>
+    <method name="Calls">
+      <arg type="s" direction="in"/><arg type="as" direction="out"/>
+    </method>
+    <method name="Replace"/>
   </interface>
 </node>
 """)
@@ -80,9 +98,17 @@ MANAGER, DEVICE, CONTROL = (INTERFACES.lookup_interface(name) for name in (
     "net.reactivated.Fprint.Manager", "net.reactivated.Fprint.Device",
     "org.varne.FakeFprintd.Control"))
 
+# Every call on a reader, kept across replacements: (instance, path, method, sender).
+CALLS = []
+
 
 class FakeFprintd:
-    def __init__(self, bus):
+    def __init__(self, bus, instance=1, on_lost=None):
+        self.instance = instance
+        self.on_lost = on_lost
+        self.successor = None
+        self.hold_claim = False
+        self.held_claims = []  # (sender, path, arguments, invocation)
         self.bus = bus
         self.readers = {}  # path -> registration id
         self.scan_type = "press"
@@ -100,6 +126,7 @@ class FakeFprintd:
         bus.signal_subscribe("org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
                              "/org/freedesktop/DBus", None, Gio.DBusSignalFlags.NONE,
                              self.on_owner_changed)
+        self.next_reader = 0  # a path is never used twice
         self.set_readers(1)
 
     def set_readers(self, count):
@@ -110,6 +137,7 @@ class FakeFprintd:
             path = f"{DEVICE_PREFIX}{index}"
             # Without a property getter GDBus hands Get and GetAll to on_call, which can wait.
             self.readers[path] = self.bus.register_object(path, DEVICE, self.on_call, None, None)
+        self.next_reader = max(self.next_reader, count)
 
     def on_owner_changed(self, _bus, _sender, _path, _interface, _signal, parameters):
         name, _old, new = parameters.unpack()
@@ -140,6 +168,8 @@ class FakeFprintd:
         return self.failures.get((path, method)) or self.failures.get(("*", method))
 
     def on_call(self, _bus, sender, path, interface, method, parameters, invocation):
+        if interface == DEVICE.name:
+            CALLS.append((self.instance, path, method, sender))
         error = self.failure(path, method)
         if error:
             invocation.return_dbus_error(error, f"{method} fails as the test asked")
@@ -163,7 +193,10 @@ class FakeFprintd:
             return
         invocation.return_value(GLib.Variant("(o)", (next(iter(self.readers)),)))
 
-    def call_Claim(self, sender, _path, _arguments, invocation):
+    def call_Claim(self, sender, path, arguments, invocation):
+        if self.hold_claim:
+            self.held_claims.append((sender, path, arguments, invocation))
+            return
         if self.claim_owner is not None:
             invocation.return_dbus_error(ERROR_PREFIX + "AlreadyInUse", "claimed")
             return
@@ -264,20 +297,80 @@ class FakeFprintd:
             reply = GLib.Variant("(b)", (self.claim_owner is not None,))
         elif method == "HeldReleases":
             reply = GLib.Variant("(u)", (len(self.held),))
+        elif method in ("RemoveReader", "AddReader", "HoldClaim", "GrantHeldClaims", "Calls",
+                        "Replace"):
+            reply = getattr(self, "control_" + method)(arguments, invocation)
         invocation.return_value(reply)
+
+    def control_RemoveReader(self, arguments, _invocation):
+        registration = self.readers.pop(arguments[0], None)
+        if registration is not None:
+            self.bus.unregister_object(registration)
+
+    def control_AddReader(self, _arguments, _invocation):
+        path = f"{DEVICE_PREFIX}{self.next_reader}"
+        self.next_reader += 1
+        registration = self.bus.register_object(path, DEVICE, self.on_call, None, None)
+        self.readers = {path: registration, **self.readers}
+        return GLib.Variant("(o)", (path,))
+
+    def control_HoldClaim(self, arguments, _invocation):
+        self.hold_claim = arguments[0]
+
+    def control_GrantHeldClaims(self, _arguments, _invocation):
+        held, self.held_claims = self.held_claims, []
+        self.hold_claim = False
+        for sender, path, claim_arguments, invocation in held:
+            self.call_Claim(sender, path, claim_arguments, invocation)
+
+    def control_Calls(self, arguments, _invocation):
+        return GLib.Variant("(as)", ([f"{instance} {path} {sender}"
+                                      for instance, path, method, sender in CALLS
+                                      if method == arguments[0]],))
+
+    def control_Replace(self, _arguments, _invocation):
+        # After this reply has gone out: the caller hears it from the instance it called.
+        GLib.idle_add(self.replace)
+
+    def replace(self):
+        address = Gio.dbus_address_get_for_bus_sync(Gio.BusType.SYSTEM, None)
+        flags = (Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
+                 Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
+        bus = Gio.DBusConnection.new_for_address_sync(address, flags, None, None)
+        self.successor = FakeFprintd(bus, self.instance + 1, self.on_lost)
+        self.successor.enrolled = list(self.enrolled)
+        own_name(self.successor)  # queued until this instance's connection is gone
+        self.bus.flush_sync(None)
+        self.bus.close_sync(None)
+        return GLib.SOURCE_REMOVE
+
+
+def own_name(fake):
+    acquired = []
+
+    def got(_bus, _name):
+        acquired.append(True)
+
+    def lost(_bus, _name):
+        # A successor waits in the queue until its predecessor has gone; after that, or for the
+        # first instance, losing the name ends the fake.
+        if fake.successor is None and (acquired or fake.instance == 1):
+            fake.on_lost()
+
+    Gio.bus_own_name_on_connection(fake.bus, NAME, Gio.BusNameOwnerFlags.NONE, got, lost)
 
 
 def main():
     bus = Gio.bus_get_sync(Gio.BusType.SYSTEM, None)
-    fake = FakeFprintd(bus)
     loop = GLib.MainLoop()
     GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, 15, loop.quit)  # SIGTERM
 
-    def lost(_bus, _name):
+    def lost():
         print("fake fprintd: lost or could not own " + NAME, file=sys.stderr)
         loop.quit()
 
-    Gio.bus_own_name_on_connection(bus, NAME, Gio.BusNameOwnerFlags.NONE, None, lost)
+    fake = FakeFprintd(bus, on_lost=lost)
+    own_name(fake)
     loop.run()
     del fake
     return 0
