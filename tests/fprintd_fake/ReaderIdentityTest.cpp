@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QTimer>
 #include <chrono>
 #include <functional>
@@ -17,6 +14,7 @@
 
 #include "CaptureRecorder.h"
 #include "FakeFprintdControl.h"
+#include "FprintdSandbox.h"
 #include "FprintdService.h"
 #include "UnixUserIdentity.h"
 #include "WinBio.h"
@@ -37,7 +35,6 @@ constexpr auto kPatience = 5s;
 // machine, far below the release's own wait or any reply timeout.
 constexpr std::chrono::milliseconds kPromptRelease = 2s;
 constexpr auto kPoll = 10ms;
-const QString kEnrollAction = QStringLiteral("net.reactivated.fprint.device.enroll");
 
 template <typename Condition>
 bool WaitUntil(Condition condition, std::chrono::milliseconds timeout) {
@@ -69,47 +66,6 @@ public:
 private:
     std::function<bool()> m_step;
     QTimer m_timer;
-};
-
-// The polkit mock's controls: it holds the enroll action's checks until released.
-class PolkitMock {
-public:
-    PolkitMock()
-        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SystemBus,
-                                              QStringLiteral("varne-test-polkit-mock"))) {}
-    ~PolkitMock() {
-        Call(QStringLiteral("Reset"));
-        QDBusConnection::disconnectFromBus(m_bus.name());
-    }
-    PolkitMock(const PolkitMock&) = delete;
-    PolkitMock& operator=(const PolkitMock&) = delete;
-
-    bool HoldEnrollChecks() {
-        return Call(QStringLiteral("SimulateHangActions"), {QStringList{kEnrollAction}});
-    }
-    bool HasHeldChecks() {
-        const QDBusMessage reply = m_bus.call(Message(QStringLiteral("HaveHangingCalls")));
-        return reply.arguments().value(0).toBool();
-    }
-    bool GrantHeldChecks() {
-        return Call(QStringLiteral("SimulateHangActions"), {QStringList()}) &&
-               Call(QStringLiteral("ReleaseHangingCalls"));
-    }
-
-private:
-    static QDBusMessage Message(const QString& method, const QVariantList& arguments = {}) {
-        QDBusMessage message =
-            QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.PolicyKit1"),
-                                           QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
-                                           QStringLiteral("org.freedesktop.DBus.Mock"), method);
-        message.setArguments(arguments);
-        return message;
-    }
-    bool Call(const QString& method, const QVariantList& arguments = {}) {
-        return m_bus.call(Message(method, arguments)).type() == QDBusMessage::ReplyMessage;
-    }
-
-    QDBusConnection m_bus;
 };
 
 std::vector<QString> PathsOf(const std::vector<FakeFprintdControl::SeenCall>& calls) {
@@ -277,15 +233,15 @@ TEST_F(ReaderIdentityTest, AClaimGrantedAfterItsDeletionWasCancelledIsReleasedAt
 // fprintd is restarted while the operation waits for its password: the new instance never
 // hears of it, and the operation ends as with a reader that has gone.
 TEST_F(ReaderIdentityTest, AnEnrollmentEndsWithTheDaemonItStartedWith) {
-    PolkitMock polkit;
-    ASSERT_TRUE(polkit.HoldEnrollChecks());
+    ASSERT_TRUE(FprintdSandbox::ResetPolkit());
+    ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kEnrollAction}));
     const SessionHandle handle = Open();
     ASSERT_EQ(WinBioEnrollBegin(handle, kFinger, kUnitA), kOk);
     ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
               kOk);
-    ASSERT_TRUE(WaitUntil([&] { return polkit.HasHeldChecks(); }, kPatience));
+    ASSERT_TRUE(FprintdSandbox::WaitForHangingCall(kPatience));
     ASSERT_TRUE(m_fake.Replace());
-    ASSERT_TRUE(polkit.GrantHeldChecks());
+    ASSERT_TRUE(FprintdSandbox::ReleaseHangingCalls());
     const auto capture = m_recorder.Next(kPatience);
     EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
     for (const char* method : {"Claim", "EnrollStart"}) {
@@ -297,17 +253,17 @@ TEST_F(ReaderIdentityTest, AnEnrollmentEndsWithTheDaemonItStartedWith) {
 }
 
 TEST_F(ReaderIdentityTest, ADeletionEndsWithTheDaemonItStartedWith) {
-    PolkitMock polkit;
     ASSERT_TRUE(m_fake.SetEnrolled({kFingerName}));
-    ASSERT_TRUE(polkit.HoldEnrollChecks());
+    ASSERT_TRUE(FprintdSandbox::ResetPolkit());
+    ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kEnrollAction}));
     const SessionHandle handle = Open();
     bool replaced = false;
     const WhileWaiting restart([&] {
-        if (!polkit.HasHeldChecks()) {
+        if (!FprintdSandbox::HaveHangingCalls()) {
             return false;
         }
         replaced = m_fake.Replace();
-        EXPECT_TRUE(polkit.GrantHeldChecks());
+        EXPECT_TRUE(FprintdSandbox::ReleaseHangingCalls());
         return true;
     });
     EXPECT_EQ(Delete(handle, kUnitA), kSensorUnavailable);
