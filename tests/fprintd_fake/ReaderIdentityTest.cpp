@@ -32,7 +32,7 @@ const QString kFingerName = QStringLiteral("right-index-finger");
 constexpr SubFactor kBareFinger = 3;
 constexpr auto kPatience = 5s;
 // A claim that comes after its operation ended is given back at once; this allows for a busy
-// machine, far below the release's own wait or any reply timeout.
+// machine and stays below the release's own wait (3 s) and every reply timeout.
 constexpr std::chrono::milliseconds kPromptRelease = 2s;
 constexpr auto kPoll = 10ms;
 
