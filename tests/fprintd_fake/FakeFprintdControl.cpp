@@ -2,7 +2,6 @@
 #include "FakeFprintdControl.h"
 
 #include <QDBusMessage>
-#include <atomic>
 
 namespace {
 
@@ -10,22 +9,9 @@ const QString kService = QStringLiteral("net.reactivated.Fprint");
 const QString kControlPath = QStringLiteral("/org/varne/FakeFprintd");
 const QString kControlInterface = QStringLiteral("org.varne.FakeFprintd.Control");
 
-QString NextConnectionName() {
-    static std::atomic<int> counter{0};
-    return QStringLiteral("varne-fake-control-%1").arg(counter.fetch_add(1));
-}
-
 }  // namespace
 
 const QString FakeFprintdControl::kManagerPath = QStringLiteral("/net/reactivated/Fprint/Manager");
-
-FakeFprintdControl::FakeFprintdControl()
-    : m_name(NextConnectionName()),
-      m_bus(QDBusConnection::connectToBus(QDBusConnection::SystemBus, m_name)) {}
-
-FakeFprintdControl::~FakeFprintdControl() {
-    QDBusConnection::disconnectFromBus(m_name);
-}
 
 QString FakeFprintdControl::ReaderPath(std::uint32_t index) {
     return QStringLiteral("/net/reactivated/Fprint/Device/%1").arg(index);
@@ -36,7 +22,7 @@ bool FakeFprintdControl::Call(const QString& method, const QVariantList& argumen
     QDBusMessage message =
         QDBusMessage::createMethodCall(kService, kControlPath, kControlInterface, method);
     message.setArguments(arguments);
-    const QDBusMessage reply = m_bus.call(message);
+    const QDBusMessage reply = m_bus.Call(message);
     if (reply.type() != QDBusMessage::ReplyMessage) {
         return false;
     }
@@ -47,7 +33,7 @@ bool FakeFprintdControl::Call(const QString& method, const QVariantList& argumen
 }
 
 bool FakeFprintdControl::Reachable() {
-    return m_bus.isConnected() && Call(QStringLiteral("Claimed"), {});
+    return m_bus.IsConnected() && Call(QStringLiteral("Claimed"), {});
 }
 
 bool FakeFprintdControl::SetReaders(std::uint32_t count) {

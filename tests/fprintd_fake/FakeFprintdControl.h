@@ -1,19 +1,15 @@
 // The tests' handle on fake_fprintd.py: what the fake daemon plays next, and what it saw.
 #pragma once
 
-#include <QDBusConnection>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
 #include <cstdint>
 
+#include "PrivateSystemBus.h"
+
 class FakeFprintdControl {
 public:
-    FakeFprintdControl();
-    ~FakeFprintdControl();
-    FakeFprintdControl(const FakeFprintdControl&) = delete;
-    FakeFprintdControl& operator=(const FakeFprintdControl&) = delete;
-
     // False when the fake cannot be reached (the test runs outside fake_fixture.py).
     bool Reachable();
 
@@ -39,6 +35,5 @@ public:
 private:
     bool Call(const QString& method, const QVariantList& arguments, QVariant* result = nullptr);
 
-    const QString m_name;
-    QDBusConnection m_bus;
+    PrivateSystemBus m_bus{"fake-control"};
 };
