@@ -30,11 +30,8 @@
 namespace {
 
 using namespace std::chrono_literals;
-using ServiceCalls::CallerIdentity;
-using ServiceCalls::EnrolledFingers;
-using ServiceCalls::OpenSession;
+using namespace ServiceCalls;
 
-constexpr UnitId kUnit = 1;
 constexpr auto kResultPatience = 5s;
 // The virtual device's default number of stages.
 constexpr int kVirtualStages = 5;
@@ -177,6 +174,13 @@ protected:
         ASSERT_TRUE(first);
         ASSERT_EQ(first->status, kMoreData);
         ASSERT_EQ(AskForCapture(handle), kOk);
+    }
+
+    // The polkit mock holds the enrollment's prompt, with its first capture asked for.
+    void BeginHeldAtThePrompt(SessionHandle handle, SubFactor finger) {
+        ASSERT_EQ(WinBioEnrollBegin(handle, finger, kUnit), kOk);
+        ASSERT_EQ(AskForCapture(handle), kOk);
+        ASSERT_TRUE(FprintdSandbox::WaitForHangingCall(2s));
     }
 
     // Scans one print until the enrollment ends, whatever number of stages the driver wants.
@@ -355,10 +359,8 @@ TEST_F(FprintdServiceTest, CallsThatMayPromptOutliveThePlainReplyTimeout) {
     const QStringList verify{FprintdSandbox::kVerifyAction};
     ASSERT_TRUE(FprintdSandbox::HangActions(enroll));
     const SessionHandle handle = OpenSession();
-    ASSERT_EQ(WinBioEnrollBegin(handle, 8, kUnit), kOk);
-    ASSERT_EQ(AskForCapture(handle), kOk);
+    ASSERT_NO_FATAL_FAILURE(BeginHeldAtThePrompt(handle, 8));
     // Held in our own check: the prompt holds no reader, so others can use it meanwhile.
-    ASSERT_TRUE(FprintdSandbox::WaitForHangingCall(2s));
     EXPECT_EQ(OtherClient().ClaimAndRelease(), QString());
     EXPECT_FALSE(AwaitCapture(kHeld));
     // Granted; fprintd's Claim and listing now wait on verify.
@@ -385,9 +387,7 @@ TEST_F(FprintdServiceTest, CallsThatMayPromptOutliveThePlainReplyTimeout) {
 TEST_F(FprintdServiceTest, AbortDuringAHeldPromptReleasesAtOnce) {
     ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kEnrollAction}));
     const SessionHandle handle = OpenSession();
-    ASSERT_EQ(WinBioEnrollBegin(handle, 9, kUnit), kOk);
-    ASSERT_EQ(AskForCapture(handle), kOk);
-    ASSERT_TRUE(FprintdSandbox::WaitForHangingCall(2s));
+    ASSERT_NO_FATAL_FAILURE(BeginHeldAtThePrompt(handle, 9));
     EXPECT_EQ(WinBioCancel(handle), kOk);
     // Without anybody answering the prompt: the cancel closed it.
     const auto capture = AwaitCapture(kResultPatience);
@@ -725,9 +725,7 @@ TEST_F(FprintdServiceTest, AWedgedFprintdHoldsNoCallAndNoClaim) {
 TEST_F(FprintdServiceTest, FprintdRestartedDuringThePromptEndsTheEnrollment) {
     ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kEnrollAction}));
     const SessionHandle handle = OpenSession();
-    ASSERT_EQ(WinBioEnrollBegin(handle, 3, kUnit), kOk);
-    ASSERT_EQ(AskForCapture(handle), kOk);
-    ASSERT_TRUE(FprintdSandbox::WaitForHangingCall(2s));
+    ASSERT_NO_FATAL_FAILURE(BeginHeldAtThePrompt(handle, 3));
     ASSERT_TRUE(FprintdSandbox::StopFprintd(false));
     const auto capture = AwaitCapture(kResultPatience);
     ASSERT_TRUE(capture);

@@ -18,11 +18,8 @@
 namespace {
 
 using namespace std::chrono_literals;
-using ServiceCalls::CallerIdentity;
-using ServiceCalls::EnrolledFingers;
-using ServiceCalls::OpenSession;
+using namespace ServiceCalls;
 
-constexpr UnitId kUnit = 1;
 constexpr auto kResultPatience = 5s;
 constexpr auto kReleasePatience = 5s;
 // How long after its arrival a result that ends the enrollment may reach the capture.

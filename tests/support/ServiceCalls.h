@@ -8,6 +8,9 @@
 
 namespace ServiceCalls {
 
+// The first reader the daemon lists; the fixtures start one unless a test asks for more.
+constexpr UnitId kUnit = 1;
+
 // A fingerprint session on the system pool; the test fails when the service refuses one.
 SessionHandle OpenSession();
 // The identity of the user running the test.
