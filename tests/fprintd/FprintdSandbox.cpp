@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include <QDBusArgument>
+#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QProcess>
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -32,14 +32,10 @@ const QString kMockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
 constexpr std::chrono::seconds kSensorPatience{5};
 constexpr int kSensorCloseWaitMs = 5000;
 
-QString NextConnectionName(const char* what) {
-    static std::atomic<int> counter{0};
-    return QStringLiteral("varne-test-%1-%2").arg(QLatin1String(what)).arg(counter.fetch_add(1));
-}
-
+// One for the whole run, kept open until the end.
 QDBusConnection& ControlBus() {
-    static QDBusConnection bus =
-        QDBusConnection::connectToBus(QDBusConnection::SystemBus, NextConnectionName("control"));
+    static QDBusConnection bus = QDBusConnection::connectToBus(
+        QDBusConnection::SystemBus, QStringLiteral("varne-test-control"));
     return bus;
 }
 
@@ -223,16 +219,8 @@ bool WaitForHangingCall(std::chrono::milliseconds timeout) {
 
 }  // namespace FprintdSandbox
 
-OtherClient::OtherClient()
-    : m_name(NextConnectionName("other")),
-      m_bus(QDBusConnection::connectToBus(QDBusConnection::SystemBus, m_name)) {}
-
-OtherClient::~OtherClient() {
-    QDBusConnection::disconnectFromBus(m_name);
-}
-
 QString OtherClient::DevicePath() {
-    const QDBusMessage reply = m_bus.call(QDBusMessage::createMethodCall(
+    const QDBusMessage reply = m_bus.Call(QDBusMessage::createMethodCall(
         kService, QStringLiteral("/net/reactivated/Fprint/Manager"),
         QStringLiteral("net.reactivated.Fprint.Manager"), QStringLiteral("GetDefaultDevice")));
     return qdbus_cast<QDBusObjectPath>(reply.arguments().value(0)).path();
@@ -242,7 +230,7 @@ QString OtherClient::CallDevice(const QString& method, const QVariantList& argum
     QDBusMessage message =
         QDBusMessage::createMethodCall(kService, DevicePath(), kDeviceInterface, method);
     message.setArguments(arguments);
-    const QDBusMessage reply = m_bus.call(message);
+    const QDBusMessage reply = m_bus.Call(message);
     return reply.type() == QDBusMessage::ReplyMessage ? QString() : reply.errorName();
 }
 
@@ -285,7 +273,7 @@ QStringList OtherClient::ListEnrolledFingers(QString* error) {
     QDBusMessage message = QDBusMessage::createMethodCall(kService, DevicePath(), kDeviceInterface,
                                                           QStringLiteral("ListEnrolledFingers"));
     message.setArguments({QString::fromStdString(CurrentUserName())});
-    const QDBusMessage reply = m_bus.call(message);
+    const QDBusMessage reply = m_bus.Call(message);
     *error = reply.type() == QDBusMessage::ReplyMessage ? QString() : reply.errorName();
     return reply.arguments().value(0).toStringList();
 }

@@ -2,12 +2,13 @@
 // sensor, and a second program that uses the reader.
 #pragma once
 
-#include <QDBusConnection>
 #include <QString>
 #include <QStringList>
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include "PrivateSystemBus.h"
 
 enum class FprintdVariant { kPlain, kStorage, kNoReader };
 
@@ -55,11 +56,6 @@ inline const QString kVerifyAction = QStringLiteral("net.reactivated.fprint.devi
 // Another program on its own connection, as the lock screen would be.
 class OtherClient {
 public:
-    OtherClient();
-    ~OtherClient();
-    OtherClient(const OtherClient&) = delete;
-    OtherClient& operator=(const OtherClient&) = delete;
-
     // The D-Bus error name, empty on success.
     QString Claim();
     QString Release();
@@ -75,6 +71,5 @@ private:
     QString DevicePath();
     QString CallDevice(const QString& method, const QVariantList& arguments);
 
-    const QString m_name;
-    QDBusConnection m_bus;
+    PrivateSystemBus m_bus{"other"};
 };

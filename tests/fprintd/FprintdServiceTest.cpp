@@ -10,11 +10,9 @@
 #include <csignal>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,17 +22,21 @@
 #include "FprintdMapping.h"
 #include "FprintdSandbox.h"
 #include "FprintdService.h"
+#include "ServiceCalls.h"
+#include "TemporaryDirectory.h"
 #include "UnixUserIdentity.h"
 #include "WinBio.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using namespace ServiceCalls;
 
-constexpr UnitId kUnit = 1;
 constexpr auto kResultPatience = 5s;
 // The virtual device's default number of stages.
 constexpr int kVirtualStages = 5;
+// More scans than any virtual driver asks for before it ends an enrollment.
+constexpr int kMostScans = 10;
 
 struct Capture {
     StatusCode status = kOk;
@@ -54,10 +56,7 @@ std::map<std::string, std::string> StoredPrints() {
         std::filesystem::path(std::getenv("VARNE_FIXTURE_DIR")) / "state";
     for (const auto& entry : std::filesystem::recursive_directory_iterator(state)) {
         if (entry.is_regular_file()) {
-            std::ifstream file(entry.path(), std::ios::binary);
-            std::ostringstream content;
-            content << file.rdbuf();
-            prints[entry.path().string()] = content.str();
+            prints[entry.path().string()] = ReadFile(entry.path());
         }
     }
     return prints;
@@ -97,36 +96,46 @@ protected:
         InstallBiometricBackend(std::make_shared<FprintdService>(timeouts));
     }
 
-    static SessionHandle Open() {
-        SessionHandle handle = 0;
-        EXPECT_EQ(WinBioOpenSession(kFactorFingerprint, kPoolSystem, kSessionFlagsDefault, nullptr,
-                                    0, kDatabaseDefault, &handle),
-                  kOk);
-        return handle;
-    }
-
-    static WINBIO_IDENTITY Me() {
-        return MakeUnixUserIdentity(static_cast<std::uint32_t>(getuid()));
-    }
-
-    // The listing's status, and the fingers in fprintd's order.
-    static StatusCode Enrolled(SessionHandle handle, std::vector<SubFactor>* fingers) {
-        WINBIO_IDENTITY identity = Me();
-        SubFactor* array = nullptr;
-        std::uint64_t count = 0;
-        const StatusCode status = WinBioEnumEnrollments(handle, kUnit, &identity, &array, &count);
-        fingers->assign(array, array + count);
-        if (array != nullptr) {
-            WinBioFree(array);
+    // Whether the listing finds exactly these fingers, or answers "no results" for none.
+    static ::testing::AssertionResult EnrolledAre(SessionHandle handle,
+                                                  const std::vector<SubFactor>& expected) {
+        std::vector<SubFactor> fingers;
+        const StatusCode status = EnrolledFingers(handle, kUnit, &fingers);
+        const StatusCode expectedStatus = expected.empty() ? kDatabaseNoResults : kOk;
+        if (status == expectedStatus && fingers == expected) {
+            return ::testing::AssertionSuccess();
         }
-        return status;
+        return ::testing::AssertionFailure()
+               << "listed 0x" << std::hex << static_cast<std::uint32_t>(status) << std::dec << " "
+               << ::testing::PrintToString(fingers);
+    }
+
+    StatusCode AskForCapture(SessionHandle handle) {
+        return WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder);
+    }
+
+    static StatusCode Commit(SessionHandle handle) {
+        WINBIO_IDENTITY identity{};
+        std::uint8_t isNew = 1;
+        return WinBioEnrollCommit(handle, &identity, &isNew);
+    }
+
+    // Deletes one of the caller's own fingers.
+    static StatusCode DeleteFinger(SessionHandle handle, SubFactor finger) {
+        WINBIO_IDENTITY identity = CallerIdentity();
+        return WinBioDeleteTemplate(handle, kUnit, &identity, finger);
+    }
+
+    static void ExpectVirtualStageCount(SessionHandle handle) {
+        std::uint32_t stages = 0;
+        EXPECT_EQ(WinBioEnrollStageCount(handle, &stages), kOk);
+        EXPECT_EQ(stages, static_cast<std::uint32_t>(kVirtualStages));
     }
 
     // Asks for one capture and waits for its result.
     std::optional<Capture> NextCapture(SessionHandle handle,
                                        std::chrono::milliseconds patience = kResultPatience) {
-        const StatusCode started =
-            WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder);
+        const StatusCode started = AskForCapture(handle);
         EXPECT_EQ(started, kOk);
         if (started != kOk) {
             return std::nullopt;
@@ -154,9 +163,35 @@ protected:
             ASSERT_TRUE(capture);
             ASSERT_EQ(capture->status, stage < kVirtualStages ? kMoreData : kOk);
         }
-        WINBIO_IDENTITY identity{};
-        std::uint8_t isNew = 1;
-        ASSERT_EQ(WinBioEnrollCommit(handle, &identity, &isNew), kOk);
+        ASSERT_EQ(Commit(handle), kOk);
+    }
+
+    // One stage scanned, and the next capture asked for and waiting for a touch.
+    void BeginWithACaptureWaiting(SessionHandle handle, SubFactor finger) {
+        ASSERT_EQ(WinBioEnrollBegin(handle, finger, kUnit), kOk);
+        ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN a"));
+        const auto first = NextCapture(handle);
+        ASSERT_TRUE(first);
+        ASSERT_EQ(first->status, kMoreData);
+        ASSERT_EQ(AskForCapture(handle), kOk);
+    }
+
+    // The polkit mock holds the enrollment's prompt, with its first capture asked for.
+    void BeginHeldAtThePrompt(SessionHandle handle, SubFactor finger) {
+        ASSERT_EQ(WinBioEnrollBegin(handle, finger, kUnit), kOk);
+        ASSERT_EQ(AskForCapture(handle), kOk);
+        ASSERT_TRUE(FprintdSandbox::WaitForHangingCall(2s));
+    }
+
+    // Scans one print until the enrollment ends, whatever number of stages the driver wants.
+    void ScanUntilTheEnd(SessionHandle handle, const std::string& print,
+                         std::optional<Capture>* last) {
+        last->reset();
+        for (int scan = 0; scan < kMostScans && (!*last || (*last)->status == kMoreData); ++scan) {
+            ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN " + print));
+            *last = NextCapture(handle);
+            ASSERT_TRUE(*last);
+        }
     }
 
     static void ExpectReaderFree() {
@@ -167,7 +202,7 @@ protected:
 };
 
 TEST_F(FprintdServiceTest, EnrollmentHandsOutQueuedResultsInOrderAndStoresThePrint) {
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
     // fprintd scans on its own: every result comes before its capture is asked for.
     const std::vector<std::pair<std::string, Capture>> rows = {
@@ -193,17 +228,11 @@ TEST_F(FprintdServiceTest, EnrollmentHandsOutQueuedResultsInOrderAndStoresThePri
     const auto last = NextCapture(handle);
     ASSERT_TRUE(last);
     EXPECT_EQ(last->status, kOk);
-    std::uint32_t stages = 0;
-    EXPECT_EQ(WinBioEnrollStageCount(handle, &stages), kOk);
-    EXPECT_EQ(stages, static_cast<std::uint32_t>(kVirtualStages));
+    ExpectVirtualStageCount(handle);
 
-    WINBIO_IDENTITY identity{};
-    std::uint8_t isNew = 1;
-    EXPECT_EQ(WinBioEnrollCommit(handle, &identity, &isNew), kOk);
+    EXPECT_EQ(Commit(handle), kOk);
     ExpectReaderFree();
-    std::vector<SubFactor> fingers;
-    EXPECT_EQ(Enrolled(handle, &fingers), kOk);
-    EXPECT_EQ(fingers, std::vector<SubFactor>{2});
+    EXPECT_TRUE(EnrolledAre(handle, {2}));
     QString error;
     EXPECT_EQ(OtherClient().ListEnrolledFingers(&error),
               QStringList{QStringLiteral("right-index-finger")});
@@ -215,7 +244,7 @@ TEST_F(FprintdServiceTest, ErrorsOfTheSensorEndTheCaptureAndReleaseTheReader) {
         {"ERROR 8", kDatabaseFull},        // enroll-data-full
         {"ERROR 0", kUnspecifiedFailure},  // enroll-unknown-error
     };
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     for (const auto& [command, expected] : rows) {
         ASSERT_TRUE(OtherClient().WaitUntilReaderFree());
         ASSERT_EQ(WinBioEnrollBegin(handle, 6, kUnit), kOk) << command;
@@ -224,72 +253,47 @@ TEST_F(FprintdServiceTest, ErrorsOfTheSensorEndTheCaptureAndReleaseTheReader) {
         ASSERT_TRUE(capture) << command;
         EXPECT_EQ(capture->status, expected) << command;
         // The enrollment is over: no further capture waits for nothing.
-        EXPECT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
-                  kInvalidOperation);
+        EXPECT_EQ(AskForCapture(handle), kInvalidOperation);
         EXPECT_EQ(WinBioEnrollDiscard(handle), kOk) << command;
         ExpectReaderFree();
     }
-    std::vector<SubFactor> fingers;
-    EXPECT_EQ(Enrolled(handle, &fingers), kDatabaseNoResults);
+    EXPECT_TRUE(EnrolledAre(handle, {}));
 }
 
 TEST_F(FprintdServiceTest, DuplicatePrintIsCapturedButItsCommitFails) {
     ASSERT_TRUE(FprintdSandbox::StopFprintd(false));
     ASSERT_TRUE(FprintdSandbox::StartFprintd(FprintdVariant::kStorage));
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     ASSERT_EQ(WinBioEnrollBegin(handle, 1, kUnit), kOk);
     std::optional<Capture> capture;
-    for (int scan = 0; scan < 10 && (!capture || capture->status == kMoreData); ++scan) {
-        ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN same"));
-        capture = NextCapture(handle);
-        ASSERT_TRUE(capture);
-    }
+    ASSERT_NO_FATAL_FAILURE(ScanUntilTheEnd(handle, "same", &capture));
     ASSERT_EQ(capture->status, kOk);
-    WINBIO_IDENTITY identity{};
-    std::uint8_t isNew = 1;
-    ASSERT_EQ(WinBioEnrollCommit(handle, &identity, &isNew), kOk);
+    ASSERT_EQ(Commit(handle), kOk);
 
     ASSERT_TRUE(OtherClient().WaitUntilReaderFree());
     ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
-    capture.reset();
-    for (int scan = 0; scan < 10 && (!capture || capture->status == kMoreData); ++scan) {
-        ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN same"));
-        capture = NextCapture(handle);
-        ASSERT_TRUE(capture);
-    }
+    ASSERT_NO_FATAL_FAILURE(ScanUntilTheEnd(handle, "same", &capture));
     EXPECT_EQ(capture->status, kOk);
-    EXPECT_EQ(WinBioEnrollCommit(handle, &identity, &isNew), kDuplicateEnrollment);
+    EXPECT_EQ(Commit(handle), kDuplicateEnrollment);
     ExpectReaderFree();
-    std::vector<SubFactor> fingers;
-    EXPECT_EQ(Enrolled(handle, &fingers), kOk);
-    EXPECT_EQ(fingers, std::vector<SubFactor>{1});
+    EXPECT_TRUE(EnrolledAre(handle, {1}));
 }
 
 TEST_F(FprintdServiceTest, AbortEndsThePendingCaptureStoresNothingAndReleases) {
-    const SessionHandle handle = Open();
-    ASSERT_EQ(WinBioEnrollBegin(handle, 3, kUnit), kOk);
-    ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN a"));
-    ASSERT_EQ(NextCapture(handle)->status, kMoreData);
-    ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
-              kOk);
+    const SessionHandle handle = OpenSession();
+    ASSERT_NO_FATAL_FAILURE(BeginWithACaptureWaiting(handle, 3));
     EXPECT_EQ(WinBioCancel(handle), kOk);
     const auto capture = AwaitCapture(1s);
     ASSERT_TRUE(capture);
     EXPECT_EQ(capture->status, kCanceled);
     EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
     ExpectReaderFree();
-    std::vector<SubFactor> fingers;
-    EXPECT_EQ(Enrolled(handle, &fingers), kDatabaseNoResults);
-    EXPECT_TRUE(fingers.empty());
+    EXPECT_TRUE(EnrolledAre(handle, {}));
 }
 
 TEST_F(FprintdServiceTest, ShuttingDownMidEnrollmentEndsTheCaptureAndReleases) {
-    const SessionHandle handle = Open();
-    ASSERT_EQ(WinBioEnrollBegin(handle, 3, kUnit), kOk);
-    ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN a"));
-    ASSERT_EQ(NextCapture(handle)->status, kMoreData);
-    ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
-              kOk);
+    const SessionHandle handle = OpenSession();
+    ASSERT_NO_FATAL_FAILURE(BeginWithACaptureWaiting(handle, 3));
     // As at the program's exit, with nobody cancelling or discarding first.
     InstallBiometricBackend(nullptr);
     const auto capture = AwaitCapture(0ms);
@@ -300,36 +304,31 @@ TEST_F(FprintdServiceTest, ShuttingDownMidEnrollmentEndsTheCaptureAndReleases) {
 }
 
 TEST_F(FprintdServiceTest, DeletionRemovesOneFingerAndReleases) {
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     EnrollFully(handle, 3, "a");
     EnrollFully(handle, 7, "b");
-    WINBIO_IDENTITY identity = Me();
-    EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 3), kOk);
+    EXPECT_EQ(DeleteFinger(handle, 3), kOk);
     ExpectReaderFree();
-    std::vector<SubFactor> fingers;
-    EXPECT_EQ(Enrolled(handle, &fingers), kOk);
-    EXPECT_EQ(fingers, std::vector<SubFactor>{7});
-    EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 3), kDatabaseNoSuchRecord);
+    EXPECT_TRUE(EnrolledAre(handle, {7}));
+    EXPECT_EQ(DeleteFinger(handle, 3), kDatabaseNoSuchRecord);
     ExpectReaderFree();
 }
 
 TEST_F(FprintdServiceTest, IdentitiesOtherThanTheCallersAreRefused) {
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     EnrollFully(handle, 5, "a");
     WINBIO_IDENTITY someoneElse = MakeUnixUserIdentity(static_cast<std::uint32_t>(getuid()) + 1);
     EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &someoneElse, 5), kAccessDenied);
-    WINBIO_IDENTITY malformed = Me();
+    WINBIO_IDENTITY malformed = CallerIdentity();
     malformed.Data[0] = 2;
     SubFactor* array = nullptr;
     std::uint64_t count = 0;
     EXPECT_EQ(WinBioEnumEnrollments(handle, kUnit, &malformed, &array, &count), kInvalidIdentity);
-    std::vector<SubFactor> fingers;
-    EXPECT_EQ(Enrolled(handle, &fingers), kOk);
-    EXPECT_EQ(fingers, std::vector<SubFactor>{5});
+    EXPECT_TRUE(EnrolledAre(handle, {5}));
 }
 
 TEST_F(FprintdServiceTest, PolkitRefusingMeansAccessDeniedAndNothingChanges) {
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     EnrollFully(handle, 4, "a");
     ExpectReaderFree();
     ASSERT_TRUE(FprintdSandbox::ResetPolkit());
@@ -345,12 +344,9 @@ TEST_F(FprintdServiceTest, PolkitRefusingMeansAccessDeniedAndNothingChanges) {
     }
     EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
     ExpectReaderFree();
-    WINBIO_IDENTITY identity = Me();
-    EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 4), kAccessDenied);
+    EXPECT_EQ(DeleteFinger(handle, 4), kAccessDenied);
     ExpectReaderFree();
-    std::vector<SubFactor> fingers;
-    EXPECT_EQ(Enrolled(handle, &fingers), kOk);
-    EXPECT_EQ(fingers, std::vector<SubFactor>{4});
+    EXPECT_TRUE(EnrolledAre(handle, {4}));
 }
 
 // Every call that may prompt is held in turn for several plain reply timeouts: polkit's check
@@ -362,12 +358,9 @@ TEST_F(FprintdServiceTest, CallsThatMayPromptOutliveThePlainReplyTimeout) {
     const QStringList enroll{FprintdSandbox::kEnrollAction};
     const QStringList verify{FprintdSandbox::kVerifyAction};
     ASSERT_TRUE(FprintdSandbox::HangActions(enroll));
-    const SessionHandle handle = Open();
-    ASSERT_EQ(WinBioEnrollBegin(handle, 8, kUnit), kOk);
-    ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
-              kOk);
+    const SessionHandle handle = OpenSession();
+    ASSERT_NO_FATAL_FAILURE(BeginHeldAtThePrompt(handle, 8));
     // Held in our own check: the prompt holds no reader, so others can use it meanwhile.
-    ASSERT_TRUE(FprintdSandbox::WaitForHangingCall(2s));
     EXPECT_EQ(OtherClient().ClaimAndRelease(), QString());
     EXPECT_FALSE(AwaitCapture(kHeld));
     // Granted; fprintd's Claim and listing now wait on verify.
@@ -387,19 +380,14 @@ TEST_F(FprintdServiceTest, CallsThatMayPromptOutliveThePlainReplyTimeout) {
         ASSERT_TRUE(capture);
         EXPECT_EQ(capture->status, stage < kVirtualStages ? kMoreData : kOk);
     }
-    WINBIO_IDENTITY identity{};
-    std::uint8_t isNew = 1;
-    EXPECT_EQ(WinBioEnrollCommit(handle, &identity, &isNew), kOk);
+    EXPECT_EQ(Commit(handle), kOk);
     ExpectReaderFree();
 }
 
 TEST_F(FprintdServiceTest, AbortDuringAHeldPromptReleasesAtOnce) {
     ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kEnrollAction}));
-    const SessionHandle handle = Open();
-    ASSERT_EQ(WinBioEnrollBegin(handle, 9, kUnit), kOk);
-    ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
-              kOk);
-    ASSERT_TRUE(FprintdSandbox::WaitForHangingCall(2s));
+    const SessionHandle handle = OpenSession();
+    ASSERT_NO_FATAL_FAILURE(BeginHeldAtThePrompt(handle, 9));
     EXPECT_EQ(WinBioCancel(handle), kOk);
     // Without anybody answering the prompt: the cancel closed it.
     const auto capture = AwaitCapture(kResultPatience);
@@ -416,13 +404,12 @@ TEST_F(FprintdServiceTest, AbortDuringAHeldPromptReleasesAtOnce) {
     ExpectReaderFree();
     // The prompt answered late changes nothing.
     ASSERT_TRUE(FprintdSandbox::ReleaseHangingCalls());
-    std::vector<SubFactor> fingers;
-    EXPECT_EQ(Enrolled(handle, &fingers), kDatabaseNoResults);
+    EXPECT_TRUE(EnrolledAre(handle, {}));
     ExpectReaderFree();
 }
 
 TEST_F(FprintdServiceTest, DeletionWaitsForAHeldPromptWhileTheCallersTimersRun) {
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     EnrollFully(handle, 10, "a");
     ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kEnrollAction}));
     int ticks = 0;
@@ -435,37 +422,30 @@ TEST_F(FprintdServiceTest, DeletionWaitsForAHeldPromptWhileTheCallersTimersRun) 
                        [&answered] { answered = FprintdSandbox::ReleaseHangingCalls(); });
     QElapsedTimer clock;
     clock.start();
-    WINBIO_IDENTITY identity = Me();
-    EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 10), kOk);
+    EXPECT_EQ(DeleteFinger(handle, 10), kOk);
     EXPECT_TRUE(answered) << "the deletion returned before the prompt was answered";
     // Half the ticks are plenty to tell a running loop from a blocked thread.
     EXPECT_GT(ticks, clock.elapsed() / 20 / 2);
     ExpectReaderFree();
-    std::vector<SubFactor> fingers;
-    EXPECT_EQ(Enrolled(handle, &fingers), kDatabaseNoResults);
+    EXPECT_TRUE(EnrolledAre(handle, {}));
 }
 
 TEST_F(FprintdServiceTest, ReaderHeldByAnotherProgramIsCaptureAborted) {
     OtherClient other;
     ASSERT_EQ(other.Claim(), QString());
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
     const auto capture = NextCapture(handle);
     ASSERT_TRUE(capture);
     EXPECT_EQ(capture->status, kCaptureAborted);
     EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
-    WINBIO_IDENTITY identity = Me();
-    EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 2), kCaptureAborted);
+    EXPECT_EQ(DeleteFinger(handle, 2), kCaptureAborted);
     EXPECT_EQ(other.Release(), QString());
 }
 
 TEST_F(FprintdServiceTest, DaemonKilledMidEnrollmentEndsTheCaptureAndNextEnrollmentWorks) {
-    const SessionHandle handle = Open();
-    ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
-    ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN a"));
-    ASSERT_EQ(NextCapture(handle)->status, kMoreData);
-    ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
-              kOk);
+    const SessionHandle handle = OpenSession();
+    ASSERT_NO_FATAL_FAILURE(BeginWithACaptureWaiting(handle, 2));
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(FprintdSandbox::KillFprintdNow());
@@ -479,15 +459,13 @@ TEST_F(FprintdServiceTest, DaemonKilledMidEnrollmentEndsTheCaptureAndNextEnrollm
     ASSERT_TRUE(FprintdSandbox::StopFprintd(false));  // waits until its name is gone
     ASSERT_TRUE(FprintdSandbox::StartFprintd(FprintdVariant::kPlain));
     EnrollFully(handle, 2, "a");
-    std::vector<SubFactor> fingers;
-    EXPECT_EQ(Enrolled(handle, &fingers), kOk);
-    EXPECT_EQ(fingers, std::vector<SubFactor>{2});
+    EXPECT_TRUE(EnrolledAre(handle, {2}));
 }
 
 TEST_F(FprintdServiceTest, NoReaderFailsTheUnitListing) {
     ASSERT_TRUE(FprintdSandbox::StopFprintd(false));
     ASSERT_TRUE(FprintdSandbox::StartFprintd(FprintdVariant::kNoReader));
-    EXPECT_NE(Open(), 0u);
+    EXPECT_NE(OpenSession(), 0u);
     WINBIO_UNIT_SCHEMA* units = nullptr;
     std::size_t count = 0;
     EXPECT_EQ(WinBioEnumBiometricUnits(kFactorFingerprint, &units, &count), kSensorUnavailable);
@@ -504,7 +482,7 @@ TEST_F(FprintdServiceTest, NoDaemonFailsTheSession) {
 }
 
 TEST_F(FprintdServiceTest, UnitsAreTheDaemonsReadersWithTheirNames) {
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     WINBIO_UNIT_SCHEMA* units = nullptr;
     std::size_t count = 0;
     ASSERT_EQ(WinBioEnumBiometricUnits(kFactorFingerprint, &units, &count), kOk);
@@ -519,7 +497,7 @@ TEST_F(FprintdServiceTest, UnitsAreTheDaemonsReadersWithTheirNames) {
 
 TEST_F(FprintdServiceTest, CaptureWithoutAnyTouchTimesOutAndReleases) {
     Install(FprintdTimeouts{.capture = 300ms});
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
     const auto capture = NextCapture(handle, 3s);
     ASSERT_TRUE(capture);
@@ -531,16 +509,14 @@ TEST_F(FprintdServiceTest, CaptureWithoutAnyTouchTimesOutAndReleases) {
 // Many short runs: each ends with the reader free, and nothing piles up on the way.
 TEST_F(FprintdServiceTest, HundredEnrollDeleteAbortCyclesLeaveTheReaderFree) {
     constexpr int kCycles = 100;
-    const SessionHandle handle = Open();
-    WINBIO_IDENTITY identity = Me();
+    const SessionHandle handle = OpenSession();
     for (int cycle = 0; cycle < kCycles; ++cycle) {
         SCOPED_TRACE(cycle);
         const auto finger = static_cast<SubFactor>(kFirstFinger + cycle % kLastFinger);
         EnrollFully(handle, finger, "p" + std::to_string(cycle));
-        ASSERT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, finger), kOk);
+        ASSERT_EQ(DeleteFinger(handle, finger), kOk);
         ASSERT_EQ(WinBioEnrollBegin(handle, finger, kUnit), kOk);
-        ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
-                  kOk);
+        ASSERT_EQ(AskForCapture(handle), kOk);
         ASSERT_EQ(WinBioCancel(handle), kOk);
         const auto capture = AwaitCapture(kResultPatience);
         ASSERT_TRUE(capture);
@@ -548,8 +524,7 @@ TEST_F(FprintdServiceTest, HundredEnrollDeleteAbortCyclesLeaveTheReaderFree) {
         ASSERT_EQ(WinBioEnrollDiscard(handle), kOk);
         ASSERT_TRUE(OtherClient().WaitUntilReaderFree());
     }
-    std::vector<SubFactor> fingers;
-    EXPECT_EQ(Enrolled(handle, &fingers), kDatabaseNoResults);
+    EXPECT_TRUE(EnrolledAre(handle, {}));
 }
 
 // The window listed the fingers before another program enrolled one: beginning on it must not
@@ -557,12 +532,12 @@ TEST_F(FprintdServiceTest, HundredEnrollDeleteAbortCyclesLeaveTheReaderFree) {
 TEST_F(FprintdServiceTest, FingerEnrolledMeanwhileByAnotherProgramIsNeverOverwritten) {
     for (const bool touchOn : {false, true}) {
         SCOPED_TRACE(touchOn ? "touching on" : "aborting");
-        const SessionHandle handle = Open();
+        const SessionHandle handle = OpenSession();
         std::vector<SubFactor> fingers;
         const auto finger = static_cast<SubFactor>(touchOn ? 4 : 5);
         const QString name =
             touchOn ? QStringLiteral("right-ring-finger") : QStringLiteral("right-little-finger");
-        Enrolled(handle, &fingers);
+        EnrolledFingers(handle, kUnit, &fingers);
         ASSERT_EQ(std::count(fingers.begin(), fingers.end(), finger), 0);
         EnrollAsAnotherProgram(name, "theirs");
         const auto stored = StoredPrints();
@@ -573,9 +548,7 @@ TEST_F(FprintdServiceTest, FingerEnrolledMeanwhileByAnotherProgramIsNeverOverwri
         EXPECT_EQ(capture->status, kDuplicateTemplate);
         if (touchOn) {
             // The attempt is over: no capture waits for the touches.
-            EXPECT_EQ(
-                WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
-                kInvalidOperation);
+            EXPECT_EQ(AskForCapture(handle), kInvalidOperation);
         } else {
             EXPECT_EQ(WinBioCancel(handle), kOk);
         }
@@ -593,8 +566,7 @@ TEST_F(FprintdServiceTest, FingerEnrolledMeanwhileByAnotherProgramIsNeverOverwri
 // commit reports it, whether the completion was queued or still on its way.
 TEST_F(FprintdServiceTest, AbortAfterFprintdCompletedHandsOutTheCompletion) {
     constexpr int kRounds = 6;
-    const SessionHandle handle = Open();
-    WINBIO_IDENTITY me = Me();
+    const SessionHandle handle = OpenSession();
     for (int round = 0; round < kRounds; ++round) {
         SCOPED_TRACE(round);
         const bool queued = round % 2 == 0;
@@ -611,40 +583,36 @@ TEST_F(FprintdServiceTest, AbortAfterFprintdCompletedHandsOutTheCompletion) {
             ASSERT_EQ(WinBioCancel(handle), kOk);
             capture = NextCapture(handle);
         } else {
-            ASSERT_EQ(
-                WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
-                kOk);
+            ASSERT_EQ(AskForCapture(handle), kOk);
             ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN a"));
             ASSERT_EQ(WinBioCancel(handle), kOk);  // races the completion on its way
             capture = AwaitCapture(kResultPatience);
         }
         ASSERT_TRUE(capture);
         std::vector<SubFactor> fingers;
-        Enrolled(handle, &fingers);
+        EnrolledFingers(handle, kUnit, &fingers);
         const bool stored = std::count(fingers.begin(), fingers.end(), 2) == 1;
         if (queued) {
             EXPECT_TRUE(stored);
         }
         // The screen and the store agree.
         EXPECT_EQ(capture->status, stored ? kOk : kCanceled);
-        WINBIO_IDENTITY identity{};
-        std::uint8_t isNew = 1;
         if (stored) {
-            EXPECT_EQ(WinBioEnrollCommit(handle, &identity, &isNew), kOk);
+            EXPECT_EQ(Commit(handle), kOk);
         }
         EXPECT_EQ(WinBioEnrollDiscard(handle), stored ? kInvalidOperation : kOk);
         ExpectReaderFree();
-        Enrolled(handle, &fingers);
+        EnrolledFingers(handle, kUnit, &fingers);
         EXPECT_EQ(std::count(fingers.begin(), fingers.end(), 2), stored ? 1 : 0) << "discarded";
         if (stored) {
-            ASSERT_EQ(WinBioDeleteTemplate(handle, kUnit, &me, 2), kOk);
+            ASSERT_EQ(DeleteFinger(handle, 2), kOk);
         }
     }
 }
 
 // Results that arrive faster than captures are asked for do not hold back the end.
 TEST_F(FprintdServiceTest, AnEndingResultReachesTheNextCaptureAtOnce) {
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     ASSERT_EQ(WinBioEnrollBegin(handle, 7, kUnit), kOk);
     for (int stage = 0; stage < kVirtualStages; ++stage) {
         ASSERT_TRUE(FprintdSandbox::SendSensor(stage == 2 ? "RETRY 0" : "SCAN a"));
@@ -652,7 +620,7 @@ TEST_F(FprintdServiceTest, AnEndingResultReachesTheNextCaptureAtOnce) {
     ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN a"));
     std::vector<SubFactor> fingers;
     const auto deadline = std::chrono::steady_clock::now() + kResultPatience;
-    while ((Enrolled(handle, &fingers), fingers.empty()) &&
+    while ((EnrolledFingers(handle, kUnit, &fingers), fingers.empty()) &&
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(10ms);
     }
@@ -660,19 +628,15 @@ TEST_F(FprintdServiceTest, AnEndingResultReachesTheNextCaptureAtOnce) {
     const auto capture = NextCapture(handle);
     ASSERT_TRUE(capture);
     EXPECT_EQ(capture->status, kOk);
-    std::uint32_t stages = 0;
-    EXPECT_EQ(WinBioEnrollStageCount(handle, &stages), kOk);
-    EXPECT_EQ(stages, static_cast<std::uint32_t>(kVirtualStages));
-    WINBIO_IDENTITY identity{};
-    std::uint8_t isNew = 1;
-    EXPECT_EQ(WinBioEnrollCommit(handle, &identity, &isNew), kOk);
+    ExpectVirtualStageCount(handle);
+    EXPECT_EQ(Commit(handle), kOk);
     ExpectReaderFree();
 }
 
 // A deletion held by a prompt: Cancel returns it at once, and the back end then frees the
 // reader by itself; the print stays.
 TEST_F(FprintdServiceTest, CancelDuringAHeldDeletionReturnsAtOnceAndFreesTheReader) {
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     EnrollFully(handle, 6, "a");
     ExpectReaderFree();
     for (const bool heldByFprintd : {false, true}) {
@@ -690,19 +654,16 @@ TEST_F(FprintdServiceTest, CancelDuringAHeldDeletionReturnsAtOnceAndFreesTheRead
             }
             WinBioCancel(handle);
         });
-        WINBIO_IDENTITY identity = Me();
-        EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 6), kCanceled);
+        EXPECT_EQ(DeleteFinger(handle, 6), kCanceled);
         EXPECT_TRUE(wasHeld);
         ExpectReaderFree();
         ASSERT_TRUE(FprintdSandbox::ResetPolkit());
-        std::vector<SubFactor> fingers;
-        EXPECT_EQ(Enrolled(handle, &fingers), kOk);
-        EXPECT_EQ(fingers, std::vector<SubFactor>{6});
+        EXPECT_TRUE(EnrolledAre(handle, {6}));
     }
 }
 
 TEST_F(FprintdServiceTest, DaemonKilledMidDeletionFailsItAndTheNextDeletionWorks) {
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     EnrollFully(handle, 9, "a");
     ExpectReaderFree();
     ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kEnrollAction}));
@@ -713,13 +674,12 @@ TEST_F(FprintdServiceTest, DaemonKilledMidDeletionFailsItAndTheNextDeletionWorks
                  FprintdSandbox::ReleaseHangingCalls({FprintdSandbox::kEnrollAction}) &&
                  FprintdSandbox::WaitForHangingCall(2s) && FprintdSandbox::KillFprintdNow();
     });
-    WINBIO_IDENTITY identity = Me();
-    EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 9), kSensorUnavailable);
+    EXPECT_EQ(DeleteFinger(handle, 9), kSensorUnavailable);
     EXPECT_TRUE(killed);
     ASSERT_TRUE(FprintdSandbox::ResetPolkit());
     ASSERT_TRUE(FprintdSandbox::StopFprintd(false));
     ASSERT_TRUE(FprintdSandbox::StartFprintd(FprintdVariant::kPlain));
-    EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 9), kOk);
+    EXPECT_EQ(DeleteFinger(handle, 9), kOk);
     ExpectReaderFree();
 }
 
@@ -731,12 +691,8 @@ TEST_F(FprintdServiceTest, AWedgedFprintdHoldsNoCallAndNoClaim) {
     Install(FprintdTimeouts{.releaseWait = kReleaseWait});
     const pid_t fprintd = FprintdSandbox::FprintdPid();
     ASSERT_GT(fprintd, 0);
-    const SessionHandle handle = Open();
-    ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
-    ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN a"));
-    ASSERT_EQ(NextCapture(handle)->status, kMoreData);
-    ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
-              kOk);
+    const SessionHandle handle = OpenSession();
+    ASSERT_NO_FATAL_FAILURE(BeginWithACaptureWaiting(handle, 2));
     ASSERT_EQ(kill(fprintd, SIGSTOP), 0);
     QElapsedTimer clock;
     clock.start();
@@ -768,11 +724,8 @@ TEST_F(FprintdServiceTest, AWedgedFprintdHoldsNoCallAndNoClaim) {
 // to the instance it found, so it ends (closing its prompt) instead of claiming the new one.
 TEST_F(FprintdServiceTest, FprintdRestartedDuringThePromptEndsTheEnrollment) {
     ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kEnrollAction}));
-    const SessionHandle handle = Open();
-    ASSERT_EQ(WinBioEnrollBegin(handle, 3, kUnit), kOk);
-    ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
-              kOk);
-    ASSERT_TRUE(FprintdSandbox::WaitForHangingCall(2s));
+    const SessionHandle handle = OpenSession();
+    ASSERT_NO_FATAL_FAILURE(BeginHeldAtThePrompt(handle, 3));
     ASSERT_TRUE(FprintdSandbox::StopFprintd(false));
     const auto capture = AwaitCapture(kResultPatience);
     ASSERT_TRUE(capture);
@@ -783,9 +736,7 @@ TEST_F(FprintdServiceTest, FprintdRestartedDuringThePromptEndsTheEnrollment) {
     ExpectReaderFree();
     ASSERT_TRUE(FprintdSandbox::ResetPolkit());
     EnrollFully(handle, 3, "a");
-    std::vector<SubFactor> fingers;
-    EXPECT_EQ(Enrolled(handle, &fingers), kOk);
-    EXPECT_EQ(fingers, std::vector<SubFactor>{3});
+    EXPECT_TRUE(EnrolledAre(handle, {3}));
 }
 
 // A stricter policy may ask for a password before listing the fingers: the listing waits for
@@ -793,7 +744,7 @@ TEST_F(FprintdServiceTest, FprintdRestartedDuringThePromptEndsTheEnrollment) {
 TEST_F(FprintdServiceTest, ListingTheFingersWaitsForAPrompt) {
     constexpr auto kReplyTimeout = 200ms;
     Install(FprintdTimeouts{.reply = kReplyTimeout});
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kVerifyAction}));
     bool wasHeld = false;
     // Its own thread, since the listing holds this one until it is answered.
@@ -802,8 +753,7 @@ TEST_F(FprintdServiceTest, ListingTheFingersWaitsForAPrompt) {
         std::this_thread::sleep_for(kReplyTimeout * 3);
         FprintdSandbox::ReleaseHangingCalls();
     });
-    std::vector<SubFactor> fingers;
-    EXPECT_EQ(Enrolled(handle, &fingers), kDatabaseNoResults);
+    EXPECT_TRUE(EnrolledAre(handle, {}));
     prompt.join();
     EXPECT_TRUE(wasHeld);
 }

@@ -266,32 +266,21 @@ def interrupted(signum, _frame):
     raise KeyboardInterrupt(signum)
 
 
-def run(variant, command):
-    if "--gtest_list_tests" in command:
-        os.execv(command[0], command)  # listing the tests needs no daemons
-    if not (os.access(FPRINTD, os.X_OK) and os.access(PYTHON, os.X_OK)):
-        print(f"fixture: {FPRINTD} is not installed; skipped", file=sys.stderr)
-        return SKIPPED
-    # fprintd restarted by a test outlives the command that started it; as their reaper the
-    # fixture can wait for them, and no zombie is left on machines whose init does not reap.
-    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
+def run_between(name, prefix, start, command):
+    """Runs COMMAND once start(directory) has started its daemons in a fresh directory, then stops
+    exactly the processes recorded there, by PID, and removes the directory, also when a start or
+    COMMAND fails or the fixture is interrupted. NAME begins the fixture's own messages."""
     signal.signal(signal.SIGTERM, interrupted)
     signal.signal(signal.SIGINT, interrupted)
-    directory = tempfile.mkdtemp(prefix="varne-fprintd-")
+    directory = tempfile.mkdtemp(prefix=prefix)
     test = None
     try:
-        os.makedirs(os.path.join(directory, "state"))
         os.environ["DBUS_SESSION_BUS_ADDRESS"] = "disabled:"
-        os.environ["VARNE_FIXTURE_DIR"] = directory
-        os.environ["VARNE_FIXTURE_SCRIPT"] = os.path.abspath(__file__)
-        os.environ["VARNE_FIXTURE_SENSOR"] = os.path.join(directory, "sensor")
-        start_bus(directory)
-        start_polkit(directory)
-        start_fprintd(directory, variant, owned_by_fixture=True)
+        start(directory)
         test = subprocess.Popen(command, preexec_fn=die_with_fixture)
         return test.wait()
     except FixtureError as error:
-        print(f"fixture: {error}", file=sys.stderr)
+        print(f"{name}: {error}", file=sys.stderr)
         return 1
     except KeyboardInterrupt:
         return 130
@@ -302,9 +291,31 @@ def run(variant, command):
             stop_pid(test.pid)
         stop_recorded(directory)
         if os.environ.get("VARNE_FIXTURE_KEEP"):
-            print(f"fixture: kept {directory}", file=sys.stderr)
+            print(f"{name}: kept {directory}", file=sys.stderr)
         else:
             remove_tree(directory)
+
+
+def run(variant, command):
+    if "--gtest_list_tests" in command:
+        os.execv(command[0], command)  # listing the tests needs no daemons
+    if not (os.access(FPRINTD, os.X_OK) and os.access(PYTHON, os.X_OK)):
+        print(f"fixture: {FPRINTD} is not installed; skipped", file=sys.stderr)
+        return SKIPPED
+    # fprintd restarted by a test outlives the command that started it; as their reaper the
+    # fixture can wait for them, and no zombie is left on machines whose init does not reap.
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
+
+    def start(directory):
+        os.makedirs(os.path.join(directory, "state"))
+        os.environ["VARNE_FIXTURE_DIR"] = directory
+        os.environ["VARNE_FIXTURE_SCRIPT"] = os.path.abspath(__file__)
+        os.environ["VARNE_FIXTURE_SENSOR"] = os.path.join(directory, "sensor")
+        start_bus(directory)
+        start_polkit(directory)
+        start_fprintd(directory, variant, owned_by_fixture=True)
+
+    return run_between("fixture", "varne-fprintd-", start, command)
 
 
 def main():

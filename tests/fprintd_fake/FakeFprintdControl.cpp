@@ -1,11 +1,9 @@
 // The tests' handle on fake_fprintd.py: what the fake daemon plays next, and what it saw.
 #include "FakeFprintdControl.h"
 
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QThread>
-#include <atomic>
 
 namespace {
 
@@ -13,22 +11,9 @@ const QString kService = QStringLiteral("net.reactivated.Fprint");
 const QString kControlPath = QStringLiteral("/org/varne/FakeFprintd");
 const QString kControlInterface = QStringLiteral("org.varne.FakeFprintd.Control");
 
-QString NextConnectionName() {
-    static std::atomic<int> counter{0};
-    return QStringLiteral("varne-fake-control-%1").arg(counter.fetch_add(1));
-}
-
 }  // namespace
 
 const QString FakeFprintdControl::kManagerPath = QStringLiteral("/net/reactivated/Fprint/Manager");
-
-FakeFprintdControl::FakeFprintdControl()
-    : m_name(NextConnectionName()),
-      m_bus(QDBusConnection::connectToBus(QDBusConnection::SystemBus, m_name)) {}
-
-FakeFprintdControl::~FakeFprintdControl() {
-    QDBusConnection::disconnectFromBus(m_name);
-}
 
 QString FakeFprintdControl::ReaderPath(std::uint32_t index) {
     return QStringLiteral("/net/reactivated/Fprint/Device/%1").arg(index);
@@ -39,7 +24,7 @@ bool FakeFprintdControl::Call(const QString& method, const QVariantList& argumen
     QDBusMessage message =
         QDBusMessage::createMethodCall(kService, kControlPath, kControlInterface, method);
     message.setArguments(arguments);
-    const QDBusMessage reply = m_bus.call(message);
+    const QDBusMessage reply = m_bus.Call(message);
     if (reply.type() != QDBusMessage::ReplyMessage) {
         return false;
     }
@@ -50,7 +35,7 @@ bool FakeFprintdControl::Call(const QString& method, const QVariantList& argumen
 }
 
 bool FakeFprintdControl::Reachable() {
-    return m_bus.isConnected() && Call(QStringLiteral("Claimed"), {});
+    return m_bus.IsConnected() && Call(QStringLiteral("Claimed"), {});
 }
 
 bool FakeFprintdControl::SetReaders(std::uint32_t count) {
@@ -130,15 +115,25 @@ std::vector<FakeFprintdControl::SeenCall> FakeFprintdControl::Calls(const QStrin
     return calls;
 }
 
+QString FakeFprintdControl::NameOwner() {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
+    message.setArguments({kService});
+    const QDBusMessage reply = m_bus.Call(message);
+    return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString()
+                                                      : QString();
+}
+
 bool FakeFprintdControl::Replace() {
-    const QString oldOwner = m_bus.interface()->serviceOwner(kService);
+    const QString oldOwner = NameOwner();
     if (oldOwner.isEmpty() || !Call(QStringLiteral("Replace"), {})) {
         return false;
     }
     // The new instance answers under the well-known name once the old one has left.
     constexpr int kAttempts = 500;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const QString owner = m_bus.interface()->serviceOwner(kService);
+        const QString owner = NameOwner();
         if (!owner.isEmpty() && owner != oldOwner && Reachable()) {
             return true;
         }

@@ -1,20 +1,16 @@
 // The tests' handle on fake_fprintd.py: what the fake daemon plays next, and what it saw.
 #pragma once
 
-#include <QDBusConnection>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
 #include <cstdint>
 #include <vector>
 
+#include "PrivateSystemBus.h"
+
 class FakeFprintdControl {
 public:
-    FakeFprintdControl();
-    ~FakeFprintdControl();
-    FakeFprintdControl(const FakeFprintdControl&) = delete;
-    FakeFprintdControl& operator=(const FakeFprintdControl&) = delete;
-
     // False when the fake cannot be reached (the test runs outside fake_fixture.py).
     bool Reachable();
 
@@ -57,7 +53,8 @@ public:
 
 private:
     bool Call(const QString& method, const QVariantList& arguments, QVariant* result = nullptr);
+    // fprintd's well-known name's unique owner; empty when nobody owns it.
+    QString NameOwner();
 
-    const QString m_name;
-    QDBusConnection m_bus;
+    PrivateSystemBus m_bus{"fake-control"};
 };

@@ -2,7 +2,6 @@
 // bursts of results, a Release that never answers, odd finger lists, readers gone or by the
 // hundred, refusals of the bus.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <optional>
@@ -13,14 +12,14 @@
 #include "EnrolledSet.h"
 #include "FakeFprintdControl.h"
 #include "FprintdService.h"
-#include "UnixUserIdentity.h"
+#include "ServiceCalls.h"
 #include "WinBio.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using namespace ServiceCalls;
 
-constexpr UnitId kUnit = 1;
 constexpr auto kResultPatience = 5s;
 constexpr auto kReleasePatience = 5s;
 // How long after its arrival a result that ends the enrollment may reach the capture.
@@ -67,26 +66,6 @@ protected:
 
     void TearDown() override { InstallBiometricBackend(nullptr); }
 
-    static SessionHandle Open() {
-        SessionHandle handle = 0;
-        EXPECT_EQ(WinBioOpenSession(kFactorFingerprint, kPoolSystem, kSessionFlagsDefault, nullptr,
-                                    0, kDatabaseDefault, &handle),
-                  kOk);
-        return handle;
-    }
-
-    static StatusCode Enrolled(SessionHandle handle, std::vector<SubFactor>* fingers) {
-        WINBIO_IDENTITY identity = MakeUnixUserIdentity(static_cast<std::uint32_t>(getuid()));
-        SubFactor* array = nullptr;
-        std::uint64_t count = 0;
-        const StatusCode status = WinBioEnumEnrollments(handle, kUnit, &identity, &array, &count);
-        fingers->assign(array, array + count);
-        if (array != nullptr) {
-            WinBioFree(array);
-        }
-        return status;
-    }
-
     std::optional<CaptureRecorder::Result> NextCapture(SessionHandle handle) {
         const StatusCode started =
             WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder);
@@ -121,7 +100,7 @@ protected:
 
 TEST_F(FakeFprintdTest, TheEndOfABurstReachesTheCaptureAtOnce) {
     ASSERT_TRUE(m_fake.SetEnrollBurst(kBurst, kSettleMs, kCompleted));
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
     // Paced as the window asks: at 10 ms a result, the burst alone would take 100 s.
     const auto last = CaptureUntilTheEnd(handle, 10s);
@@ -142,7 +121,7 @@ TEST_F(FakeFprintdTest, TheEndOfABurstReachesTheCaptureAtOnce) {
 
 TEST_F(FakeFprintdTest, AbortAfterTheDaemonCompletedReportsTheCompletion) {
     ASSERT_TRUE(m_fake.SetEnrollBurst(1000, 200, kCompleted));
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     ASSERT_EQ(WinBioEnrollBegin(handle, 3, kUnit), kOk);
     const auto first = NextCapture(handle);
     ASSERT_TRUE(first);
@@ -164,7 +143,7 @@ TEST_F(FakeFprintdTest, AbortAfterTheDaemonCompletedReportsTheCompletion) {
 TEST_F(FakeFprintdTest, AReleaseThatNeverAnswersNeitherBlocksNorKeepsTheReader) {
     ASSERT_TRUE(m_fake.SetEnrollBurst(4, 1, kCompleted));
     ASSERT_TRUE(m_fake.HoldRelease(true));
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     ASSERT_EQ(WinBioEnrollBegin(handle, 4, kUnit), kOk);
     const auto last = CaptureUntilTheEnd(handle, 10s);
     ASSERT_TRUE(last);
@@ -203,18 +182,18 @@ TEST_F(FakeFprintdTest, EachFingerIsEnrolledOnceWhateverTheDaemonLists) {
          allTen + QStringList{QStringLiteral("whole-hand"), QStringLiteral("left-thumb")},
          {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
     };
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         ASSERT_TRUE(m_fake.SetEnrolled(row.names));
         std::vector<SubFactor> fingers;
-        EXPECT_EQ(Enrolled(handle, &fingers), kOk);
+        EXPECT_EQ(EnrolledFingers(handle, kUnit, &fingers), kOk);
         EXPECT_EQ(fingers, row.fingers);
     }
 }
 
 TEST_F(FakeFprintdTest, AReaderWhoseObjectHasGoneIsSensorUnavailable) {
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     const QString reader = FakeFprintdControl::ReaderPath(0);
     for (const char* gone :
          {"org.freedesktop.DBus.Error.UnknownMethod", "org.freedesktop.DBus.Error.UnknownInterface",
@@ -225,13 +204,13 @@ TEST_F(FakeFprintdTest, AReaderWhoseObjectHasGoneIsSensorUnavailable) {
                 m_fake.FailMethod(reader, QString::fromLatin1(method), QString::fromLatin1(gone)));
         }
         std::vector<SubFactor> fingers;
-        EXPECT_EQ(Enrolled(handle, &fingers), kSensorUnavailable);
+        EXPECT_EQ(EnrolledFingers(handle, kUnit, &fingers), kSensorUnavailable);
         ASSERT_EQ(WinBioEnrollBegin(handle, 2, kUnit), kOk);
         const auto capture = NextCapture(handle);
         ASSERT_TRUE(capture);
         EXPECT_EQ(capture->status, kSensorUnavailable);
         EXPECT_EQ(WinBioEnrollDiscard(handle), kOk);
-        WINBIO_IDENTITY identity = MakeUnixUserIdentity(static_cast<std::uint32_t>(getuid()));
+        WINBIO_IDENTITY identity = CallerIdentity();
         EXPECT_EQ(WinBioDeleteTemplate(handle, kUnit, &identity, 2), kSensorUnavailable);
     }
 }
@@ -240,7 +219,7 @@ TEST_F(FakeFprintdTest, HundredsOfReadersAreListedWithTheirNamesAndKinds) {
     ASSERT_TRUE(m_fake.SetReaders(kManyReaders));
     ASSERT_TRUE(m_fake.SetPropertyDelay(kBusyDaemonMs));
     ASSERT_TRUE(m_fake.SetScanType(QStringLiteral("swipe")));
-    Open();
+    OpenSession();
     WINBIO_UNIT_SCHEMA* units = nullptr;
     std::size_t count = 0;
     ASSERT_EQ(WinBioEnumBiometricUnits(kFactorFingerprint, &units, &count), kOk);
@@ -265,7 +244,7 @@ TEST_F(FakeFprintdTest, AReadersScanTypeIsItsSensorKind) {
         const char* scanType;
         std::uint32_t subType;
     } rows[] = {{"press", kSensorSubtypeTouch}, {"swipe", kSensorSubtypeSwipe}};
-    Open();
+    OpenSession();
     for (const auto& row : rows) {
         SCOPED_TRACE(row.scanType);
         ASSERT_TRUE(m_fake.SetScanType(QString::fromLatin1(row.scanType)));
@@ -292,7 +271,7 @@ TEST_F(FakeFprintdTest, AFailingDeviceListIsReportedAsItselfNotAsAMissingDaemon)
 }
 
 TEST_F(FakeFprintdTest, TheBusPolicyAndAnUnstoredPrintSayWhatHappened) {
-    const SessionHandle handle = Open();
+    const SessionHandle handle = OpenSession();
     ASSERT_TRUE(m_fake.SetEnrollBurst(2, 1, QStringLiteral("enroll-failed")));
     ASSERT_EQ(WinBioEnrollBegin(handle, 6, kUnit), kOk);
     const auto unstored = CaptureUntilTheEnd(handle, 10s);

@@ -1,7 +1,6 @@
 // Which reader and which daemon an operation reaches: units stay with their reader when others
 // come and go, and an operation stays with the fprintd it started with.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QTimer>
 #include <chrono>
@@ -16,7 +15,7 @@
 #include "FakeFprintdControl.h"
 #include "FprintdSandbox.h"
 #include "FprintdService.h"
-#include "UnixUserIdentity.h"
+#include "ServiceCalls.h"
 #include "WinBio.h"
 
 namespace {
@@ -94,14 +93,6 @@ protected:
 
     void TearDown() override { InstallBiometricBackend(nullptr); }
 
-    static SessionHandle Open() {
-        SessionHandle handle = 0;
-        EXPECT_EQ(WinBioOpenSession(kFactorFingerprint, kPoolSystem, kSessionFlagsDefault, nullptr,
-                                    0, kDatabaseDefault, &handle),
-                  kOk);
-        return handle;
-    }
-
     // Each listed unit's reader name, by unit.
     static std::map<UnitId, std::u16string> Units() {
         WINBIO_UNIT_SCHEMA* units = nullptr;
@@ -131,7 +122,7 @@ protected:
     }
 
     static StatusCode Delete(SessionHandle handle, UnitId unit) {
-        WINBIO_IDENTITY identity = MakeUnixUserIdentity(static_cast<std::uint32_t>(getuid()));
+        WINBIO_IDENTITY identity = ServiceCalls::CallerIdentity();
         return WinBioDeleteTemplate(handle, unit, &identity, kFinger);
     }
 
@@ -157,7 +148,7 @@ TEST_F(ReaderIdentityTest, AUnitWhoseReaderWentFailsInsteadOfReachingAnother) {
     ASSERT_TRUE(m_fake.SetReaders(2));
     ASSERT_TRUE(m_fake.SetEnrolled({kFingerName}));
     ASSERT_TRUE(m_fake.SetEnrollBurst(1, 1, QStringLiteral("enroll-completed")));
-    const SessionHandle handle = Open();
+    const SessionHandle handle = ServiceCalls::OpenSession();
     const auto before = Units();
     ASSERT_EQ(before.size(), 2u);
     ASSERT_EQ(before.at(kUnitA), ReaderName(0));
@@ -185,7 +176,7 @@ TEST_F(ReaderIdentityTest, AUnitWhoseReaderWentFailsInsteadOfReachingAnother) {
 TEST_F(ReaderIdentityTest, AReaderAddedLaterGetsANewUnitAndMovesNoOther) {
     ASSERT_TRUE(m_fake.SetReaders(2));
     ASSERT_TRUE(m_fake.SetEnrolled({kFingerName}));
-    const SessionHandle handle = Open();
+    const SessionHandle handle = ServiceCalls::OpenSession();
     ASSERT_EQ(Units().size(), 2u);
 
     // Listed first by the daemon, as a reader plugged in later may be.
@@ -200,7 +191,7 @@ TEST_F(ReaderIdentityTest, AReaderAddedLaterGetsANewUnitAndMovesNoOther) {
 
 TEST_F(ReaderIdentityTest, AClaimGrantedAfterItsEnrollmentEndedIsReleasedAtOnce) {
     ASSERT_TRUE(m_fake.HoldClaim(true));
-    const SessionHandle handle = Open();
+    const SessionHandle handle = ServiceCalls::OpenSession();
     ASSERT_EQ(WinBioEnrollBegin(handle, kFinger, kUnitA), kOk);
     ASSERT_TRUE(
         WaitUntil([this] { return !m_fake.Calls(QStringLiteral("Claim")).empty(); }, kPatience));
@@ -214,7 +205,7 @@ TEST_F(ReaderIdentityTest, AClaimGrantedAfterItsEnrollmentEndedIsReleasedAtOnce)
 TEST_F(ReaderIdentityTest, AClaimGrantedAfterItsDeletionWasCancelledIsReleasedAtOnce) {
     ASSERT_TRUE(m_fake.SetEnrolled({kFingerName}));
     ASSERT_TRUE(m_fake.HoldClaim(true));
-    const SessionHandle handle = Open();
+    const SessionHandle handle = ServiceCalls::OpenSession();
     const WhileWaiting cancel([&] {
         if (m_fake.Calls(QStringLiteral("Claim")).empty()) {
             return false;
@@ -235,7 +226,7 @@ TEST_F(ReaderIdentityTest, AClaimGrantedAfterItsDeletionWasCancelledIsReleasedAt
 TEST_F(ReaderIdentityTest, AnEnrollmentEndsWithTheDaemonItStartedWith) {
     ASSERT_TRUE(FprintdSandbox::ResetPolkit());
     ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kEnrollAction}));
-    const SessionHandle handle = Open();
+    const SessionHandle handle = ServiceCalls::OpenSession();
     ASSERT_EQ(WinBioEnrollBegin(handle, kFinger, kUnitA), kOk);
     ASSERT_EQ(WinBioEnrollCaptureWithCallback(handle, &CaptureRecorder::Callback, &m_recorder),
               kOk);
@@ -256,7 +247,7 @@ TEST_F(ReaderIdentityTest, ADeletionEndsWithTheDaemonItStartedWith) {
     ASSERT_TRUE(m_fake.SetEnrolled({kFingerName}));
     ASSERT_TRUE(FprintdSandbox::ResetPolkit());
     ASSERT_TRUE(FprintdSandbox::HangActions({FprintdSandbox::kEnrollAction}));
-    const SessionHandle handle = Open();
+    const SessionHandle handle = ServiceCalls::OpenSession();
     bool replaced = false;
     const WhileWaiting restart([&] {
         if (!FprintdSandbox::HaveHangingCalls()) {

@@ -10,10 +10,8 @@ Exit status 77 means python3-gi or python3-dbusmock is missing (CTest counts it 
 """
 
 import os
-import signal
 import subprocess
 import sys
-import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "fprintd"))
@@ -49,32 +47,13 @@ def run(command):
     if not os.access(fixture.PYTHON, os.X_OK) or not have_modules():
         print("fake_fixture: python3-gi or python3-dbusmock is missing; skipped", file=sys.stderr)
         return fixture.SKIPPED
-    signal.signal(signal.SIGTERM, fixture.interrupted)
-    signal.signal(signal.SIGINT, fixture.interrupted)
-    directory = tempfile.mkdtemp(prefix="varne-fake-fprintd-")
-    test = None
-    try:
-        os.environ["DBUS_SESSION_BUS_ADDRESS"] = "disabled:"
+
+    def start(directory):
         fixture.start_bus(directory)
         fixture.start_polkit(directory)
         start_fake(directory)
-        test = subprocess.Popen(command, preexec_fn=fixture.die_with_fixture)
-        return test.wait()
-    except fixture.FixtureError as error:
-        print(f"fake_fixture: {error}", file=sys.stderr)
-        return 1
-    except KeyboardInterrupt:
-        return 130
-    finally:
-        signal.signal(signal.SIGTERM, signal.SIG_IGN)
-        signal.signal(signal.SIGINT, signal.SIG_IGN)
-        if test is not None and test.poll() is None:
-            fixture.stop_pid(test.pid)
-        fixture.stop_recorded(directory)
-        if os.environ.get("VARNE_FIXTURE_KEEP"):
-            print(f"fake_fixture: kept {directory}", file=sys.stderr)
-        else:
-            fixture.remove_tree(directory)
+
+    return fixture.run_between("fake_fixture", "varne-fake-fprintd-", start, command)
 
 
 def main():
