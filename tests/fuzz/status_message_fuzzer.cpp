@@ -14,8 +14,8 @@ constexpr std::uint32_t kFirstNamedCode = 0x80098001;
 constexpr std::uint32_t kLastNamedCode = 0x8009803D;
 // Inside the named range, yet without a text of their own.
 constexpr std::uint32_t kUnnamedCodes[] = {0x80098028, 0x80098029};
-// Outside it, with a text of our own.
-constexpr std::uint32_t kOwnCodes[] = {0x80070005};
+// Outside it, with a text of our own (refused password, blocked by the bus policy).
+constexpr std::uint32_t kOwnCodes[] = {0x80070005, 0x800704EC};
 
 [[noreturn]] void Mismatch(const char* what, std::uint32_t code) {
     std::fprintf(stderr, "mismatch for 0x%x: %s\n", code, what);
