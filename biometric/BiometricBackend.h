@@ -42,4 +42,11 @@ public:
                                         std::uint32_t* /*stageCount*/) {
         return kInvalidOperation;
     }
+    // Same rules as EnrollCapture; back ends that cannot verify keep the default.
+    virtual StatusCode VerifyWithCallback(SessionHandle /*sessionHandle*/,
+                                          const WINBIO_IDENTITY& /*identity*/,
+                                          SubFactor /*subFactor*/, VerifyCallback /*callback*/,
+                                          void* /*context*/) {
+        return kInvalidOperation;
+    }
 };

@@ -162,3 +162,14 @@ StatusCode WinBioEnrollStageCount(SessionHandle sessionHandle, std::uint32_t* st
     }
     return backend->EnrollStageCount(sessionHandle, stageCount);
 }
+
+StatusCode WinBioVerifyWithCallback(SessionHandle sessionHandle, WINBIO_IDENTITY* identity,
+                                    SubFactor subFactor, VerifyCallback verifyCallback,
+                                    void* verifyCallbackContext) {
+    auto backend = InstalledBiometricBackend();
+    if (!backend || identity == nullptr || verifyCallback == nullptr) {
+        return backend ? kInvalidArgument : kUnspecifiedFailure;
+    }
+    return backend->VerifyWithCallback(sessionHandle, *identity, subFactor, verifyCallback,
+                                       verifyCallbackContext);
+}

@@ -50,6 +50,10 @@ constexpr StatusCode kInvalidOperation = StatusFromBits(0x8009802C);
 constexpr StatusCode kSessionBusy = StatusFromBits(0x8009802D);
 constexpr StatusCode kSensorUnavailable = StatusFromBits(0x80098034);
 constexpr StatusCode kDeviceFailure = StatusFromBits(0x80098036);
+// A requested capture or verification that saw no finger in time. Non-negative and neither kOk
+// nor kMoreData, so the window shows "Timeout"; the number is the system's timeout error in the
+// service's facility.
+constexpr StatusCode kCaptureTimedOut = 0x000905B4;
 constexpr StatusCode kFirstServiceFailure = kUnsupportedFactor;
 constexpr StatusCode kLastServiceFailure = StatusFromBits(0x8009803D);
 
@@ -104,6 +108,13 @@ struct WINBIO_UNIT_SCHEMA {
 using EnrollCaptureCallback = void (*)(void* context, StatusCode operationStatus,
                                        RejectDetail rejectDetail);
 
+// Called once per requested verification, on the service's own thread. match is 1 only with
+// kOk; kNoMatch means the finger was read and is not the stored one; kBadCapture with a reject
+// detail asks for another touch (request the next verification); kCaptureTimedOut means no
+// finger came in time; kCanceled follows WinBioCancel.
+using VerifyCallback = void (*)(void* context, StatusCode operationStatus, UnitId unitId,
+                                std::uint8_t match, RejectDetail rejectDetail);
+
 class BiometricBackend;
 
 // The back end that the operations below forward to; null uninstalls it.
@@ -132,6 +143,13 @@ StatusCode WinBioEnrollDiscard(SessionHandle sessionHandle);
 StatusCode WinBioDeleteTemplate(SessionHandle sessionHandle, UnitId unitId,
                                 WINBIO_IDENTITY* identity, SubFactor subFactor);
 StatusCode WinBioFree(void* address);
+// Checks one touch against the stored print of subFactor for identity on the session's unit.
+// Returns at once; the callback then comes exactly once, unless this returned a failure. A
+// finger that is not enrolled fails as the back end's reader would (kDatabaseNoSuchRecord).
+// The reader is held only while a verification is requested or its result is pending.
+StatusCode WinBioVerifyWithCallback(SessionHandle sessionHandle, WINBIO_IDENTITY* identity,
+                                    SubFactor subFactor, VerifyCallback verifyCallback,
+                                    void* verifyCallbackContext);
 // How many accepted captures the open enrollment takes, where the back end knows it; a failure
 // means the fixed progress range applies.
 StatusCode WinBioEnrollStageCount(SessionHandle sessionHandle, std::uint32_t* stageCount);

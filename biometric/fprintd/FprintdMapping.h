@@ -9,10 +9,6 @@
 
 #include "WinBio.h"
 
-// A requested capture that saw no result in time. Non-negative and neither kOk nor kMoreData, so
-// the window shows "Timeout"; the number is the system's timeout error in the service's facility.
-constexpr StatusCode kCaptureTimedOut = 0x000905B4;
-
 // What one EnrollStatus signal means for the capture that receives it.
 struct EnrollResultOutcome {
     StatusCode captureStatus = kOk;
