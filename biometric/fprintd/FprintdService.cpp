@@ -238,6 +238,17 @@ StatusCode FprintdService::DeleteTemplate(SessionHandle sessionHandle, UnitId un
         kCanceled, true);
 }
 
+StatusCode FprintdService::VerifyWithCallback(SessionHandle sessionHandle,
+                                              const WINBIO_IDENTITY& identity, SubFactor subFactor,
+                                              VerifyCallback callback, void* context) {
+    return Ask<StatusCode>(
+        [=](FprintdWorker& worker, auto answer) {
+            answer(
+                worker.VerifyWithCallback(sessionHandle, identity, subFactor, callback, context));
+        },
+        kInvalidOperation);
+}
+
 StatusCode FprintdService::Free() {
     return kOk;
 }
