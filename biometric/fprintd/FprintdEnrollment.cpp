@@ -223,13 +223,10 @@ void FprintdEnrollment::Release() {
 }
 
 void FprintdEnrollment::Finish() {
-    const bool heldReader = m_stage != EnrollStage::kWaitingForReader;
     m_deadline->stop();
     m_captures->ResolveCancellation();
     m_stage = EnrollStage::kReleased;
-    if (heldReader) {
-        m_hold.GiveBack();
-    }
+    m_hold.GiveBack();
 }
 
 void FprintdEnrollment::Cancel() {
@@ -262,14 +259,8 @@ void FprintdEnrollment::Cancel() {
 }
 
 void FprintdEnrollment::OnDaemonGone(const QString& daemon) {
-    const bool reached = m_stage != EnrollStage::kWaitingForReader &&
-                         m_stage != EnrollStage::kFindingReader &&
-                         m_stage != EnrollStage::kReleased;
-    if (!m_hold.IsDaemon(daemon) || !reached) {
+    if (Released() || !m_hold.Lost(daemon)) {
         return;
-    }
-    if (m_stage == EnrollStage::kAuthorizing) {
-        m_hold.CancelAuthorization();
     }
     m_captures->Finish({kSensorUnavailable, 0}, kInvalidOperation);
     Finish();  // the claim went with the daemon

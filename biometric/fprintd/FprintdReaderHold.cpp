@@ -27,6 +27,7 @@ bool FprintdReaderHold::Is(const QString& daemon, const QString& path) const {
 }
 
 void FprintdReaderHold::Find(std::function<void(StatusCode)> then) {
+    m_hadTurn = true;
     if (m_unit == 0) {
         m_links.readers.Locate([this, then = std::move(then)](const UnitAnswer& located) {
             if (located.status != kOk) {
@@ -46,11 +47,25 @@ void FprintdReaderHold::Find(std::function<void(StatusCode)> then) {
 }
 
 void FprintdReaderHold::Authorize(FprintdAction action, std::function<void(StatusCode)> then) {
-    m_checkId = m_links.authorization.Check(action, std::move(then));
+    m_checkId =
+        m_links.authorization.Check(action, [this, then = std::move(then)](StatusCode status) {
+            m_checkId.clear();
+            then(status);
+        });
 }
 
 void FprintdReaderHold::CancelAuthorization() {
-    m_links.authorization.Cancel(m_checkId);
+    if (!m_checkId.isEmpty()) {
+        m_links.authorization.Cancel(m_checkId);
+    }
+}
+
+bool FprintdReaderHold::Lost(const QString& daemon) {
+    if (!IsDaemon(daemon)) {
+        return false;
+    }
+    CancelAuthorization();
+    return true;
 }
 
 void FprintdReaderHold::Claim(std::function<void(StatusCode)> then) {
@@ -92,7 +107,7 @@ void FprintdReaderHold::Release(std::function<void()> released) {
 }
 
 void FprintdReaderHold::GiveBack() {
-    if (m_readerFree) {
+    if (m_hadTurn && m_readerFree) {
         auto readerFree = std::move(m_readerFree);
         m_readerFree = nullptr;
         readerFree();

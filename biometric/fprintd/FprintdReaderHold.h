@@ -36,8 +36,11 @@ public:
     void Find(std::function<void(StatusCode)> then);
     // Asks polkit while the reader is still free, so a prompt keeps it from nobody.
     void Authorize(FprintdAction action, std::function<void(StatusCode)> then);
-    // Closes the check's prompt; the check then answers as not granted.
+    // Closes an open check's prompt; the check then answers as not granted.
     void CancelAuthorization();
+    // fprintd went: true when it was the instance found, whose claim went with it. An open
+    // check is closed, since its answer would serve nobody.
+    bool Lost(const QString& daemon);
     void Claim(std::function<void(StatusCode)> then);
     // A call on the reader; its error, if any, mapped as for `call`.
     void Call(const QString& method, const QVariantList& arguments, Prompt prompt, FprintdCall call,
@@ -45,7 +48,7 @@ public:
     void ReadProperties(Reply then);
     void Stop(const QString& method, std::function<void()> stopped);
     void Release(std::function<void()> released);
-    // The reader is free again: the next user's turn, once.
+    // The reader is free again: the next user's turn, once, and only after this one's came.
     void GiveBack();
     // The back end goes: nobody is left to take a turn.
     void Forget() { m_readerFree = nullptr; }
@@ -60,5 +63,6 @@ private:
     std::function<void()> m_readerFree;
     QString m_daemon;
     QString m_path;
-    QString m_checkId;
+    bool m_hadTurn = false;
+    QString m_checkId;  // of the open polkit check
 };

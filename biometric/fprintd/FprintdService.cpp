@@ -17,6 +17,7 @@
 namespace {
 
 constexpr char kCaptureTimeoutVariable[] = "VARNE_FPRINTD_CAPTURE_TIMEOUT_MS";
+constexpr char kVerifyTimeoutVariable[] = "VARNE_FPRINTD_VERIFY_TIMEOUT_MS";
 constexpr char kExitWaitVariable[] = "VARNE_FPRINTD_EXIT_WAIT_MS";
 
 std::chrono::milliseconds MillisecondsFromEnvironment(const char* variable,
@@ -269,6 +270,7 @@ StatusCode FprintdService::EnrollStageCount(SessionHandle sessionHandle,
 std::shared_ptr<BiometricBackend> CreateFprintdService() {
     FprintdTimeouts timeouts;
     timeouts.capture = MillisecondsFromEnvironment(kCaptureTimeoutVariable, timeouts.capture);
+    timeouts.verify = MillisecondsFromEnvironment(kVerifyTimeoutVariable, timeouts.verify);
     timeouts.exitWait = MillisecondsFromEnvironment(kExitWaitVariable, timeouts.exitWait);
     return std::make_shared<FprintdService>(timeouts);
 }

@@ -103,6 +103,7 @@ private:
 };
 
 // Never null; when the system bus or fprintd cannot be reached, opening the session fails.
-// VARNE_FPRINTD_CAPTURE_TIMEOUT_MS and VARNE_FPRINTD_EXIT_WAIT_MS, positive numbers of
-// milliseconds, change the capture timeout and the exit wait; any other value keeps the default.
+// VARNE_FPRINTD_CAPTURE_TIMEOUT_MS, VARNE_FPRINTD_VERIFY_TIMEOUT_MS and
+// VARNE_FPRINTD_EXIT_WAIT_MS, positive numbers of milliseconds, change the capture timeout, the
+// verify timeout and the exit wait; any other value keeps the default.
 std::shared_ptr<BiometricBackend> CreateFprintdService();

@@ -160,12 +160,9 @@ void FprintdVerification::Release() {
 }
 
 void FprintdVerification::Finish() {
-    const bool heldReader = m_stage != VerifyStage::kWaitingForReader;
     m_deadline->stop();
     m_stage = VerifyStage::kReleased;
-    if (heldReader) {
-        m_hold.GiveBack();
-    }
+    m_hold.GiveBack();
 }
 
 void FprintdVerification::Cancel() {
@@ -196,14 +193,8 @@ void FprintdVerification::Cancel() {
 }
 
 void FprintdVerification::OnDaemonGone(const QString& daemon) {
-    const bool reached = m_stage != VerifyStage::kWaitingForReader &&
-                         m_stage != VerifyStage::kFindingReader &&
-                         m_stage != VerifyStage::kReleased;
-    if (!m_hold.IsDaemon(daemon) || !reached) {
+    if (Released() || !m_hold.Lost(daemon)) {
         return;
-    }
-    if (m_stage == VerifyStage::kAuthorizing) {
-        m_hold.CancelAuthorization();
     }
     m_captures->Finish({kSensorUnavailable, 0}, kInvalidOperation);
     Finish();  // the claim went with the daemon

@@ -20,9 +20,8 @@ using namespace std::chrono_literals;
 using namespace ServiceCalls;
 using Result = VerifyRecorder::Result;
 
-constexpr auto kResultPatience = 5s;
-// Long enough for a stray result to have arrived, were one coming.
-constexpr auto kQuiet = 100ms;
+constexpr auto kResultPatience = VerifyRecorder::kPatience;
+constexpr auto kQuiet = VerifyRecorder::kQuiet;
 constexpr SubFactor kEnrolledFinger = 2;
 const QString kEnrolledName = QStringLiteral("right-index-finger");
 const std::string kPrint = "mine";

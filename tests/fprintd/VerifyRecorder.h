@@ -13,6 +13,10 @@
 
 class VerifyRecorder {
 public:
+    static constexpr std::chrono::milliseconds kPatience{5000};
+    // Long enough for a stray result to have arrived, were one coming.
+    static constexpr std::chrono::milliseconds kQuiet{100};
+
     struct Result {
         StatusCode status = kOk;
         std::uint8_t match = 0;

@@ -21,10 +21,9 @@ using namespace std::chrono_literals;
 using namespace ServiceCalls;
 using Result = VerifyRecorder::Result;
 
-constexpr auto kResultPatience = 5s;
+constexpr auto kResultPatience = VerifyRecorder::kPatience;
+constexpr auto kQuiet = VerifyRecorder::kQuiet;
 constexpr auto kPoll = 10ms;
-// Long enough for a stray result to have arrived, were one coming.
-constexpr auto kQuiet = 100ms;
 constexpr SubFactor kFinger = 2;
 const QString kFingerName = QStringLiteral("right-index-finger");
 

@@ -264,15 +264,21 @@ class FakeFprintd:
         self.bus.emit_signal(None, path, DEVICE.name, "EnrollStatus",
                              GLib.Variant("(sb)", (result, done)))
 
-    def call_EnrollStop(self, sender, path, _arguments, invocation):
+    def stop_action(self, sender, invocation, action):
+        """Ends the running action ("enrolling" or "verifying") as fprintd's stop calls do; False,
+        with the error answered, when the caller has no claim or nothing runs."""
         if not self.owns_claim(sender, invocation):
-            return
-        if not self.enrolling:
-            invocation.return_dbus_error(ERROR_PREFIX + "NoActionInProgress", "not enrolling")
-            return
-        self.enrolling = False
-        self.emit_status(path, "enroll-failed", True)
-        invocation.return_value(None)
+            return False
+        if not getattr(self, action):
+            invocation.return_dbus_error(ERROR_PREFIX + "NoActionInProgress", "not " + action)
+            return False
+        setattr(self, action, False)
+        return True
+
+    def call_EnrollStop(self, sender, path, _arguments, invocation):
+        if self.stop_action(sender, invocation, "enrolling"):
+            self.emit_status(path, "enroll-failed", True)
+            invocation.return_value(None)
 
     def call_VerifyStart(self, sender, path, arguments, invocation):
         if not self.owns_claim(sender, invocation):
@@ -291,13 +297,8 @@ class FakeFprintd:
         return GLib.SOURCE_REMOVE
 
     def call_VerifyStop(self, sender, _path, _arguments, invocation):
-        if not self.owns_claim(sender, invocation):
-            return
-        if not self.verifying:
-            invocation.return_dbus_error(ERROR_PREFIX + "NoActionInProgress", "not verifying")
-            return
-        self.verifying = False
-        invocation.return_value(None)
+        if self.stop_action(sender, invocation, "verifying"):
+            invocation.return_value(None)
 
     def call_DeleteEnrolledFinger(self, sender, _path, arguments, invocation):
         if not self.owns_claim(sender, invocation):
