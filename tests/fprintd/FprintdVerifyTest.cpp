@@ -101,14 +101,37 @@ TEST_F(FprintdVerifyTest, TouchesEndAsFprintdAnswersAndLeaveTheReaderFree) {
     EXPECT_EQ(checks[0].flags, 1u);
 }
 
-TEST_F(FprintdVerifyTest, AbortMidVerifyAnswersCanceledAndReleases) {
+// Abort, and the window's Close (which closes its session), mid-verify.
+TEST_F(FprintdVerifyTest, AbortOrClosingMidVerifyAnswersCanceledAndReleases) {
+    const struct {
+        const char* what;
+        StatusCode (*end)(SessionHandle);
+    } rows[] = {
+        {"Abort", &WinBioCancel},
+        {"closing the session", &WinBioCloseSession},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const SessionHandle handle = OpenSession();
+        ASSERT_NO_FATAL_FAILURE(VerifyUntilARetry(handle));
+        EXPECT_EQ(row.end(handle), kOk);
+        const auto result = m_recorder.Next(kResultPatience);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, kCanceled);
+        EXPECT_EQ(result->match, 0);
+        ExpectReaderFree();
+        EXPECT_FALSE(m_recorder.Next(kQuiet)) << "answered twice";
+    }
+}
+
+// As at the program's exit (SIGTERM closes the window), with nobody cancelling first.
+TEST_F(FprintdVerifyTest, ShuttingDownMidVerifyAnswersAndReleases) {
     const SessionHandle handle = OpenSession();
     ASSERT_NO_FATAL_FAILURE(VerifyUntilARetry(handle));
-    EXPECT_EQ(WinBioCancel(handle), kOk);
-    const auto result = m_recorder.Next(kResultPatience);
-    ASSERT_TRUE(result);
+    InstallBiometricBackend(nullptr);
+    const auto result = m_recorder.Next(0ms);
+    ASSERT_TRUE(result) << "the pending request got no answer before the back end went";
     EXPECT_EQ(result->status, kCanceled);
-    EXPECT_EQ(result->match, 0);
     ExpectReaderFree();
     EXPECT_FALSE(m_recorder.Next(kQuiet)) << "answered twice";
 }
