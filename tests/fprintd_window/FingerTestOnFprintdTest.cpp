@@ -30,6 +30,9 @@ protected:
             ASSERT_NE(fingertip, nullptr);
             fingertip->actionInterface()->doAction(FingertipAccessible::TestAction());
         } else {
+            // The last menu may have taken the activation with it.
+            Dialog().activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&Dialog()));
             ASSERT_TRUE(TabIntoPicture());
             Dialog().Fingertips().SetFocusedFinger(kRightIndex);
             if (route == Route::kMenuKey) {
