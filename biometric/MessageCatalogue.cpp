@@ -150,7 +150,7 @@ constexpr std::array kCatalogue = {
                    u"The swipe was too fast. Swipe the marked finger across the sensor again, "
                    u"more slowly."},
     CatalogueEntry{kTextTestMenuItem, u"&Test This Finger"},
-    CatalogueEntry{kTextDeleteMenuItem, u"&Delete This Finger\u2026"},
+    CatalogueEntry{kTextDeleteMenuItem, u"&Delete This Finger..."},
 };
 
 constexpr bool IsSortedById() {

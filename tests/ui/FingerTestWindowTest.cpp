@@ -60,7 +60,7 @@ TEST_F(FingerTestWindowTest, RightClickTestsTheFingerThroughRetriesToAMatch) {
     const auto items = Menu().actions();
     ASSERT_EQ(items.size(), 2);
     EXPECT_EQ(items[0]->text(), QStringLiteral("&Test This Finger"));
-    EXPECT_EQ(items[1]->text(), QStringLiteral("&Delete This Finger\u2026"));
+    EXPECT_EQ(items[1]->text(), QStringLiteral("&Delete This Finger..."));
 
     ChooseFromMenu(Qt::Key_T);
     ASSERT_TRUE(WaitForTitle(kTitleFingerRecognized));
