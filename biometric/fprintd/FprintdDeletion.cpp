@@ -63,11 +63,12 @@ void FprintdDeletion::Start() {
 
 void FprintdDeletion::Authorize() {
     m_stage = DeleteStage::kAuthorizing;
-    m_checkId = m_links.authorization.Check([self = shared_from_this()](StatusCode status) {
-        if (self->Continue(DeleteStage::kAuthorizing, status)) {
-            self->Claim();
-        }
-    });
+    m_checkId = m_links.authorization.Check(
+        FprintdAction::kEnroll, [self = shared_from_this()](StatusCode status) {
+            if (self->Continue(DeleteStage::kAuthorizing, status)) {
+                self->Claim();
+            }
+        });
 }
 
 void FprintdDeletion::Claim() {

@@ -17,6 +17,7 @@
 namespace {
 
 constexpr char kCaptureTimeoutVariable[] = "VARNE_FPRINTD_CAPTURE_TIMEOUT_MS";
+constexpr char kVerifyTimeoutVariable[] = "VARNE_FPRINTD_VERIFY_TIMEOUT_MS";
 constexpr char kExitWaitVariable[] = "VARNE_FPRINTD_EXIT_WAIT_MS";
 
 std::chrono::milliseconds MillisecondsFromEnvironment(const char* variable,
@@ -238,6 +239,17 @@ StatusCode FprintdService::DeleteTemplate(SessionHandle sessionHandle, UnitId un
         kCanceled, true);
 }
 
+StatusCode FprintdService::VerifyWithCallback(SessionHandle sessionHandle,
+                                              const WINBIO_IDENTITY& identity, SubFactor subFactor,
+                                              VerifyCallback callback, void* context) {
+    return Ask<StatusCode>(
+        [=](FprintdWorker& worker, auto answer) {
+            answer(
+                worker.VerifyWithCallback(sessionHandle, identity, subFactor, callback, context));
+        },
+        kInvalidOperation);
+}
+
 StatusCode FprintdService::Free() {
     return kOk;
 }
@@ -258,6 +270,7 @@ StatusCode FprintdService::EnrollStageCount(SessionHandle sessionHandle,
 std::shared_ptr<BiometricBackend> CreateFprintdService() {
     FprintdTimeouts timeouts;
     timeouts.capture = MillisecondsFromEnvironment(kCaptureTimeoutVariable, timeouts.capture);
+    timeouts.verify = MillisecondsFromEnvironment(kVerifyTimeoutVariable, timeouts.verify);
     timeouts.exitWait = MillisecondsFromEnvironment(kExitWaitVariable, timeouts.exitWait);
     return std::make_shared<FprintdService>(timeouts);
 }

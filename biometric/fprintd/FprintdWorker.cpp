@@ -15,9 +15,11 @@
 #include "FprintdDeletion.h"
 #include "FprintdEnrollment.h"
 #include "FprintdMapping.h"
+#include "FprintdReaderHold.h"
 #include "FprintdReaderQueue.h"
 #include "FprintdReaders.h"
 #include "FprintdUser.h"
+#include "FprintdVerifications.h"
 
 namespace {
 
@@ -51,10 +53,15 @@ FprintdWorker::FprintdWorker(FprintdTimeouts timeouts,
           [this](const QString& daemon, const QString& path, const QString& result, bool done) {
               OnEnrollStatus(daemon, path, result, done);
           },
+          [this](const QString& daemon, const QString& path, const QString& result, bool done) {
+              m_verifications->OnVerifyStatus(daemon, path, result, done);
+          },
           [this](const QString& daemon) { OnDaemonGone(daemon); })),
       m_readers(std::make_unique<FprintdReaders>(*m_bus)),
       m_authorization(std::make_unique<FprintdAuthorization>(*m_bus)),
-      m_readerQueue(this) {
+      m_readerQueue(this),
+      m_verifications(std::make_unique<FprintdVerifications>(Links(), m_readerQueue,
+                                                             [this] { ReaderFree(); })) {
     m_bus->setParent(this);  // follows the worker to its thread
 }
 
@@ -70,6 +77,7 @@ void FprintdWorker::Teardown() {
     m_enrollments.clear();
     m_deletions.clear();
     m_readerQueue.Clear();
+    m_verifications->TearDown();
     for (const auto& enrollment : enrollments) {
         enrollment->TearDown();
     }
@@ -81,6 +89,10 @@ void FprintdWorker::Teardown() {
 
 bool FprintdWorker::HasSession(SessionHandle session) const {
     return m_sessions.count(session) != 0;
+}
+
+FprintdLinks FprintdWorker::Links() {
+    return FprintdLinks{*m_bus, *m_readers, *m_authorization, m_timeouts, *this};
 }
 
 std::shared_ptr<FprintdEnrollment> FprintdWorker::Current(SessionHandle session) const {
@@ -95,6 +107,7 @@ void FprintdWorker::ReaderFree() {
 void FprintdWorker::Forget() {
     EraseReleased(m_enrollments);
     EraseReleased(m_deletions);
+    m_verifications->Forget();
 }
 
 void FprintdWorker::OnEnrollStatus(const QString& daemon, const QString& path,
@@ -113,6 +126,7 @@ void FprintdWorker::OnDaemonGone(const QString& daemon) {
     for (const auto& deletion : std::vector(m_deletions)) {
         deletion->OnDaemonGone(daemon);
     }
+    m_verifications->OnDaemonGone(daemon);
 }
 
 void FprintdWorker::OpenSession(Answer<SessionAnswer> answer) {
@@ -126,7 +140,7 @@ void FprintdWorker::OpenSession(Answer<SessionAnswer> answer) {
         if (handle == 0) {
             handle = m_nextSession++;
         }
-        m_sessions.insert(handle);
+        m_sessions.emplace(handle, 0);
         answer({kOk, handle});
     });
 }
@@ -155,6 +169,7 @@ StatusCode FprintdWorker::Cancel(SessionHandle session) {
             deletion->Cancel();
         }
     }
+    m_verifications->Cancel(session);
     return kOk;
 }
 
@@ -167,7 +182,12 @@ void FprintdWorker::LocateSensor(SessionHandle session, Answer<UnitAnswer> answe
         answer({kInvalidArgument, 0});
         return;
     }
-    m_readers->Locate(std::move(answer));
+    m_readers->Locate([this, session, answer = std::move(answer)](const UnitAnswer& located) {
+        if (located.status == kOk && HasSession(session)) {
+            m_sessions[session] = located.unit;  // what the session's verifications use
+        }
+        answer(located);
+    });
 }
 
 void FprintdWorker::EnumEnrollments(SessionHandle session, UnitId unit,
@@ -213,9 +233,9 @@ StatusCode FprintdWorker::EnrollBegin(SessionHandle session, SubFactor finger, U
     if (identified != kOk) {
         return identified;
     }
-    auto enrollment = std::make_shared<FprintdEnrollment>(
-        FprintdLinks{*m_bus, *m_readers, *m_authorization, m_timeouts, *this}, session, finger,
-        unit, QString::fromStdString(user), m_stageCount, [this] { ReaderFree(); });
+    auto enrollment = std::make_shared<FprintdEnrollment>(Links(), session, finger, unit,
+                                                          QString::fromStdString(user),
+                                                          m_stageCount, [this] { ReaderFree(); });
     m_current = enrollment;
     m_enrollments.push_back(enrollment);
     m_readerQueue.Acquire([this, enrollment] {
@@ -280,12 +300,9 @@ void FprintdWorker::DeleteTemplate(SessionHandle session, UnitId unit,
         answer(identified);
         return;
     }
-    const std::string_view name = *FprintdFingerName(finger);
     auto deletion = std::make_shared<FprintdDeletion>(
-        FprintdLinks{*m_bus, *m_readers, *m_authorization, m_timeouts, *this}, session, unit,
-        QString::fromStdString(user),
-        QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())), std::move(answer),
-        [this] { ReaderFree(); });
+        Links(), session, unit, QString::fromStdString(user), FprintdReaderHold::FingerName(finger),
+        std::move(answer), [this] { ReaderFree(); });
     m_deletions.push_back(deletion);
     m_readerQueue.Acquire([this, deletion] {
         if (deletion->Stage() == DeleteStage::kReleased) {
@@ -294,6 +311,26 @@ void FprintdWorker::DeleteTemplate(SessionHandle session, UnitId unit,
         }
         deletion->Start();
     });
+}
+
+StatusCode FprintdWorker::VerifyWithCallback(SessionHandle session, const WINBIO_IDENTITY& identity,
+                                             SubFactor finger, VerifyCallback callback,
+                                             void* context) {
+    if (!HasSession(session) || callback == nullptr || !FprintdFingerName(finger)) {
+        return kInvalidArgument;
+    }
+    if (const auto enrollment = Current(session);
+        enrollment && enrollment->Outcome() != EnrollOutcome::kFinalDelivered) {
+        return kEnrollmentInProgress;
+    }
+    std::string user;
+    const StatusCode identified =
+        UserNameForIdentity(identity, static_cast<std::uint32_t>(getuid()), &user);
+    if (identified != kOk) {
+        return identified;
+    }
+    return m_verifications->Verify(session, m_sessions[session], QString::fromStdString(user),
+                                   finger, callback, context);
 }
 
 void FprintdWorker::Shutdown(Answer<StatusCode> answer) {
@@ -305,13 +342,14 @@ void FprintdWorker::Shutdown(Answer<StatusCode> answer) {
     for (const auto& deletion : std::vector(m_deletions)) {
         deletion->Cancel();
     }
+    m_verifications->CancelAll();
     auto once = std::make_shared<Answer<StatusCode>>(std::move(answer));
     auto* poll = new QTimer(this);
     const auto started = std::chrono::steady_clock::now();
     // Readers still claimed after the exit wait are released by the closing connection.
     QObject::connect(poll, &QTimer::timeout, this, [this, once, poll, started] {
         Forget();
-        const bool idle = m_enrollments.empty() && m_deletions.empty();
+        const bool idle = m_enrollments.empty() && m_deletions.empty() && m_verifications->Idle();
         if (idle || std::chrono::steady_clock::now() - started >= m_timeouts.exitWait) {
             poll->deleteLater();
             poll->stop();

@@ -5,11 +5,12 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
-#include <set>
 #include <vector>
 
 #include "FprintdAnswers.h"
+#include "FprintdLinks.h"
 #include "FprintdReaderQueue.h"
 #include "FprintdTimeouts.h"
 #include "WinBio.h"
@@ -19,11 +20,12 @@ class FprintdBus;
 class FprintdDeletion;
 class FprintdEnrollment;
 class FprintdReaders;
+class FprintdVerifications;
 class QString;
 
 // Lives on its own thread and never waits: every D-Bus call is asynchronous and its reply
-// continues the operation. The reader is claimed only for an enrollment or a deletion, and one
-// user of the reader follows the other.
+// continues the operation. The reader is claimed only for an enrollment, a verification or a
+// deletion, and one user of the reader follows the other.
 class FprintdWorker : public QObject {
     Q_OBJECT
 
@@ -44,6 +46,8 @@ public:
     StatusCode EnrollDiscard(SessionHandle session);
     void DeleteTemplate(SessionHandle session, UnitId unit, const WINBIO_IDENTITY& identity,
                         SubFactor finger, Answer<StatusCode> answer);
+    StatusCode VerifyWithCallback(SessionHandle session, const WINBIO_IDENTITY& identity,
+                                  SubFactor finger, VerifyCallback callback, void* context);
     // Ends every operation and answers once the reader is released (or after the exit wait).
     void Shutdown(Answer<StatusCode> answer);
     // Drops everything; replies that come later find nobody. Nothing may be asked afterwards.
@@ -51,6 +55,7 @@ public:
 
 private:
     bool HasSession(SessionHandle session) const;
+    FprintdLinks Links();
     void ReaderFree();
     void OnEnrollStatus(const QString& daemon, const QString& path, const QString& result,
                         bool done);
@@ -64,7 +69,8 @@ private:
     std::unique_ptr<FprintdReaders> m_readers;
     std::unique_ptr<FprintdAuthorization> m_authorization;
 
-    std::set<SessionHandle> m_sessions;
+    // Each open session with the unit LocateSensor gave it (0: fprintd's default reader).
+    std::map<SessionHandle, UnitId> m_sessions;
     SessionHandle m_nextSession = 1;
 
     std::shared_ptr<FprintdEnrollment> m_current;  // the open enrollment, at most one
@@ -73,4 +79,5 @@ private:
     std::vector<std::shared_ptr<FprintdDeletion>> m_deletions;
 
     FprintdReaderQueue m_readerQueue;
+    std::unique_ptr<FprintdVerifications> m_verifications;
 };

@@ -33,8 +33,7 @@ using namespace std::chrono_literals;
 using namespace ServiceCalls;
 
 constexpr auto kResultPatience = 5s;
-// The virtual device's default number of stages.
-constexpr int kVirtualStages = 5;
+using FprintdSandbox::kVirtualStages;
 // More scans than any virtual driver asks for before it ends an enrollment.
 constexpr int kMostScans = 10;
 
@@ -60,25 +59,6 @@ std::map<std::string, std::string> StoredPrints() {
         }
     }
     return prints;
-}
-
-// Another program enrolls a finger through fprintd as its own tools would.
-void EnrollAsAnotherProgram(const QString& finger, const std::string& print) {
-    OtherClient other;
-    ASSERT_TRUE(other.WaitUntilReaderFree());
-    ASSERT_EQ(other.Claim(), QString());
-    ASSERT_EQ(other.EnrollStart(finger), QString());
-    for (int stage = 0; stage < kVirtualStages; ++stage) {
-        ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN " + print));
-    }
-    QString error;
-    const auto deadline = std::chrono::steady_clock::now() + kResultPatience;
-    while (!other.ListEnrolledFingers(&error).contains(finger) &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(10ms);
-    }
-    other.EnrollStop();
-    ASSERT_EQ(other.Release(), QString());
 }
 
 class FprintdServiceTest : public ::testing::Test {
@@ -539,7 +519,7 @@ TEST_F(FprintdServiceTest, FingerEnrolledMeanwhileByAnotherProgramIsNeverOverwri
             touchOn ? QStringLiteral("right-ring-finger") : QStringLiteral("right-little-finger");
         EnrolledFingers(handle, kUnit, &fingers);
         ASSERT_EQ(std::count(fingers.begin(), fingers.end(), finger), 0);
-        EnrollAsAnotherProgram(name, "theirs");
+        ASSERT_TRUE(OtherClient().Enroll(name, "theirs"));
         const auto stored = StoredPrints();
 
         ASSERT_EQ(WinBioEnrollBegin(handle, finger, kUnit), kOk);
