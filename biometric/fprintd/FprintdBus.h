@@ -48,6 +48,9 @@ public:
     ~FprintdBus() override;
 
     bool Connect();
+    // From now on, on this connection and any later one, fprintd's end is told to the
+    // DaemonGoneHandler. Listing needs no watch, so start-up does without its cost.
+    void WatchDaemon();
     // This process's unique name on the bus, as polkit knows the caller; empty when offline.
     QString OwnName() const;
     // The reply comes once, from the event loop; without a connection it is an error.
@@ -68,12 +71,14 @@ public:
 
 private:
     void OnOwnerChanged(const QString& service, const QString& oldOwner, const QString& newOwner);
+    void InstallOwnerWatcher();
 
     const std::chrono::milliseconds m_replyTimeout;
     const EnrollStatusHandler m_onEnrollStatus;
     const DaemonGoneHandler m_onDaemonGone;
     QString m_connectionName;
     std::optional<QDBusConnection> m_connection;
+    bool m_daemonWatched = false;
     QDBusServiceWatcher* m_ownerWatcher = nullptr;
     // Parent of everything that dies with the connection: call watchers and release timers.
     QObject* m_pending = nullptr;
