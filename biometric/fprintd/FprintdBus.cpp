@@ -51,11 +51,25 @@ bool FprintdBus::Connect() {
     if (!m_connection->isConnected()) {
         return false;
     }
+    if (m_daemonWatched) {
+        InstallOwnerWatcher();
+    }
+    return true;
+}
+
+void FprintdBus::WatchDaemon() {
+    m_daemonWatched = true;
+    if (Connect() && m_ownerWatcher == nullptr) {
+        InstallOwnerWatcher();
+    }
+}
+
+void FprintdBus::InstallOwnerWatcher() {
+    // A round trip to Qt's bus thread and a match rule: kept off start-up, which only lists.
     m_ownerWatcher = new QDBusServiceWatcher(kService, *m_connection,
                                              QDBusServiceWatcher::WatchForOwnerChange, m_pending);
     connect(m_ownerWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             &FprintdBus::OnOwnerChanged);
-    return true;
 }
 
 QString FprintdBus::OwnName() const {

@@ -49,6 +49,9 @@ public:
     ~FprintdBus() override;
 
     bool Connect();
+    // From now on, on this connection and any later one, fprintd's end is told to the
+    // DaemonGoneHandler. Listing needs no watch, so start-up does without its cost.
+    void WatchDaemon();
     // This process's unique name on the bus, as polkit knows the caller; empty when offline.
     QString OwnName() const;
     // The reply comes once, from the event loop; without a connection it is an error.
@@ -77,6 +80,7 @@ private:
     // connection is dropped first if `dropOnTimeout`.
     void CallWithin(const QString& daemon, const QString& path, const QString& method,
                     std::chrono::milliseconds wait, bool dropOnTimeout, std::function<void()> done);
+    void InstallOwnerWatcher();
 
     const std::chrono::milliseconds m_replyTimeout;
     const ResultHandler m_onEnrollStatus;
@@ -84,6 +88,7 @@ private:
     const DaemonGoneHandler m_onDaemonGone;
     QString m_connectionName;
     std::optional<QDBusConnection> m_connection;
+    bool m_daemonWatched = false;
     QDBusServiceWatcher* m_ownerWatcher = nullptr;
     // Parent of everything that dies with the connection: call watchers and release timers.
     QObject* m_pending = nullptr;

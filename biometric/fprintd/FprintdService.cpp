@@ -76,6 +76,14 @@ void FprintdService::EnsureStarted() {
     });
 }
 
+void FprintdService::BeginStartup(UnitId unit, void (*phase)(const char*)) {
+    EnsureStarted();
+    // Queued before any operation this thread asks for, so it runs first.
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker, unit, phase] { worker->FetchEarly(unit, phase); },
+        Qt::QueuedConnection);
+}
+
 bool FprintdService::OnWorkerThread() const {
     return m_thread != nullptr && QThread::currentThread() == m_thread;
 }
@@ -267,7 +275,7 @@ StatusCode FprintdService::EnrollStageCount(SessionHandle sessionHandle,
     return kOk;
 }
 
-std::shared_ptr<BiometricBackend> CreateFprintdService() {
+std::shared_ptr<FprintdService> CreateFprintdService() {
     FprintdTimeouts timeouts;
     timeouts.capture = MillisecondsFromEnvironment(kCaptureTimeoutVariable, timeouts.capture);
     timeouts.verify = MillisecondsFromEnvironment(kVerifyTimeoutVariable, timeouts.verify);

@@ -57,6 +57,13 @@ public:
     FprintdService(const FprintdService&) = delete;
     FprintdService& operator=(const FprintdService&) = delete;
 
+    // Returns at once: connects and asks fprintd, on the back end's thread, what opening a
+    // session, listing the units and listing the user's fingers on `unit` will ask (unit 0:
+    // no fingers), so that the caller can build its window meanwhile. Those operations then
+    // wait only for what has not come yet; any other operation drops what they did not take.
+    // `phase`, if any, is called on the back end's thread as each part is done.
+    void BeginStartup(UnitId unit, void (*phase)(const char*) = nullptr);
+
     StatusCode OpenSession(std::uint32_t factor, std::uint32_t poolType, std::uint32_t flags,
                            const UnitId* unitArray, std::size_t unitCount, std::uint32_t databaseId,
                            SessionHandle* sessionHandle) override;
@@ -106,4 +113,4 @@ private:
 // VARNE_FPRINTD_CAPTURE_TIMEOUT_MS, VARNE_FPRINTD_VERIFY_TIMEOUT_MS and
 // VARNE_FPRINTD_EXIT_WAIT_MS, positive numbers of milliseconds, change the capture timeout, the
 // verify timeout and the exit wait; any other value keeps the default.
-std::shared_ptr<BiometricBackend> CreateFprintdService();
+std::shared_ptr<FprintdService> CreateFprintdService();

@@ -129,9 +129,39 @@ void FprintdWorker::OnDaemonGone(const QString& daemon) {
     m_verifications->OnDaemonGone(daemon);
 }
 
+void FprintdWorker::FetchEarly(UnitId unit, PhaseHook phase) {
+    auto trace = [phase](const char* name) {
+        if (phase != nullptr) {
+            phase(name);
+        }
+    };
+    trace("fprintd-start");
+    // Calls connect on their own; connected here first, so the breakdown shows what it costs.
+    m_bus->Connect();
+    trace("fprintd-bus");
+    // All three go out at once; the replies come in the order the window asks for them.
+    m_early.ArmSession();
+    m_readers->Reach([this](StatusCode status) { m_early.FillSession(status); });
+    m_early.ArmUnits();
+    m_readers->Describe([this, trace](UnitsAnswer units) {
+        trace("fprintd-readers");
+        m_early.FillUnits(std::move(units));
+    });
+    std::string user;
+    if (unit == 0 || UserNameForUid(static_cast<std::uint32_t>(getuid()), &user) != kOk) {
+        return;  // start-up will not ask, or will fail before it asks
+    }
+    const QString userName = QString::fromStdString(user);
+    m_early.ArmFingers(unit, userName);
+    ListFingers(unit, userName, [this, trace](FingersAnswer fingers) {
+        trace("fprintd-fingers");
+        m_early.FillFingers(std::move(fingers));
+    });
+}
+
 void FprintdWorker::OpenSession(Answer<SessionAnswer> answer) {
     // Reaching fprintd, not just the bus, opens the session (and starts fprintd if it sleeps).
-    m_readers->Reach([this, answer = std::move(answer)](StatusCode status) {
+    Answer<StatusCode> reached = [this, answer = std::move(answer)](StatusCode status) {
         if (status != kOk) {
             answer({status, 0});
             return;
@@ -142,10 +172,14 @@ void FprintdWorker::OpenSession(Answer<SessionAnswer> answer) {
         }
         m_sessions.emplace(handle, 0);
         answer({kOk, handle});
-    });
+    };
+    if (!m_early.TakeSession(reached)) {
+        m_readers->Reach(std::move(reached));
+    }
 }
 
 StatusCode FprintdWorker::CloseSession(SessionHandle session) {
+    m_early.Drop();
     if (!HasSession(session)) {
         return kInvalidArgument;
     }
@@ -174,10 +208,13 @@ StatusCode FprintdWorker::Cancel(SessionHandle session) {
 }
 
 void FprintdWorker::EnumUnits(Answer<UnitsAnswer> answer) {
-    m_readers->Describe(std::move(answer));
+    if (!m_early.TakeUnits(answer)) {
+        m_readers->Describe(std::move(answer));
+    }
 }
 
 void FprintdWorker::LocateSensor(SessionHandle session, Answer<UnitAnswer> answer) {
+    m_early.Drop();
     if (!HasSession(session)) {
         answer({kInvalidArgument, 0});
         return;
@@ -203,8 +240,14 @@ void FprintdWorker::EnumEnrollments(SessionHandle session, UnitId unit,
         answer({identified, {}});
         return;
     }
-    m_readers->Find(unit, [this, user = QString::fromStdString(user),
-                           answer](const ReaderFound& found) {
+    const QString userName = QString::fromStdString(user);
+    if (!m_early.TakeFingers(unit, userName, answer)) {
+        ListFingers(unit, userName, std::move(answer));
+    }
+}
+
+void FprintdWorker::ListFingers(UnitId unit, const QString& user, Answer<FingersAnswer> answer) {
+    m_readers->Find(unit, [this, user, answer = std::move(answer)](const ReaderFound& found) {
         if (found.status != kOk) {
             answer({found.status, {}});
             return;
@@ -217,6 +260,7 @@ void FprintdWorker::EnumEnrollments(SessionHandle session, UnitId unit,
 }
 
 StatusCode FprintdWorker::EnrollBegin(SessionHandle session, SubFactor finger, UnitId unit) {
+    m_early.Drop();
     if (!HasSession(session) || !FprintdFingerName(finger)) {
         return kInvalidArgument;
     }
@@ -289,6 +333,7 @@ StatusCode FprintdWorker::EnrollDiscard(SessionHandle session) {
 void FprintdWorker::DeleteTemplate(SessionHandle session, UnitId unit,
                                    const WINBIO_IDENTITY& identity, SubFactor finger,
                                    Answer<StatusCode> answer) {
+    m_early.Drop();
     if (!HasSession(session) || !FprintdFingerName(finger)) {
         answer(kInvalidArgument);
         return;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FprintdAnswers.h"
+#include "FprintdEarlyAnswers.h"
 #include "FprintdLinks.h"
 #include "FprintdReaderQueue.h"
 #include "FprintdTimeouts.h"
@@ -33,6 +34,11 @@ public:
     FprintdWorker(FprintdTimeouts timeouts, std::shared_ptr<std::atomic<std::uint32_t>> stageCount);
     ~FprintdWorker() override;
 
+    using PhaseHook = void (*)(const char* phase);
+    // Asks what start-up will: fprintd reached, its readers, and the user's fingers on `unit`
+    // (none for unit 0). The first operations that ask the same take these answers; any other
+    // operation drops those not taken. `phase`, if any, is called here as each part is done.
+    void FetchEarly(UnitId unit, PhaseHook phase);
     void OpenSession(Answer<SessionAnswer> answer);
     StatusCode CloseSession(SessionHandle session);
     StatusCode Cancel(SessionHandle session);
@@ -56,6 +62,7 @@ public:
 private:
     bool HasSession(SessionHandle session) const;
     FprintdLinks Links();
+    void ListFingers(UnitId unit, const QString& user, Answer<FingersAnswer> answer);
     void ReaderFree();
     void OnEnrollStatus(const QString& daemon, const QString& path, const QString& result,
                         bool done);
@@ -80,4 +87,5 @@ private:
 
     FprintdReaderQueue m_readerQueue;
     std::unique_ptr<FprintdVerifications> m_verifications;
+    FprintdEarlyAnswers m_early;
 };

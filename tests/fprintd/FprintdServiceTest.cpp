@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -24,6 +25,7 @@
 #include "FprintdService.h"
 #include "ServiceCalls.h"
 #include "TemporaryDirectory.h"
+#include "UnitListing.h"
 #include "UnixUserIdentity.h"
 #include "WinBio.h"
 
@@ -216,6 +218,43 @@ TEST_F(FprintdServiceTest, EnrollmentHandsOutQueuedResultsInOrderAndStoresThePri
     QString error;
     EXPECT_EQ(OtherClient().ListEnrolledFingers(&error),
               QStringList{QStringLiteral("right-index-finger")});
+}
+
+// Start-up's answers are asked before the window asks; each serves only its own question, once,
+// and never outlives the user's own change to the prints.
+TEST_F(FprintdServiceTest, StartUpsEarlyAnswersServeOnlyTheirQuestionOnce) {
+    const auto startEarly = [] {
+        auto service = std::make_shared<FprintdService>();
+        service->BeginStartup(kUnit);
+        InstallBiometricBackend(nullptr);
+        InstallBiometricBackend(service);
+        return OpenSession();
+    };
+    {
+        SCOPED_TRACE("another unit than the one asked for early");
+        const SessionHandle handle = startEarly();
+        std::vector<SubFactor> fingers;
+        EXPECT_EQ(EnrolledFingers(handle, kUnit + 1, &fingers), kInvalidUnit);
+    }
+    {
+        SCOPED_TRACE("an enrollment before the early listing was taken");
+        const SessionHandle handle = startEarly();
+        EnrollFully(handle, 2, "a");
+        ExpectReaderFree();
+        EXPECT_TRUE(EnrolledAre(handle, {2}));
+    }
+    {
+        SCOPED_TRACE("a second listing after the early one");
+        const SessionHandle handle = startEarly();
+        const UnitListing listing = ListBiometricUnits();
+        EXPECT_EQ(listing.status, kOk);
+        EXPECT_EQ(listing.UnitIds(), std::vector<UnitId>{kUnit});
+        EXPECT_TRUE(EnrolledAre(handle, {2}));
+        EnrollAsAnotherProgram(QStringLiteral("right-middle-finger"), "b");
+        std::vector<SubFactor> fingers;
+        EXPECT_EQ(EnrolledFingers(handle, kUnit, &fingers), kOk);
+        EXPECT_EQ(std::count(fingers.begin(), fingers.end(), SubFactor{3}), 1);
+    }
 }
 
 TEST_F(FprintdServiceTest, ErrorsOfTheSensorEndTheCaptureAndReleaseTheReader) {
