@@ -110,6 +110,14 @@ constexpr std::array kCatalogue = {
                    u"data in this enrollment. Swipe your finger across the sensor again, evenly "
                    u"and at a steady speed, over the middle of the sensor. Swiping too fast, too "
                    u"slowly or at an angle may cause an enrollment error."},
+    CatalogueEntry{kTitleEnrollmentStopped, u"Enrollment Stopped"},
+    CatalogueEntry{kTextStoppedScreenLocked,
+                   u"The enrollment stopped because the screen was locked, so that the lock "
+                   u"screen can use the fingerprint reader. Nothing was saved. Select a finger "
+                   u"to start again."},
+    CatalogueEntry{kTextStoppedGoingToSleep,
+                   u"The enrollment stopped because the computer went to sleep. Nothing was "
+                   u"saved. Select a finger to start again."},
 };
 
 constexpr bool IsSortedById() {

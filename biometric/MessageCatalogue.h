@@ -48,5 +48,9 @@ constexpr TextId kTextBlockedByPolicy = 3002;
 constexpr TextId kTextSwipeFinger = 3003;
 constexpr TextId kTextSwipeDone = 3004;
 constexpr TextId kTextSwipeMismatch = 3005;
+// An enrollment ended by the desktop: the screen locked or the computer went to sleep.
+constexpr TextId kTitleEnrollmentStopped = 3201;
+constexpr TextId kTextStoppedScreenLocked = 3202;
+constexpr TextId kTextStoppedGoingToSleep = 3203;
 
 std::u16string LoadCatalogueText(TextId id);

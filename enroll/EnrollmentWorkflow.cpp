@@ -31,6 +31,41 @@ TextId MismatchText(const EnrollmentContext& context) {
     return IsSwipeSensor(context) ? kTextSwipeMismatch : kTextMismatch;
 }
 
+StopRequest StopRequestFor(SystemEvent event) {
+    switch (event) {
+        case SystemEvent::kScreenLocked:
+            return StopRequest::kScreenLocked;
+        case SystemEvent::kGoingToSleep:
+            return StopRequest::kGoingToSleep;
+    }
+    return StopRequest::kNone;
+}
+
+// What the panel says after an attempt that the desktop stopped.
+struct StoppedAttemptTexts {
+    StopRequest request;
+    TextId title;
+    TextId text;
+};
+
+constexpr StoppedAttemptTexts kStoppedAttemptTexts[] = {
+    {StopRequest::kScreenLocked, kTitleEnrollmentStopped, kTextStoppedScreenLocked},
+    {StopRequest::kGoingToSleep, kTitleEnrollmentStopped, kTextStoppedGoingToSleep},
+};
+
+const StoppedAttemptTexts* TextsForStop(StopRequest request) {
+    for (const StoppedAttemptTexts& texts : kStoppedAttemptTexts) {
+        if (texts.request == request) {
+            return &texts;
+        }
+    }
+    return nullptr;
+}
+
+bool StoppedByDesktop(StopRequest request) {
+    return TextsForStop(request) != nullptr;
+}
+
 }  // namespace
 
 EnrollmentWorkflow::EnrollmentWorkflow(EnrollmentContext& context, WorkflowDisplay& display)
@@ -83,7 +118,7 @@ void EnrollmentWorkflow::RunReady() {
 }
 
 void EnrollmentWorkflow::RunBegin() {
-    m_abortRequested = false;
+    m_stopRequest = StopRequest::kNone;
     ResetBadCaptureCounters();
     SetProgressPosition(0);
     ShowStatus(kTitlePlaceFinger, PlaceText(m_context), kColorBlack);
@@ -192,9 +227,17 @@ void EnrollmentWorkflow::RunAborted() {
         ShowCompleted();
     } else {
         SetProgressPosition(0);
-        ShowStatus(kTitleSelectFinger, kTextSelectFinger, kColorBlack);
+        ShowStoppedAttempt();
     }
     EnableAbortButton(false);
+}
+
+void EnrollmentWorkflow::ShowStoppedAttempt() {
+    if (const StoppedAttemptTexts* texts = TextsForStop(m_stopRequest)) {
+        ShowStatus(texts->title, texts->text, kColorBlack);
+        return;
+    }
+    ShowStatus(kTitleSelectFinger, kTextSelectFinger, kColorBlack);
 }
 
 void EnrollmentWorkflow::ShowCompleted() {
@@ -281,9 +324,23 @@ void EnrollmentWorkflow::StartCapture() {
 }
 
 void EnrollmentWorkflow::AbortEnrollment() {
-    m_abortRequested = true;
+    if (StoppedByDesktop(m_stopRequest)) {
+        return;  // the desktop's stop is already on its way, and the panel will say why
+    }
+    RequestStop(StopRequest::kUserAbort);
+}
+
+void EnrollmentWorkflow::StopForSystemEvent(SystemEvent event) {
+    if (!AttemptUnderWay() || m_stopRequest != StopRequest::kNone) {
+        return;
+    }
+    RequestStop(StopRequestFor(event));
+}
+
+void EnrollmentWorkflow::RequestStop(StopRequest request) {
+    m_stopRequest = request;
     ResetBadCaptureCounters();
-    // Disabled before the cancel, so the cancelled result is told apart as the user's own.
+    // Disabled before the cancel, so the cancelled result is told apart as a requested one.
     EnableAbortButton(false);
     WinBioCancel(m_context.sessionHandle);
 }
@@ -306,7 +363,12 @@ void EnrollmentWorkflow::HandleTimer(unsigned timerId) {
     }
     // The result came before the cancel could reach its capture: end the attempt as the
     // cancelled capture would have.
-    if (m_abortRequested && ContinuesEnrollment(event)) {
+    if (m_stopRequest != StopRequest::kNone && ContinuesEnrollment(event)) {
+        event = kEventAborted;
+    }
+    // The service may have heard of the lock or the sleep first and ended the attempt itself:
+    // the panel says why it ended rather than showing the service's error.
+    if (StoppedByDesktop(m_stopRequest) && (event == kEventFailure || event == kEventTimeout)) {
         event = kEventAborted;
     }
     RunEnrollmentEvent(event);
