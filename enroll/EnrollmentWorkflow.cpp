@@ -41,21 +41,30 @@ StopRequest StopRequestFor(SystemEvent event) {
     return StopRequest::kNone;
 }
 
+enum class AttemptKind { kEnrollment, kTest };
+
 // What the panel says after an attempt that the desktop stopped.
 struct StoppedAttemptTexts {
     StopRequest request;
+    AttemptKind kind;
     TextId title;
     TextId text;
 };
 
 constexpr StoppedAttemptTexts kStoppedAttemptTexts[] = {
-    {StopRequest::kScreenLocked, kTitleEnrollmentStopped, kTextStoppedScreenLocked},
-    {StopRequest::kGoingToSleep, kTitleEnrollmentStopped, kTextStoppedGoingToSleep},
+    {StopRequest::kScreenLocked, AttemptKind::kEnrollment, kTitleEnrollmentStopped,
+     kTextStoppedScreenLocked},
+    {StopRequest::kGoingToSleep, AttemptKind::kEnrollment, kTitleEnrollmentStopped,
+     kTextStoppedGoingToSleep},
+    {StopRequest::kScreenLocked, AttemptKind::kTest, kTitleTestStopped,
+     kTextTestStoppedScreenLocked},
+    {StopRequest::kGoingToSleep, AttemptKind::kTest, kTitleTestStopped,
+     kTextTestStoppedGoingToSleep},
 };
 
-const StoppedAttemptTexts* TextsForStop(StopRequest request) {
+const StoppedAttemptTexts* TextsForStop(StopRequest request, AttemptKind kind) {
     for (const StoppedAttemptTexts& texts : kStoppedAttemptTexts) {
-        if (texts.request == request) {
+        if (texts.request == request && texts.kind == kind) {
             return &texts;
         }
     }
@@ -63,13 +72,16 @@ const StoppedAttemptTexts* TextsForStop(StopRequest request) {
 }
 
 bool StoppedByDesktop(StopRequest request) {
-    return TextsForStop(request) != nullptr;
+    return TextsForStop(request, AttemptKind::kEnrollment) != nullptr;
 }
 
 }  // namespace
 
 EnrollmentWorkflow::EnrollmentWorkflow(EnrollmentContext& context, WorkflowDisplay& display)
-    : m_context(context), m_display(display), m_handoff(context, display) {}
+    : m_context(context),
+      m_display(display),
+      m_handoff(context, display),
+      m_test(context, display, [this] { ShowStoppedTest(); }) {}
 
 // A capture may still be outstanding: the hand-off's destructor makes its result a no-op.
 EnrollmentWorkflow::~EnrollmentWorkflow() = default;
@@ -233,11 +245,19 @@ void EnrollmentWorkflow::RunAborted() {
 }
 
 void EnrollmentWorkflow::ShowStoppedAttempt() {
-    if (const StoppedAttemptTexts* texts = TextsForStop(m_stopRequest)) {
+    if (const StoppedAttemptTexts* texts = TextsForStop(m_stopRequest, AttemptKind::kEnrollment)) {
         ShowStatus(texts->title, texts->text, kColorBlack);
         return;
     }
     ShowStatus(kTitleSelectFinger, kTextSelectFinger, kColorBlack);
+}
+
+void EnrollmentWorkflow::ShowStoppedTest() {
+    if (const StoppedAttemptTexts* texts = TextsForStop(m_stopRequest, AttemptKind::kTest)) {
+        ShowStatus(texts->title, texts->text, kColorBlack);
+        return;
+    }
+    RunEnrollmentEvent(kEventReady);
 }
 
 void EnrollmentWorkflow::ShowCompleted() {
@@ -260,6 +280,24 @@ void EnrollmentWorkflow::ActOnFinger(SubFactor finger, WindowHost& host) {
     m_context.selectedFinger = finger;
     m_display.RedrawFingerMap();
     RunEnrollmentEvent(kEventBegin);
+}
+
+void EnrollmentWorkflow::TestFinger(SubFactor finger) {
+    if (CanActOnEnrolledFinger(finger)) {
+        m_stopRequest = StopRequest::kNone;  // an earlier attempt's reason is not this test's
+        m_test.Start(finger);
+    }
+}
+
+void EnrollmentWorkflow::AskToDeleteFinger(SubFactor finger, WindowHost& host) {
+    if (CanActOnEnrolledFinger(finger)) {
+        DeleteAfterQuestion(finger, host);
+    }
+}
+
+bool EnrollmentWorkflow::CanActOnEnrolledFinger(SubFactor finger) const {
+    return finger >= kFirstFinger && finger <= kLastFinger && CanActOnFinger() &&
+           IsEnrolled(m_context.enrolledSet, finger);
 }
 
 void EnrollmentWorkflow::DeleteAfterQuestion(SubFactor finger, WindowHost& host) {
@@ -294,10 +332,11 @@ bool EnrollmentWorkflow::AttemptUnderWay() const {
 }
 
 bool EnrollmentWorkflow::CanActOnFinger() const {
-    return m_fingerAction == FingerAction::kNone && !AttemptUnderWay();
+    return m_fingerAction == FingerAction::kNone && !AttemptUnderWay() && !m_test.UnderWay();
 }
 
 void EnrollmentWorkflow::CancelFingerActionForClose() {
+    m_test.Stop();
     switch (m_fingerAction) {
         case FingerAction::kAskingToDelete:
             m_fingerAction = FingerAction::kClosing;
@@ -331,6 +370,14 @@ void EnrollmentWorkflow::AbortEnrollment() {
 }
 
 void EnrollmentWorkflow::StopForSystemEvent(SystemEvent event) {
+    if (m_test.UnderWay()) {
+        // Stopping already (the user's Abort): that stop stands.
+        if (m_test.State() == FingerTestState::kVerifying) {
+            m_stopRequest = StopRequestFor(event);
+            m_test.Stop();
+        }
+        return;
+    }
     if (!AttemptUnderWay() || m_stopRequest != StopRequest::kNone) {
         return;
     }
@@ -345,11 +392,23 @@ void EnrollmentWorkflow::RequestStop(StopRequest request) {
     WinBioCancel(m_context.sessionHandle);
 }
 
+void EnrollmentWorkflow::Abort() {
+    if (m_test.UnderWay()) {
+        m_test.Stop();
+    } else {
+        AbortEnrollment();
+    }
+}
+
 void EnrollmentWorkflow::HandleTimer(unsigned timerId) {
     if (timerId < kFirstEventTimer || timerId > kLastEventTimer) {
         return;
     }
     m_display.KillEventTimer(timerId);
+    if (timerId == kTestResultTimer) {
+        m_test.HandleResult();
+        return;
+    }
     unsigned event = timerId;
     // Only the first counter found over the limit is reset; the others keep counting.
     for (std::atomic<std::int32_t>* counter :

@@ -14,12 +14,15 @@ namespace {
 struct ReasonRow {
     const char* name;
     SystemEvent event;
-    const char* stoppedStatus;  // the panel's last status once the attempt ended
+    const char* stoppedStatus;      // the panel's last status once the enrollment ended
+    const char* testStoppedStatus;  // and once a test ended
 };
 
 const ReasonRow kReasons[] = {
-    {"ScreenLocked", SystemEvent::kScreenLocked, "status 3201 3202 '' 0 0"},
-    {"GoingToSleep", SystemEvent::kGoingToSleep, "status 3201 3203 '' 0 0"},
+    {"ScreenLocked", SystemEvent::kScreenLocked, "status 3201 3202 '' 0 0",
+     "status 3204 3205 '' 0 0"},
+    {"GoingToSleep", SystemEvent::kGoingToSleep, "status 3201 3203 '' 0 0",
+     "status 3204 3206 '' 0 0"},
 };
 
 void PrintTo(const ReasonRow& row, std::ostream* out) {
@@ -221,6 +224,80 @@ TEST_F(WorkflowFixture, SecondSystemEventAndAbortAddNothing) {
     EXPECT_THAT(backend->Calls(), testing::Contains("cancel 7").Times(1));
     ASSERT_EQ(Step(kCanceled), kEventAborted);
     EXPECT_EQ(LastStatus(display.Log()), "status 3201 3202 '' 0 0");
+}
+
+// A test under way when the event comes, and what reaches the window after it.
+struct TestStateRow {
+    const char* name;
+    bool userAbortFirst;
+    StatusCode answer;  // the verification's answer once the cancel went out
+    bool match;
+};
+
+const TestStateRow kTestStates[] = {
+    {"CancelAnswered", false, kCanceled, false},
+    // The verdict beat the cancel: the test still ends as stopped, its verdict unseen.
+    {"VerdictBeatTheCancel", false, kOk, true},
+    {"AfterTheUsersAbort", true, kCanceled, false},
+};
+
+void PrintTo(const TestStateRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class TestStopTest : public WorkflowFixture,
+                     public ::testing::WithParamInterface<std::tuple<ReasonRow, TestStateRow>> {};
+
+TEST_P(TestStopTest, EndsATestUnderWayAndSaysWhy) {
+    const auto& [reason, state] = GetParam();
+    context.enrolledSet = MakeEnrolledSet({5});
+    workflow->TestFinger(5);
+    ASSERT_TRUE(backend->HasPendingVerification());
+    if (state.userAbortFirst) {
+        workflow->Abort();
+    }
+    backend->ClearCalls();
+    workflow->StopForSystemEvent(reason.event);
+    EXPECT_EQ(backend->Called("cancel"), !state.userAbortFirst);
+    EXPECT_EQ(LastLine(display.Log(), "abort"), "abort off");
+
+    backend->DeliverVerification(state.answer, state.match);
+    ASSERT_EQ(display.TakeArmedTimer(), kTestResultTimer);
+    workflow->HandleTimer(kTestResultTimer);
+
+    // The reason, in the test's own words; after the user's Abort, the resting panel.
+    EXPECT_EQ(LastStatus(display.Log()),
+              state.userAbortFirst ? kSelectFinger : reason.testStoppedStatus);
+    EXPECT_EQ(context.selectedFinger, 0);
+    EXPECT_FALSE(workflow->TestUnderWay());
+    EXPECT_TRUE(workflow->CanActOnFinger());
+    EXPECT_FALSE(backend->HasPendingVerification());
+}
+
+INSTANTIATE_TEST_SUITE_P(ReasonsAndStates, TestStopTest,
+                         ::testing::Combine(::testing::ValuesIn(kReasons),
+                                            ::testing::ValuesIn(kTestStates)),
+                         [](const auto& rowInfo) {
+                             return std::string(std::get<0>(rowInfo.param).name) + "_" +
+                                    std::get<1>(rowInfo.param).name;
+                         });
+
+// An enrollment stopped by the lock leaves no reason behind for a test the user then aborts.
+TEST_F(WorkflowFixture, TestAbortedAfterALockedEnrollmentRestsWithoutAReason) {
+    backend->enrollments = {5};  // what the stopped enrollment reads anew
+    context.enrolledSet = MakeEnrolledSet({5});
+    Begin(2);
+    workflow->StopForSystemEvent(SystemEvent::kScreenLocked);
+    ASSERT_EQ(Step(kCanceled), kEventAborted);
+    ASSERT_EQ(LastStatus(display.Log()), "status 3201 3202 '' 0 0");
+
+    workflow->TestFinger(5);
+    ASSERT_TRUE(workflow->TestUnderWay());
+    workflow->Abort();
+    backend->DeliverVerification(kCanceled);
+    ASSERT_EQ(display.TakeArmedTimer(), kTestResultTimer);
+    workflow->HandleTimer(kTestResultTimer);
+    EXPECT_EQ(LastStatus(display.Log()), kSelectFinger);
 }
 
 }  // namespace
