@@ -1,5 +1,5 @@
-// The window on the real fprintd when logind's mock locks the session or plays a suspend
-// mid-enrollment: the reader is free for the lock screen within a second, and nothing is stored.
+// The window on the real fprintd when logind's mock locks the session mid-enrollment: the reader
+// is free for the lock screen within a second, and nothing is stored.
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -36,12 +36,13 @@ struct EventRow {
     TextId text;
 };
 
+// A suspend is not played here: fprintd 1.94 hears the mock's PrepareForSleep too, and no client
+// could claim its reader afterwards, not even after PrepareForSleep(false), within 10 s. The
+// window's own stop on a suspend is checked on the simulated sensor (tests/logind).
 const EventRow kEvents[] = {
     {"LockedHint", [](LogindMock& mock) { return mock.SetLockedHint(kSession, true); },
      kTextStoppedScreenLocked},
     {"LockSignal", [](LogindMock& mock) { return mock.Lock(kSession); }, kTextStoppedScreenLocked},
-    {"PrepareForSleep", [](LogindMock& mock) { return mock.PrepareForSleep(true); },
-     kTextStoppedGoingToSleep},
 };
 
 void PrintTo(const EventRow& row, std::ostream* out) {
@@ -93,11 +94,11 @@ TEST_P(LockOnFprintdTest, MidEnrollmentTheReaderIsFreedAndNothingStored) {
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(GetParam().play(m_mock));
+    ASSERT_TRUE(WaitForTitle(kTitleEnrollmentStopped)) << Title().toStdString();
+    EXPECT_LE(clock.elapsed(), kReaderFreeWithinMs);
     ASSERT_TRUE(WaitFor([&] { return m_other.CanClaimReader(); }));
     const qint64 freedAfter = clock.elapsed();
     EXPECT_LE(freedAfter, kReaderFreeWithinMs);
-    ASSERT_TRUE(WaitForTitle(kTitleEnrollmentStopped)) << Title().toStdString();
-    EXPECT_LE(clock.elapsed(), kReaderFreeWithinMs);
     EXPECT_EQ(InstructionLabel().text(), Text(GetParam().text));
     EXPECT_FALSE(AbortButton().isEnabled());
     EXPECT_EQ(Context().selectedFinger, 0);
