@@ -2,6 +2,8 @@
 #include "CVarneApp.h"
 
 #include "CVarneDlg.h"
+#include "FirstFrameCall.h"
+#include "LogindWatcher.h"
 #include "StartupTrace.h"
 
 namespace {
@@ -51,6 +53,10 @@ int CVarneApp::InitInstance() {
         return kExitStartupFailed;
     }
     if (!m_closeRequested) {
+        // The lock screen and a resume need the reader: logind's events stop a scan under way.
+        // Looked for once the window is on the screen, so start-up never waits for the bus.
+        LogindWatcher logind([&dialog](SystemEvent event) { dialog.StopForSystemEvent(event); });
+        const FirstFrameCall watchLogind(dialog, [&logind] { logind.StartOnSystemBus(); });
         dialog.exec();
     }
     return kExitClosed;

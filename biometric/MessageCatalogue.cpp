@@ -151,6 +151,21 @@ constexpr std::array kCatalogue = {
                    u"more slowly."},
     CatalogueEntry{kTextTestMenuItem, u"&Test This Finger"},
     CatalogueEntry{kTextDeleteMenuItem, u"&Delete This Finger..."},
+    CatalogueEntry{kTitleEnrollmentStopped, u"Enrollment Stopped"},
+    CatalogueEntry{kTextStoppedScreenLocked,
+                   u"The enrollment stopped because the screen was locked, so that the lock "
+                   u"screen can use the fingerprint reader. Nothing was saved. Select a finger "
+                   u"to start again."},
+    CatalogueEntry{kTextStoppedGoingToSleep,
+                   u"The enrollment stopped because the computer went to sleep. Nothing was "
+                   u"saved. Select a finger to start again."},
+    CatalogueEntry{kTitleTestStopped, u"Test Stopped"},
+    CatalogueEntry{kTextTestStoppedScreenLocked,
+                   u"The test stopped because the screen was locked, so that the lock screen can "
+                   u"use the fingerprint reader. Test the finger again when you are back."},
+    CatalogueEntry{kTextTestStoppedGoingToSleep,
+                   u"The test stopped because the computer went to sleep. Test the finger again "
+                   u"when you are back."},
 };
 
 constexpr bool IsSortedById() {

@@ -68,5 +68,12 @@ constexpr TextId kTextTestSwipeTooFast = 3125;
 // The menu of an enrolled fingertip.
 constexpr TextId kTextTestMenuItem = 3130;
 constexpr TextId kTextDeleteMenuItem = 3131;
+// An enrollment or a test ended by the desktop: the screen locked or the computer went to sleep.
+constexpr TextId kTitleEnrollmentStopped = 3201;
+constexpr TextId kTextStoppedScreenLocked = 3202;
+constexpr TextId kTextStoppedGoingToSleep = 3203;
+constexpr TextId kTitleTestStopped = 3204;
+constexpr TextId kTextTestStoppedScreenLocked = 3205;
+constexpr TextId kTextTestStoppedGoingToSleep = 3206;
 
 std::u16string LoadCatalogueText(TextId id);

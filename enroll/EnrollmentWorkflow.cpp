@@ -31,13 +31,57 @@ TextId MismatchText(const EnrollmentContext& context) {
     return IsSwipeSensor(context) ? kTextSwipeMismatch : kTextMismatch;
 }
 
+StopRequest StopRequestFor(SystemEvent event) {
+    switch (event) {
+        case SystemEvent::kScreenLocked:
+            return StopRequest::kScreenLocked;
+        case SystemEvent::kGoingToSleep:
+            return StopRequest::kGoingToSleep;
+    }
+    return StopRequest::kNone;
+}
+
+enum class AttemptKind { kEnrollment, kTest };
+
+// What the panel says after an attempt that the desktop stopped.
+struct StoppedAttemptTexts {
+    StopRequest request;
+    AttemptKind kind;
+    TextId title;
+    TextId text;
+};
+
+constexpr StoppedAttemptTexts kStoppedAttemptTexts[] = {
+    {StopRequest::kScreenLocked, AttemptKind::kEnrollment, kTitleEnrollmentStopped,
+     kTextStoppedScreenLocked},
+    {StopRequest::kGoingToSleep, AttemptKind::kEnrollment, kTitleEnrollmentStopped,
+     kTextStoppedGoingToSleep},
+    {StopRequest::kScreenLocked, AttemptKind::kTest, kTitleTestStopped,
+     kTextTestStoppedScreenLocked},
+    {StopRequest::kGoingToSleep, AttemptKind::kTest, kTitleTestStopped,
+     kTextTestStoppedGoingToSleep},
+};
+
+const StoppedAttemptTexts* TextsForStop(StopRequest request, AttemptKind kind) {
+    for (const StoppedAttemptTexts& texts : kStoppedAttemptTexts) {
+        if (texts.request == request && texts.kind == kind) {
+            return &texts;
+        }
+    }
+    return nullptr;
+}
+
+bool StoppedByDesktop(StopRequest request) {
+    return TextsForStop(request, AttemptKind::kEnrollment) != nullptr;
+}
+
 }  // namespace
 
 EnrollmentWorkflow::EnrollmentWorkflow(EnrollmentContext& context, WorkflowDisplay& display)
     : m_context(context),
       m_display(display),
       m_handoff(context, display),
-      m_test(context, display, [this] { RunEnrollmentEvent(kEventReady); }) {}
+      m_test(context, display, [this] { ShowStoppedTest(); }) {}
 
 // A capture may still be outstanding: the hand-off's destructor makes its result a no-op.
 EnrollmentWorkflow::~EnrollmentWorkflow() = default;
@@ -86,7 +130,7 @@ void EnrollmentWorkflow::RunReady() {
 }
 
 void EnrollmentWorkflow::RunBegin() {
-    m_abortRequested = false;
+    m_stopRequest = StopRequest::kNone;
     ResetBadCaptureCounters();
     SetProgressPosition(0);
     ShowStatus(kTitlePlaceFinger, PlaceText(m_context), kColorBlack);
@@ -195,9 +239,25 @@ void EnrollmentWorkflow::RunAborted() {
         ShowCompleted();
     } else {
         SetProgressPosition(0);
-        ShowStatus(kTitleSelectFinger, kTextSelectFinger, kColorBlack);
+        ShowStoppedAttempt();
     }
     EnableAbortButton(false);
+}
+
+void EnrollmentWorkflow::ShowStoppedAttempt() {
+    if (const StoppedAttemptTexts* texts = TextsForStop(m_stopRequest, AttemptKind::kEnrollment)) {
+        ShowStatus(texts->title, texts->text, kColorBlack);
+        return;
+    }
+    ShowStatus(kTitleSelectFinger, kTextSelectFinger, kColorBlack);
+}
+
+void EnrollmentWorkflow::ShowStoppedTest() {
+    if (const StoppedAttemptTexts* texts = TextsForStop(m_stopRequest, AttemptKind::kTest)) {
+        ShowStatus(texts->title, texts->text, kColorBlack);
+        return;
+    }
+    RunEnrollmentEvent(kEventReady);
 }
 
 void EnrollmentWorkflow::ShowCompleted() {
@@ -224,6 +284,7 @@ void EnrollmentWorkflow::ActOnFinger(SubFactor finger, WindowHost& host) {
 
 void EnrollmentWorkflow::TestFinger(SubFactor finger) {
     if (CanActOnEnrolledFinger(finger)) {
+        m_stopRequest = StopRequest::kNone;  // an earlier attempt's reason is not this test's
         m_test.Start(finger);
     }
 }
@@ -302,9 +363,31 @@ void EnrollmentWorkflow::StartCapture() {
 }
 
 void EnrollmentWorkflow::AbortEnrollment() {
-    m_abortRequested = true;
+    if (StoppedByDesktop(m_stopRequest)) {
+        return;  // the desktop's stop is already on its way, and the panel will say why
+    }
+    RequestStop(StopRequest::kUserAbort);
+}
+
+void EnrollmentWorkflow::StopForSystemEvent(SystemEvent event) {
+    if (m_test.UnderWay()) {
+        // Stopping already (the user's Abort): that stop stands.
+        if (m_test.State() == FingerTestState::kVerifying) {
+            m_stopRequest = StopRequestFor(event);
+            m_test.Stop();
+        }
+        return;
+    }
+    if (!AttemptUnderWay() || m_stopRequest != StopRequest::kNone) {
+        return;
+    }
+    RequestStop(StopRequestFor(event));
+}
+
+void EnrollmentWorkflow::RequestStop(StopRequest request) {
+    m_stopRequest = request;
     ResetBadCaptureCounters();
-    // Disabled before the cancel, so the cancelled result is told apart as the user's own.
+    // Disabled before the cancel, so the cancelled result is told apart as a requested one.
     EnableAbortButton(false);
     WinBioCancel(m_context.sessionHandle);
 }
@@ -339,7 +422,12 @@ void EnrollmentWorkflow::HandleTimer(unsigned timerId) {
     }
     // The result came before the cancel could reach its capture: end the attempt as the
     // cancelled capture would have.
-    if (m_abortRequested && ContinuesEnrollment(event)) {
+    if (m_stopRequest != StopRequest::kNone && ContinuesEnrollment(event)) {
+        event = kEventAborted;
+    }
+    // The service may have heard of the lock or the sleep first and ended the attempt itself:
+    // the panel says why it ended rather than showing the service's error.
+    if (StoppedByDesktop(m_stopRequest) && (event == kEventFailure || event == kEventTimeout)) {
         event = kEventAborted;
     }
     RunEnrollmentEvent(event);

@@ -7,6 +7,7 @@
 #include "CaptureHandoff.h"
 #include "EnrollmentContext.h"
 #include "FingerTest.h"
+#include "SystemEvent.h"
 #include "WinBio.h"
 #include "WindowHost.h"
 #include "WorkflowDisplay.h"
@@ -42,6 +43,15 @@ enum class FingerAction {
     kClosing,
 };
 
+// Who is ending the enrollment or test under way, from the request until the next one begins: a
+// result already in when the request came must not carry the attempt on.
+enum class StopRequest {
+    kNone,
+    kUserAbort,
+    kScreenLocked,
+    kGoingToSleep,
+};
+
 // Lives on the window's thread. Capture results arrive on the service's thread and come back
 // as event timers; a result that arrives after the workflow is gone is dropped safely.
 class EnrollmentWorkflow {
@@ -56,6 +66,11 @@ public:
     void AbortEnrollment();
     // The Abort button: ends the test or the enrollment under way.
     void Abort();
+    // The screen locked or the computer is going to sleep: an enrollment or a test under way
+    // ends at once and frees the reader, as Abort would, and the panel says why. Nothing resumes
+    // by itself; with nothing under way, and during a deletion (short, and it holds no scan),
+    // nothing happens.
+    void StopForSystemEvent(SystemEvent event);
     // Event timers 2..8 and the test's result timer only.
     void HandleTimer(unsigned timerId);
 
@@ -91,6 +106,13 @@ private:
     void RunFailure();
     void RunMismatch();
     void RunAborted();
+    // Disables Abort, then asks the service to cancel the attempt.
+    void RequestStop(StopRequest request);
+    // What an attempt that ended without a print shows: "Select Finger", or why it stopped.
+    void ShowStoppedAttempt();
+    // What a test that was stopped shows once the service has answered: the resting panel, or
+    // why it stopped.
+    void ShowStoppedTest();
 
     void DeleteAfterQuestion(SubFactor finger, WindowHost& host);
     // A failure that says the finger is enrolled after all re-reads the enrolled set.
@@ -113,9 +135,7 @@ private:
     EnrollmentContext& m_context;
     WorkflowDisplay& m_display;
     CaptureHandoff m_handoff;
-    // Set by Abort until the next begin: a result already in when Abort came must not carry
-    // the attempt on.
-    bool m_abortRequested = false;
+    StopRequest m_stopRequest = StopRequest::kNone;
     int m_progressMaximum = kProgressMaximum;
     // Whether the bar's range came from the back end: only then is a completion known to fill it.
     bool m_stageCountReported = false;

@@ -265,6 +265,11 @@ int CVarneDlg::FindFingerAt(QPoint point) const {
     return ::FindFingerAt(point, m_picture->mapTo(this, QPoint(0, 0)));
 }
 
+void CVarneDlg::StopForSystemEvent(SystemEvent event) {
+    m_workflow.StopForSystemEvent(event);
+    m_fingerMapFocus->NotifyChanges();
+}
+
 void CVarneDlg::ShowStatus(TextId titleId, TextId textId, const std::u16string& text,
                            Colorref titleColour, Colorref textColour) {
     m_titleLabel->SetLabelColor(titleColour);

@@ -39,6 +39,9 @@ public:
     // The sub-factor under a point in the window's coordinates, or 0.
     int FindFingerAt(QPoint point) const;
 
+    // The screen locked or the computer is going to sleep; the workflow decides what stops.
+    void StopForSystemEvent(SystemEvent event);
+
     const EnrollmentContext& Context() const { return m_context; }
     // Why InitDialog closed the window, for the program's note on standard error.
     const StartupReport& LastStartupReport() const { return m_startupReport; }

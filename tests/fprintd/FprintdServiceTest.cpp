@@ -250,7 +250,7 @@ TEST_F(FprintdServiceTest, StartUpsEarlyAnswersServeOnlyTheirQuestionOnce) {
         EXPECT_EQ(listing.status, kOk);
         EXPECT_EQ(listing.UnitIds(), std::vector<UnitId>{kUnit});
         EXPECT_TRUE(EnrolledAre(handle, {2}));
-        EnrollAsAnotherProgram(QStringLiteral("right-middle-finger"), "b");
+        ASSERT_TRUE(OtherClient().Enroll(QStringLiteral("right-middle-finger"), "b"));
         std::vector<SubFactor> fingers;
         EXPECT_EQ(EnrolledFingers(handle, kUnit, &fingers), kOk);
         EXPECT_EQ(std::count(fingers.begin(), fingers.end(), SubFactor{3}), 1);

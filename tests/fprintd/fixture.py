@@ -9,6 +9,9 @@
       Within a run: starts fprintd again (the variant may change) or stops it, or lets the bus
       start it on the first call to its name (D-Bus activation, without -t, so it may also end
       by itself when idle).
+  fixture.py logind start | stop
+      Within a run: starts python-dbusmock's logind mock on the private bus, or stops it; the
+      run stops it at the end in any case.
 
 Exit status 77 means the daemons are not installed (CTest counts it as skipped).
 """
@@ -205,6 +208,35 @@ def exec_activated(directory, variant):
     os.execve(FPRINTD, [FPRINTD], environment)
 
 
+def start_logind(directory):
+    log = open(os.path.join(directory, "logind.log"), "ab")
+    # Started by a test's short-lived command, it outlives that command; the run stops it by its
+    # recorded PID.
+    process = subprocess.Popen([PYTHON, "-m", "dbusmock", "--system", "--template", "logind"],
+                               stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                               start_new_session=True)
+    record_pid(directory, process.pid)
+    with open(os.path.join(directory, "logind.pid"), "w", encoding="ascii") as pid_file:
+        pid_file.write(f"{process.pid}\n")
+
+    def ready():
+        if process.poll() is not None:
+            raise FixtureError("the logind mock exited at start; see " + log.name)
+        return name_has_owner("org.freedesktop.login1")
+
+    wait_until("the logind mock", ready)
+
+
+def stop_logind(directory):
+    try:
+        with open(os.path.join(directory, "logind.pid"), encoding="ascii") as pid_file:
+            pid = int(pid_file.read())
+    except (OSError, ValueError):
+        return
+    stop_pid(pid)
+    wait_until("logind's name to go", lambda: not name_has_owner("org.freedesktop.login1"))
+
+
 def start_bus(directory):
     socket = os.path.join(directory, "system_bus_socket")
     config = os.path.join(directory, "bus.conf")
@@ -328,6 +360,8 @@ def main():
     fprintd_parser.add_argument("action", choices=("start", "stop", "activatable"))
     fprintd_parser.add_argument("--variant", choices=("plain", "storage", "none"), default="plain")
     fprintd_parser.add_argument("--kill", action="store_true")
+    logind_parser = sub.add_parser("logind")
+    logind_parser.add_argument("action", choices=("start", "stop"))
     activated_parser = sub.add_parser("activated")
     activated_parser.add_argument("--dir", required=True)
     activated_parser.add_argument("--variant", choices=("plain", "storage", "none"),
@@ -345,9 +379,14 @@ def main():
 
     directory = os.environ.get("VARNE_FIXTURE_DIR")
     if not directory:
-        parser.error("fprintd start/stop works only within fixture.py run")
+        parser.error(f"{arguments.what} start/stop works only within a fixture's run")
     try:
-        if arguments.action == "start":
+        if arguments.what == "logind":
+            if arguments.action == "start":
+                start_logind(directory)
+            else:
+                stop_logind(directory)
+        elif arguments.action == "start":
             start_fprintd(directory, arguments.variant)
         elif arguments.action == "activatable":
             make_activatable(directory, arguments.variant)
