@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 
+#include "DialogBuilder.h"
 #include "EnrollmentContext.h"
 #include "EnrollmentWorkflow.h"
 #include "SessionStartup.h"
@@ -72,6 +73,8 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -79,6 +82,9 @@ private:
     void BuildControls();
     void BuildWindowMenu();
     void InitStatusPanel();
+    // Places everything anew when the font or the screen gives the dialog other units.
+    void FollowFontAndScreen();
+    void PlaceWindowMenuButton();
     // Clicks, keys and accessibility actions on fingertips: the workflow decides.
     void ActOnFinger(int finger);
     void ShowAboutBox();
@@ -91,6 +97,8 @@ private:
     bool m_closeRequested = false;
     StartupReport m_startupReport;
     bool m_windowIconSet = false;
+    bool m_followsScreen = false;
+    BuiltDialog m_built;
 
     CSysColorStatic* m_picture = nullptr;
     QProgressBar* m_progressBar = nullptr;
