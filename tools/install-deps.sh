@@ -14,6 +14,7 @@ packages=(
     dpkg-dev file lintian man-db
     fprintd libfprint-2-2 python3-dbusmock python3-gi gir1.2-glib-2.0 dbus-daemon dbus-bin
     clang libclang-rt-14-dev clang-format
+    weston qt6-wayland
 )
 
 missing=()
