@@ -266,10 +266,7 @@ void CVarneDlg::FollowFontAndScreen() {
     if (m_statusPanel == nullptr) {
         return;  // still being built
     }
-    if (!PlaceControls(*this, m_built)) {
-        m_statusPanel->ApplyFonts();  // the same places, but the labels follow the font
-        return;
-    }
+    PlaceControls(*this, m_built);
     const auto place = [this](int id) {
         return PlaceInPixels(m_built, FindControl(MainDialogTemplate(), id)->rect);
     };

@@ -82,7 +82,8 @@ private:
     void BuildControls();
     void BuildWindowMenu();
     void InitStatusPanel();
-    // Places everything anew when the font or the screen gives the dialog other units.
+    // Places everything anew for the units that the font and the screen give the dialog, and
+    // gives the labels the font's size.
     void FollowFontAndScreen();
     void PlaceWindowMenuButton();
     // Clicks, keys and accessibility actions on fingertips: the workflow decides.

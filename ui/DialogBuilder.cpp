@@ -70,6 +70,12 @@ QSize RoomOnScreen(const QWidget& dialog) {
     return screen->availableSize() - frame;
 }
 
+// The units a dialog of that template takes on its screen with its current font.
+DialogBaseUnits DialogUnitsFor(const QWidget& dialog, const DialogTemplate& dialogTemplate) {
+    return FitBaseUnitsToRoom(BaseUnitsForFont(dialog.font()), dialogTemplate.rect,
+                              RoomOnScreen(dialog));
+}
+
 // Pictures that size themselves to their image keep that size, centred in their place.
 QRect PlaceFor(const QWidget& widget, ControlKind kind, const QRect& place) {
     const bool fixedSize = widget.minimumSize() == widget.maximumSize();
@@ -232,20 +238,13 @@ BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
     return built;
 }
 
-DialogBaseUnits DialogUnitsFor(const QWidget& dialog, const DialogTemplate& dialogTemplate) {
-    return FitBaseUnitsToRoom(BaseUnitsForFont(dialog.font()), dialogTemplate.rect,
-                              RoomOnScreen(dialog));
-}
-
 QRect PlaceInPixels(const BuiltDialog& built, const DialogUnitRect& rect) {
     const PixelRect place = DialogUnitsToPixels(rect, built.units);
     return {place.left, place.top, place.Width(), place.Height()};
 }
 
-bool PlaceControls(QDialog& dialog, BuiltDialog& built) {
-    const DialogBaseUnits units = DialogUnitsFor(dialog, *built.source);
-    const bool changed = units.width != built.units.width || units.height != built.units.height;
-    built.units = units;
+void PlaceControls(QDialog& dialog, BuiltDialog& built) {
+    built.units = DialogUnitsFor(dialog, *built.source);
     const QRect client = PlaceInPixels(built, built.source->rect);
     dialog.setFixedSize(client.size());
     for (std::size_t index = 0; index < built.inOrder.size(); ++index) {
@@ -257,7 +256,6 @@ bool PlaceControls(QDialog& dialog, BuiltDialog& built) {
         const ControlTemplate& control = built.source->controls[index];
         widget->setGeometry(PlaceFor(*widget, control.kind, PlaceInPixels(built, control.rect)));
     }
-    return changed;
 }
 
 QSize ButtonSizeForText(const QPushButton& button) {

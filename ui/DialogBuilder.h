@@ -31,14 +31,11 @@ BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
 
 // Takes the base units of the dialog's font (fitted to its screen's free room), fixes the
 // dialog's client size and puts every control that is still the dialog's own child at its
-// place; a picture of fixed size keeps it, centred in its place. True when the units changed.
-bool PlaceControls(QDialog& dialog, BuiltDialog& built);
+// place; a picture of fixed size keeps it, centred in its place.
+void PlaceControls(QDialog& dialog, BuiltDialog& built);
 
 // A rectangle of the template in pixels, at the units of the last placement.
 QRect PlaceInPixels(const BuiltDialog& built, const DialogUnitRect& rect);
-
-// The units a dialog of that template takes on its screen with its current font.
-DialogBaseUnits DialogUnitsFor(const QWidget& dialog, const DialogTemplate& dialogTemplate);
 
 // The default widget for a control kind, before placement: QLabel (picture, icon, text),
 // QProgressBar, QLineEdit or QPlainTextEdit, QPushButton, and for group boxes a QGroupBox when
