@@ -41,7 +41,9 @@ constexpr int kMenuButtonInset = 8;
 constexpr int kMenuButtonTop = 14;
 constexpr double kMenuGlyphScale = 1.5;
 
-// Alt+Space belongs to the desktop in most of them (window menu, launcher); these do not.
+// Alt+Space belongs to the desktop in most of them (window menu, launcher); these do not. A key
+// that a compositor binds never reaches the window, so F10 arriving here means that nothing
+// offered a window menu for it (none does on Wayland): the window's own menu answers.
 const QKeySequence kAboutShortcut(Qt::Key_F1);
 const QKeySequence kWindowMenuShortcut(Qt::Key_F10);
 
