@@ -121,11 +121,12 @@ constexpr std::array kCatalogue = {
                    u"Swipe the marked finger across the sensor, as you would to log in: evenly "
                    u"and at a steady speed, over the middle of the sensor."},
     CatalogueEntry{kTextTestRecognized,
-                   u"The sensor recognized the marked finger: its enrolled fingerprint works."},
+                   u"The sensor recognized the finger you tested: its enrolled fingerprint "
+                   u"works."},
     CatalogueEntry{kTextTestNotRecognized,
-                   u"The fingerprint read does not match the one enrolled for the marked finger. "
-                   u"Try again, pressing the whole fingertip flat on the sensor. If it keeps "
-                   u"failing, delete the finger and enroll it again."},
+                   u"The fingerprint read does not match the one enrolled for the finger you "
+                   u"tested. Try again, pressing the whole fingertip flat on the sensor. If it "
+                   u"keeps failing, delete the finger and enroll it again."},
     CatalogueEntry{kTextTestTimeout,
                    u"The test has ended because the sensor was not touched in time.\n\nTest the "
                    u"finger again when you are ready to touch the sensor."},
@@ -149,7 +150,7 @@ constexpr std::array kCatalogue = {
                    u"The swipe was too fast. Swipe the marked finger across the sensor again, "
                    u"more slowly."},
     CatalogueEntry{kTextTestMenuItem, u"&Test This Finger"},
-    CatalogueEntry{kTextDeleteMenuItem, u"&Delete This Finger\u2026"},
+    CatalogueEntry{kTextDeleteMenuItem, u"&Delete This Finger..."},
 };
 
 constexpr bool IsSortedById() {
