@@ -2,7 +2,7 @@
 #include "DialogTemplates.h"
 
 #include <array>
-#include <cstdlib>
+#include <cmath>
 
 namespace {
 
@@ -70,17 +70,15 @@ constexpr DialogTemplate kMainDialog{kMainDialogTemplateId, u"Varne",           
 constexpr DialogTemplate kAboutDialog{
     kAboutDialogTemplateId, u"About Varne", {0, 0, 170, 62}, kAboutDialogStyle, 0, kAboutControls};
 
-// numerator / denominator rounded to the nearest integer, halves away from zero.
-int DivideRounded(int numerator, int denominator) {
-    const int magnitude = (2 * std::abs(numerator) + denominator) / (2 * denominator);
-    return numerator < 0 ? -magnitude : magnitude;
-}
+constexpr double kHorizontalUnitsPerBase = 4;
+constexpr double kVerticalUnitsPerBase = 8;
 
-int HorizontalPixels(int dialogUnits) {
-    return DivideRounded(dialogUnits * 6, 4);
+// std::lround rounds halves away from zero; at the template's units every product is exact.
+int HorizontalPixels(int dialogUnits, const DialogBaseUnits& units) {
+    return static_cast<int>(std::lround(dialogUnits * units.width / kHorizontalUnitsPerBase));
 }
-int VerticalPixels(int dialogUnits) {
-    return DivideRounded(dialogUnits * 13, 8);
+int VerticalPixels(int dialogUnits, const DialogBaseUnits& units) {
+    return static_cast<int>(std::lround(dialogUnits * units.height / kVerticalUnitsPerBase));
 }
 
 }  // namespace
@@ -106,7 +104,8 @@ const ControlTemplate* FindControl(const DialogTemplate& dialog, int id) {
     return nullptr;
 }
 
-PixelRect DialogUnitsToPixels(const DialogUnitRect& rect) {
-    return PixelRect{HorizontalPixels(rect.x), VerticalPixels(rect.y),
-                     HorizontalPixels(rect.x + rect.width), VerticalPixels(rect.y + rect.height)};
+PixelRect DialogUnitsToPixels(const DialogUnitRect& rect, const DialogBaseUnits& units) {
+    return PixelRect{HorizontalPixels(rect.x, units), VerticalPixels(rect.y, units),
+                     HorizontalPixels(rect.x + rect.width, units),
+                     VerticalPixels(rect.y + rect.height, units)};
 }

@@ -70,6 +70,17 @@ const DialogTemplate& MainDialogTemplate();
 const DialogTemplate& AboutDialogTemplate();
 const ControlTemplate* FindControl(const DialogTemplate& dialog, int id);
 
-// Dialog units to pixels for the dialog font: x * 6 / 4 and y * 13 / 8, each edge rounded to the
-// nearest integer (halves away from zero).
-PixelRect DialogUnitsToPixels(const DialogUnitRect& rect);
+// Pixels per four horizontal and per eight vertical dialog units: the dialog font's average
+// character width and its height. Fractional where they were scaled from the template's own.
+struct DialogBaseUnits {
+    double width = 0;
+    double height = 0;
+};
+
+// What the templates' places were laid out for.
+constexpr DialogBaseUnits kTemplateBaseUnits{6, 13};
+
+// Dialog units to pixels: x * width / 4 and y * height / 8, each edge rounded to the nearest
+// integer (halves away from zero).
+PixelRect DialogUnitsToPixels(const DialogUnitRect& rect,
+                              const DialogBaseUnits& units = kTemplateBaseUnits);

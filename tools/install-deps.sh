@@ -14,6 +14,7 @@ packages=(
     dpkg-dev file lintian man-db
     fprintd libfprint-2-2 python3-dbusmock python3-gi gir1.2-glib-2.0 dbus-daemon dbus-bin
     clang libclang-rt-dev clang-format
+    weston qt6-wayland
 )
 # The fuzzers link the runtime of the clang that `clang` runs. libclang-rt-dev brings the
 # release's default clang's, and is all CI can ask for before clang is installed; once it is,

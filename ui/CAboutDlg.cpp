@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "DialogBuilder.h"
+#include "DialogFontUnits.h"
 
 namespace {
 
@@ -17,15 +18,16 @@ QWidget* CreateAboutControl(const ControlTemplate& control, QWidget& parent) {
     auto* iconLabel = new QLabel(&parent);
     const QIcon icon = LoadIconResource(kApplicationIconId);
     if (!icon.isNull()) {
-        const PixelRect place = DialogUnitsToPixels(control.rect);
+        const PixelRect place = DialogUnitsToPixels(control.rect, BaseUnitsForFont(parent.font()));
         iconLabel->setPixmap(icon.pixmap(QSize(place.Width(), place.Height())));
     }
     return iconLabel;
 }
 
-// The template's places, grown where the font needs more: the text keeps its top-left, the
-// button its distances to the box's right and bottom edges and stays clear of the text, and the
-// box grows around them. At the default font only the text's height may grow, by a pixel.
+// The places at the font's units, grown further where a text needs more than its font's
+// average: the text keeps its top-left, the button its distances to the box's right and bottom
+// edges and stays clear of the text, and the box grows around them. At the default font only the
+// text's height grows, by a pixel.
 void FitToFont(QDialog& dialog, QLabel& text, QPushButton& ok) {
     const QSize box = dialog.size();
     const QRect textPlace = text.geometry();

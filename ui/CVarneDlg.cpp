@@ -13,7 +13,9 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QToolButton>
+#include <QWindow>
 #include <algorithm>
+#include <cmath>
 
 #include "ApplicationIdentity.h"
 #include "CAboutDlg.h"
@@ -34,13 +36,16 @@ namespace {
 
 constexpr int kEventTimerIntervalMs = 10;
 
-// The menu button sits in the status panel frame's top-right corner, above the title.
+// The menu button sits in the status panel frame's top-right corner, above the title; in
+// pixels at the template's units, grown with the dialog's.
 constexpr int kMenuButtonSize = 24;
 constexpr int kMenuButtonInset = 8;
 constexpr int kMenuButtonTop = 14;
 constexpr double kMenuGlyphScale = 1.5;
 
-// Alt+Space belongs to the desktop in most of them (window menu, launcher); these do not.
+// Alt+Space belongs to the desktop in most of them (window menu, launcher); these do not. A key
+// that a compositor binds never reaches the window, so F10 arriving here means that nothing
+// offered a window menu for it (none does on Wayland): the window's own menu answers.
 const QKeySequence kAboutShortcut(Qt::Key_F1);
 const QKeySequence kWindowMenuShortcut(Qt::Key_F10);
 
@@ -107,7 +112,8 @@ CVarneDlg::~CVarneDlg() {
 void CVarneDlg::BuildControls() {
     // Before the picture exists, so its first accessible interface is already the right one.
     InstallFingerMapAccessibility();
-    const BuiltDialog built = BuildDialog(*this, MainDialogTemplate(), &CreateControl);
+    m_built = BuildDialog(*this, MainDialogTemplate(), &CreateControl);
+    const BuiltDialog& built = m_built;
     m_picture = ControlById<CSysColorStatic>(built, kIdPicture);
     m_progressBar = ControlById<QProgressBar>(built, kIdProgressBar);
     m_captureCounter = ControlById<QLineEdit>(built, kIdCaptureCounter);
@@ -187,6 +193,7 @@ bool CVarneDlg::InitDialog() {
     m_context.poorQualityCounter.store(0);
 
     m_picture->SetBitmapResource(kHandBitmapId);
+    PlaceControls(*this, m_built);  // the picture, now of its bitmap's size, centred
     InitStatusPanel();
     TraceStartupPhase("picture");
 
@@ -228,23 +235,11 @@ void CVarneDlg::BuildWindowMenu() {
                 .arg(kWindowMenuShortcut.toString(QKeySequence::NativeText)));
         m_windowMenuButton->setAccessibleName(QStringLiteral("Window menu"));
         m_windowMenuButton->setAutoRaise(true);
-        QFont glyphFont = m_windowMenuButton->font();
-        glyphFont.setPointSizeF(glyphFont.pointSizeF() * kMenuGlyphScale);
-        m_windowMenuButton->setFont(glyphFont);
         // Popped up by hand rather than through setMenu(): no drop-down arrow beside the glyph.
         connect(m_windowMenuButton, &QToolButton::clicked, this,
                 &CVarneDlg::PopUpWindowMenuAtButton);
         m_windowMenuButton->setFocusPolicy(Qt::TabFocus);
-        const ControlTemplate* panelFrame = nullptr;
-        for (const ControlTemplate& control : MainDialogTemplate().controls) {
-            if (control.kind == ControlKind::kGroupBox) {
-                panelFrame = &control;  // the last group box frames the status panel
-            }
-        }
-        const int frameRight =
-            panelFrame != nullptr ? DialogUnitsToPixels(panelFrame->rect).right : width();
-        m_windowMenuButton->setGeometry(frameRight - kMenuButtonInset - kMenuButtonSize,
-                                        kMenuButtonTop, kMenuButtonSize, kMenuButtonSize);
+        PlaceWindowMenuButton();
         m_windowMenuButton->show();
 
         auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
@@ -252,6 +247,60 @@ void CVarneDlg::BuildWindowMenu() {
         auto* menuShortcut = new QShortcut(kWindowMenuShortcut, this);
         connect(menuShortcut, &QShortcut::activated, this, &CVarneDlg::PopUpWindowMenuAtButton);
     }
+}
+
+void CVarneDlg::PlaceWindowMenuButton() {
+    if (m_windowMenuButton == nullptr) {
+        return;
+    }
+    const ControlTemplate* panelFrame = nullptr;
+    for (const ControlTemplate& control : MainDialogTemplate().controls) {
+        if (control.kind == ControlKind::kGroupBox) {
+            panelFrame = &control;  // the last group box frames the status panel
+        }
+    }
+    const int frameRight =
+        panelFrame != nullptr ? PlaceInPixels(m_built, panelFrame->rect).right() + 1 : width();
+    const double growth = m_built.units.height / kTemplateBaseUnits.height;
+    const auto grown = [growth](int pixels) {
+        return static_cast<int>(std::lround(pixels * growth));
+    };
+    const int size = grown(kMenuButtonSize);
+    m_windowMenuButton->setGeometry(frameRight - grown(kMenuButtonInset) - size,
+                                    grown(kMenuButtonTop), size, size);
+    QFont glyphFont = font();
+    glyphFont.setPointSizeF(glyphFont.pointSizeF() * kMenuGlyphScale);
+    m_windowMenuButton->setFont(glyphFont);
+}
+
+void CVarneDlg::FollowFontAndScreen() {
+    if (m_statusPanel == nullptr) {
+        return;  // still being built
+    }
+    PlaceControls(*this, m_built);
+    const auto place = [this](int id) {
+        return PlaceInPixels(m_built, FindControl(MainDialogTemplate(), id)->rect);
+    };
+    m_statusPanel->SetTemplatePlaces(place(kIdTitleLabel), place(kIdInstructionLabel),
+                                     place(kIdAbort), place(kIdCancel));
+    PlaceWindowMenuButton();
+}
+
+void CVarneDlg::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        FollowFontAndScreen();
+    }
+}
+
+void CVarneDlg::showEvent(QShowEvent* event) {
+    // Shown on another screen than the one it was built for, or with a frame now known.
+    FollowFontAndScreen();
+    if (!m_followsScreen && windowHandle() != nullptr) {
+        m_followsScreen = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, &CVarneDlg::FollowFontAndScreen);
+    }
+    QDialog::showEvent(event);
 }
 
 void CVarneDlg::InitStatusPanel() {

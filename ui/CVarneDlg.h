@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 
+#include "DialogBuilder.h"
 #include "EnrollmentContext.h"
 #include "EnrollmentWorkflow.h"
 #include "SessionStartup.h"
@@ -77,6 +78,8 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -85,6 +88,10 @@ private:
     void BuildControls();
     void BuildWindowMenu();
     void InitStatusPanel();
+    // Places everything anew for the units that the font and the screen give the dialog, and
+    // gives the labels the font's size.
+    void FollowFontAndScreen();
+    void PlaceWindowMenuButton();
     // Clicks, keys and accessibility actions on fingertips: the workflow decides.
     void ActOnFinger(int finger);
     void TestFinger(int finger);
@@ -100,6 +107,8 @@ private:
     bool m_closeRequested = false;
     StartupReport m_startupReport;
     bool m_windowIconSet = false;
+    bool m_followsScreen = false;
+    BuiltDialog m_built;
 
     CSysColorStatic* m_picture = nullptr;
     QProgressBar* m_progressBar = nullptr;

@@ -11,8 +11,11 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
+
+#include "DialogFontUnits.h"
 
 namespace {
 
@@ -55,6 +58,34 @@ QWidget* CreateEdit(const ControlTemplate& control, QWidget& parent) {
     edit->setReadOnly(readOnly);
     edit->setFrame(false);
     return edit;
+}
+
+// What the screen leaves free, less the window's frame once it has one; empty when unknown.
+QSize RoomOnScreen(const QWidget& dialog) {
+    const QScreen* screen = dialog.screen();
+    if (screen == nullptr) {
+        return {};
+    }
+    const QSize frame = dialog.frameGeometry().size() - dialog.geometry().size();
+    return screen->availableSize() - frame;
+}
+
+// The units a dialog of that template takes on its screen with its current font.
+DialogBaseUnits DialogUnitsFor(const QWidget& dialog, const DialogTemplate& dialogTemplate) {
+    return FitBaseUnitsToRoom(BaseUnitsForFont(dialog.font()), dialogTemplate.rect,
+                              RoomOnScreen(dialog));
+}
+
+// Pictures that size themselves to their image keep that size, centred in their place.
+QRect PlaceFor(const QWidget& widget, ControlKind kind, const QRect& place) {
+    const bool fixedSize = widget.minimumSize() == widget.maximumSize();
+    if (kind != ControlKind::kPicture || !fixedSize || widget.minimumSize().isEmpty()) {
+        return place;
+    }
+    // An odd difference leaves the extra pixel on the right and below.
+    const QSize size = widget.minimumSize();
+    const QPoint offset((place.width() - size.width()) / 2, (place.height() - size.height()) / 2);
+    return {place.topLeft() + offset, size};
 }
 
 QLabel* CreateTextLabel(const ControlTemplate& control, QWidget& parent) {
@@ -104,7 +135,8 @@ QWidget* CreateDefaultControl(const ControlTemplate& control, QWidget& parent) {
             auto* icon = new QLabel(&parent);
             const QIcon resource = LoadIconResource(TemplateText(control.text).toInt());
             if (!resource.isNull()) {
-                const PixelRect place = DialogUnitsToPixels(control.rect);
+                const PixelRect place =
+                    DialogUnitsToPixels(control.rect, BaseUnitsForFont(parent.font()));
                 icon->setPixmap(resource.pixmap(QSize(place.Width(), place.Height())));
             }
             return icon;
@@ -149,14 +181,13 @@ BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     }
     dialog.setWindowFlags(flags);
-    const PixelRect client = DialogUnitsToPixels(dialogTemplate.rect);
-    dialog.setFixedSize(client.Width(), client.Height());
     dialog.setSizeGripEnabled(false);
     // Dialogs of this program sit on the button-face colour, and follow it when it changes.
     dialog.setBackgroundRole(QPalette::Button);
     dialog.setAutoFillBackground(true);
 
     BuiltDialog built;
+    built.source = &dialogTemplate;
     std::vector<QWidget*> groupBoxes;
     for (const ControlTemplate& control : dialogTemplate.controls) {
         QWidget* widget = factory ? factory(control, dialog) : nullptr;
@@ -166,8 +197,6 @@ BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
         if (widget->parentWidget() != &dialog) {
             widget->setParent(&dialog);
         }
-        const PixelRect place = DialogUnitsToPixels(control.rect);
-        widget->setGeometry(place.left, place.top, place.Width(), place.Height());
         widget->setEnabled((control.style & kStyleDisabled) == 0);
         widget->setFocusPolicy(FocusPolicyFor(control));
         if (TakesNoMouseInput(control)) {
@@ -205,7 +234,28 @@ BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
     for (QWidget* frame : groupBoxes) {
         frame->lower();
     }
+    PlaceControls(dialog, built);
     return built;
+}
+
+QRect PlaceInPixels(const BuiltDialog& built, const DialogUnitRect& rect) {
+    const PixelRect place = DialogUnitsToPixels(rect, built.units);
+    return {place.left, place.top, place.Width(), place.Height()};
+}
+
+void PlaceControls(QDialog& dialog, BuiltDialog& built) {
+    built.units = DialogUnitsFor(dialog, *built.source);
+    const QRect client = PlaceInPixels(built, built.source->rect);
+    dialog.setFixedSize(client.size());
+    for (std::size_t index = 0; index < built.inOrder.size(); ++index) {
+        QWidget* widget = built.inOrder[index];
+        // A control that another layout took in (a scroll area) is placed by that layout.
+        if (widget->parentWidget() != &dialog) {
+            continue;
+        }
+        const ControlTemplate& control = built.source->controls[index];
+        widget->setGeometry(PlaceFor(*widget, control.kind, PlaceInPixels(built, control.rect)));
+    }
 }
 
 QSize ButtonSizeForText(const QPushButton& button) {

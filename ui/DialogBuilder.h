@@ -14,18 +14,28 @@
 struct BuiltDialog {
     std::map<int, QWidget*> byId;   // controls with an id other than kNoControlId
     std::vector<QWidget*> inOrder;  // every control, in template (and tab) order
+    const DialogTemplate* source = nullptr;
+    DialogBaseUnits units = kTemplateBaseUnits;  // of the last placement
 };
 
 // Returns the widget for a control, parented to `parent`, or nullptr for the default widget.
 // The builder then places it, applies the template's visibility, enabled state and focus policy.
 using ControlFactory = std::function<QWidget*(const ControlTemplate& control, QWidget& parent)>;
 
-// Gives the dialog its title, fixed client size, button-face background and window flags (title
-// bar and close button; no minimise, maximise or resizing), then creates the controls. Buttons with
-// ids kIdOk and kIdCancel end the dialog with accept() and reject(). Statics and group boxes take
-// no mouse input, so clicks on them reach the dialog.
+// Gives the dialog its title, button-face background and window flags (title bar and close
+// button; no minimise, maximise or resizing), then creates the controls and places them
+// (PlaceControls). Buttons with ids kIdOk and kIdCancel end the dialog with accept() and
+// reject(). Statics and group boxes take no mouse input, so clicks on them reach the dialog.
 BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
                         const ControlFactory& factory = {});
+
+// Takes the base units of the dialog's font (fitted to its screen's free room), fixes the
+// dialog's client size and puts every control that is still the dialog's own child at its
+// place; a picture of fixed size keeps it, centred in its place.
+void PlaceControls(QDialog& dialog, BuiltDialog& built);
+
+// A rectangle of the template in pixels, at the units of the last placement.
+QRect PlaceInPixels(const BuiltDialog& built, const DialogUnitRect& rect);
 
 // The default widget for a control kind, before placement: QLabel (picture, icon, text),
 // QProgressBar, QLineEdit or QPlainTextEdit, QPushButton, and for group boxes a QGroupBox when

@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QEvent>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QProgressBar>
@@ -15,14 +14,13 @@
 
 #include "CLabel.h"
 #include "DialogBuilder.h"
+#include "DialogFontUnits.h"
 
 namespace {
 
 constexpr int kTitleFontWeight = 700;
 constexpr int kTitleFontHeight = -20;
 constexpr int kInstructionFontHeight = -10;
-// The size the label heights above were chosen for: Qt's own default on this platform.
-constexpr double kDefaultFontPointSize = 9.0;
 
 int Scaled(int height, double scale) {
     return static_cast<int>(std::lround(height * scale));
@@ -58,7 +56,15 @@ StatusPanelLayout::StatusPanelLayout(QDialog& dialog, const Controls& controls)
     m_instructionArea->setWidgetResizable(true);
     m_instructionArea->setWidget(controls.instruction);
     m_instructionArea->show();
-    dialog.installEventFilter(this);
+}
+
+void StatusPanelLayout::SetTemplatePlaces(const QRect& title, const QRect& instruction,
+                                          const QRect& abort, const QRect& close) {
+    m_titlePlace = title;
+    m_instructionPlace = instruction;
+    m_abortPlace = abort;
+    m_closePlace = close;
+    ApplyFonts();
 }
 
 void StatusPanelLayout::ApplyFonts() {
@@ -82,9 +88,15 @@ void StatusPanelLayout::Update() {
         titleHeight = titleTextHeight;
         top = std::min(top, m_titlePlace.top() + titleHeight + gap);
     }
+    const int lineStep = QFontMetrics(m_controls.instruction->font()).lineSpacing();
+    if (top > bottom + 1 - lineStep) {
+        // A screen too small for the font: the title gives up its last lines so that one line
+        // of text stays in view above the bar.
+        top = std::max(m_instructionPlace.top(), bottom + 1 - lineStep);
+        titleHeight = std::max(0, top - gap - m_titlePlace.top());
+    }
     m_controls.title->setGeometry(m_titlePlace.left(), m_titlePlace.top(), width, titleHeight);
     int height = bottom - top + 1;
-    const int lineStep = QFontMetrics(m_controls.instruction->font()).lineSpacing();
     if (m_controls.instruction->heightForWidth(width) > height && lineStep > 0) {
         // Whole lines in view and a scroll step of one line: no line shows half.
         height -= height % lineStep;
@@ -105,11 +117,4 @@ void StatusPanelLayout::PlaceButtons() {
     const int spacing = m_closePlace.left() - m_abortPlace.right() - 1;
     m_controls.abortButton->setGeometry(
         GrownToText(*m_controls.abortButton, m_abortPlace, close.left() - spacing - 1));
-}
-
-bool StatusPanelLayout::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ApplicationFontChange) {
-        ApplyFonts();
-    }
-    return QObject::eventFilter(watched, event);
 }

@@ -12,10 +12,11 @@ class QProgressBar;
 class QPushButton;
 class QScrollArea;
 
-// At the default font everything keeps its template place, except that the instruction text may
-// use the room down to the progress bar (and, for a text that needs it, the room the title's
-// text leaves free). Larger fonts make the labels' fonts larger too; the title then grows
-// downwards, the buttons grow to their texts, and the instruction text scrolls.
+// Everything keeps its template place, except that the instruction text may use the room down to
+// the progress bar (and, for a text that needs it, the room the title's text leaves free).
+// Larger fonts make the labels' fonts larger too, as the places grow with the dialog's units;
+// where the screen holds the dialog back, the title grows downwards, the buttons grow to their
+// texts, and the instruction text scrolls.
 class StatusPanelLayout : public QObject {
     Q_OBJECT
 public:
@@ -27,19 +28,19 @@ public:
         QPushButton* closeButton = nullptr;
     };
 
-    // Puts the instruction label into a scroll area of the dialog at the label's place, and
-    // follows the application's font from then on.
+    // Puts the instruction label into a scroll area of the dialog at the label's place; the
+    // title's, the label's and the buttons' current places are their template places.
     StatusPanelLayout(QDialog& dialog, const Controls& controls);
 
+    // New template places (the dialog's units changed), then ApplyFonts.
+    void SetTemplatePlaces(const QRect& title, const QRect& instruction, const QRect& abort,
+                           const QRect& close);
     // The labels' fonts, scaled to the application's font, then the places.
     void ApplyFonts();
     // After a text change: the places for the texts now shown.
     void Update();
 
     QScrollArea* InstructionArea() const { return m_instructionArea; }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void PlaceButtons();

@@ -54,6 +54,9 @@ It works through fprintd and manages the fingers of the user who runs it.")
 # to fprintd, without which the program has no reader to offer.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS fprintd)
+# Qt's Wayland platform, so a Wayland session shows the window natively rather than through
+# XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})

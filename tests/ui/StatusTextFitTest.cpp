@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -22,12 +23,15 @@
 #include "MessageBoxAnswerer.h"
 #include "MessageCatalogue.h"
 #include "ModalWatcher.h"
+#include "ScopedApplicationFont.h"
 #include "SimulatedWindowTest.h"
 #include "StatusMessage.h"
 
 namespace {
 
 constexpr int kLargePointSize = 16;
+constexpr int kLargerPointSize = 20;
+const QSize kDefaultWindowSize(792, 319);
 constexpr int kWrapFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs;
 constexpr int kTallEnough = 100000;
 
@@ -84,21 +88,6 @@ void ExpectButtonShowsItsText(const QPushButton& button) {
     EXPECT_GE(button.width(), needed.width());
     EXPECT_GE(button.height(), needed.height());
 }
-
-class ScopedApplicationFont {
-public:
-    explicit ScopedApplicationFont(int pointSize) : m_original(QApplication::font()) {
-        QFont font = m_original;
-        font.setPointSize(pointSize);
-        QApplication::setFont(font);
-    }
-    ~ScopedApplicationFont() { QApplication::setFont(m_original); }
-    ScopedApplicationFont(const ScopedApplicationFont&) = delete;
-    ScopedApplicationFont& operator=(const ScopedApplicationFont&) = delete;
-
-private:
-    QFont m_original;
-};
 
 class StatusTextFitTest : public SimulatedWindowTest {
 protected:
@@ -171,6 +160,7 @@ protected:
         const int hidden = label.height() - area.viewport()->height();
         if (mustFitWithoutScrolling) {
             ASSERT_LE(hidden, 0);
+            ASSERT_FALSE(area.verticalScrollBar()->isVisible());
         } else if (hidden > 0) {
             // What the viewport cannot show, the scroll bar reaches: down to the last line.
             ASSERT_TRUE(area.verticalScrollBar()->isVisible());
@@ -199,20 +189,39 @@ TEST_F(StatusTextFitTest, EveryStatusIsWholeAtTheDefaultFont) {
     WalkEveryText(true);
 }
 
-// Set while the window runs, as when the desktop's font setting changes, and set back.
-TEST_F(StatusTextFitTest, EveryStatusCanBeScrolledIntoViewAt16Points) {
+// Set while the window runs, as when the desktop's font setting changes, and set back: the
+// window grows with the font, and nothing needs scrolling.
+TEST_F(StatusTextFitTest, EveryStatusIsWholeWithoutScrollingAt16And20Points) {
     StartAndShow();
     auto& instruction = Child<CLabel>("instructionLabel");
     const int defaultSize = instruction.font().pixelSize();
-    {
-        ScopedApplicationFont large(kLargePointSize);
+    for (const int pointSize : {kLargePointSize, kLargerPointSize}) {
+        SCOPED_TRACE(pointSize);
+        ScopedApplicationFont large(pointSize);
         QCoreApplication::processEvents();
         EXPECT_GT(instruction.font().pixelSize(), defaultSize) << "the text grew";
-        WalkEveryText(false);
+        EXPECT_GT(Dialog().width(), kDefaultWindowSize.width());
+        EXPECT_GT(Dialog().height(), kDefaultWindowSize.height());
+        WalkEveryText(true);
     }
     QCoreApplication::processEvents();
     EXPECT_EQ(instruction.font().pixelSize(), defaultSize);
+    EXPECT_EQ(Dialog().size(), kDefaultWindowSize);
     WalkEveryText(true);
+}
+
+// Where the screen cannot hold the grown window, it stays on the screen and scrolls instead.
+TEST_F(StatusTextFitTest, OnATooSmallScreenTheTextScrollsAsTheLastResort) {
+    StartAndShow();
+    QScreen* small = QGuiApplication::screens().value(1);
+    ASSERT_NE(small, nullptr) << "the tests' second, small screen";
+    Dialog().setScreen(small);
+    ScopedApplicationFont large(kLargerPointSize);
+    QCoreApplication::processEvents();
+    EXPECT_LE(Dialog().width(), small->availableSize().width());
+    EXPECT_LE(Dialog().height(), small->availableSize().height());
+    EXPECT_GT(Dialog().width(), kDefaultWindowSize.width()) << "as large as the screen allows";
+    WalkEveryText(false);
 }
 
 TEST_F(StatusTextFitTest, LongestStatusShowsItsErrorCodeLineAtTheDefaultFont) {

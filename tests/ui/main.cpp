@@ -3,12 +3,30 @@
 
 #include <QApplication>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr const char* kOffscreen = "offscreen";
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // Test discovery and CI run without a display.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+#ifdef VARNE_OFFSCREEN_SCREENS
+    // A screen as large as a desktop's, where a large font's window fits, and a small one.
+    if (platform == nullptr || std::strcmp(platform, kOffscreen) == 0) {
+        const std::string configured =
+            std::string(kOffscreen) + ":configfile=" + VARNE_OFFSCREEN_SCREENS;
+        setenv("QT_QPA_PLATFORM", configured.c_str(), 1);
     }
+#else
+    if (platform == nullptr) {
+        setenv("QT_QPA_PLATFORM", kOffscreen, 1);
+    }
+#endif
     QApplication application(argc, argv);
     Q_INIT_RESOURCE(varne);  // linked from a static library, which would drop it otherwise
     testing::InitGoogleTest(&argc, argv);
