@@ -27,6 +27,7 @@
 #include "SessionStartup.h"
 #include "StartupTrace.h"
 #include "StatusPanelLayout.h"
+#include "UiText.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget& parent) {
         case kIdTitleLabel:
         case kIdInstructionLabel: {
             auto* label = new CLabel(&parent);
-            label->setText(TemplateText(control.text));
+            label->setText(ShownTemplateText(control.text));
             label->setWordWrap(true);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             return label;
@@ -158,9 +159,9 @@ void CVarneDlg::BuildControls() {
                                           [this](int finger) { ActOnFinger(finger); });
     // The picture is the first stop, as it is the first control.
     QWidget::setTabOrder(m_picture, closeButton);
-    m_picture->setAccessibleName(QStringLiteral("Fingers"));
-    m_picture->setAccessibleDescription(QStringLiteral(
-        "Arrow keys choose a finger; Space enrolls it, or deletes an enrolled one."));
+    m_picture->setAccessibleName(UiText("Fingers"));
+    m_picture->setAccessibleDescription(
+        UiText("Arrow keys choose a finger; Space enrolls it, or deletes an enrolled one."));
 
     m_picture->SetOverlayPainter([this](QPainter& painter) {
         PaintFingerMarks(painter, m_context.enrolledSet, m_context.selectedFinger);
@@ -192,7 +193,7 @@ bool CVarneDlg::InitDialog() {
 
 void CVarneDlg::BuildWindowMenu() {
     m_windowMenu.clear();
-    auto* closeAction = m_windowMenu.addAction(QStringLiteral("&Close"));
+    auto* closeAction = m_windowMenu.addAction(UiText("&Close"));
     // Added to the window too, so Alt+F4 closes it even where no window manager does.
     closeAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     closeAction->setShortcutContext(Qt::WindowShortcut);
@@ -215,9 +216,9 @@ void CVarneDlg::BuildWindowMenu() {
         m_windowMenuButton->setObjectName(QStringLiteral("windowMenuButton"));
         m_windowMenuButton->setText(QStringLiteral("\u2261"));
         m_windowMenuButton->setToolTip(
-            QStringLiteral("Window menu (%1)")
-                .arg(kWindowMenuShortcut.toString(QKeySequence::NativeText)));
-        m_windowMenuButton->setAccessibleName(QStringLiteral("Window menu"));
+            // TRANSLATORS: %1 is the key that opens the menu, F10.
+            UiText("Window menu (%1)").arg(kWindowMenuShortcut.toString(QKeySequence::NativeText)));
+        m_windowMenuButton->setAccessibleName(UiText("Window menu"));
         m_windowMenuButton->setAutoRaise(true);
         QFont glyphFont = m_windowMenuButton->font();
         glyphFont.setPointSizeF(glyphFont.pointSizeF() * kMenuGlyphScale);

@@ -14,6 +14,8 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
+#include "UiText.h"
+
 namespace {
 
 bool TakesNoMouseInput(const ControlTemplate& control) {
@@ -41,7 +43,7 @@ Qt::FocusPolicy FocusPolicyFor(const ControlTemplate& control) {
 QWidget* CreateEdit(const ControlTemplate& control, QWidget& parent) {
     const bool readOnly = (control.style & kEditReadOnly) != 0;
     if (control.style & kEditMultiline) {
-        auto* edit = new QPlainTextEdit(TemplateText(control.text), &parent);
+        auto* edit = new QPlainTextEdit(ShownTemplateText(control.text), &parent);
         edit->setReadOnly(readOnly);
         edit->setFrameShape(QFrame::NoFrame);
         edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -51,7 +53,7 @@ QWidget* CreateEdit(const ControlTemplate& control, QWidget& parent) {
         }
         return edit;
     }
-    auto* edit = new QLineEdit(TemplateText(control.text), &parent);
+    auto* edit = new QLineEdit(ShownTemplateText(control.text), &parent);
     edit->setReadOnly(readOnly);
     edit->setFrame(false);
     return edit;
@@ -62,7 +64,7 @@ QLabel* CreateTextLabel(const ControlTemplate& control, QWidget& parent) {
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setText(TemplateText(control.text));
+    label->setText(ShownTemplateText(control.text));
     return label;
 }
 
@@ -78,6 +80,10 @@ void EnsureCompiledResources() {
 
 QString TemplateText(const char16_t* text) {
     return QString::fromUtf16(text);
+}
+
+QString ShownTemplateText(const char16_t* text) {
+    return UiText(TemplateText(text));
 }
 
 QIcon LoadIconResource(int iconId) {
@@ -119,12 +125,12 @@ QWidget* CreateDefaultControl(const ControlTemplate& control, QWidget& parent) {
         case ControlKind::kEdit:
             return CreateEdit(control, parent);
         case ControlKind::kPushButton: {
-            auto* button = new QPushButton(TemplateText(control.text), &parent);
+            auto* button = new QPushButton(ShownTemplateText(control.text), &parent);
             button->setDefault((control.style & kButtonTypeMask) == kButtonDefPush);
             return button;
         }
         case ControlKind::kGroupBox: {
-            const QString title = TemplateText(control.text);
+            const QString title = ShownTemplateText(control.text);
             if (!title.isEmpty()) {
                 return new QGroupBox(title, &parent);
             }
@@ -140,7 +146,7 @@ QWidget* CreateDefaultControl(const ControlTemplate& control, QWidget& parent) {
 
 BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
                         const ControlFactory& factory) {
-    dialog.setWindowTitle(TemplateText(dialogTemplate.title));
+    dialog.setWindowTitle(ShownTemplateText(dialogTemplate.title));
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint;
     if ((dialogTemplate.style & kStyleCaption) == kStyleCaption) {
         flags |= Qt::WindowTitleHint;
