@@ -6,7 +6,8 @@ set(_varne_res ${CMAKE_CURRENT_LIST_DIR}/..)
 
 # Both get every language of po/ (msgfmt reads them from VARNE_PO_DIR's LINGUAS). msgfmt knows
 # the metainfo by its file name, so the configured template keeps it, in a folder of its own.
-set(VARNE_DESKTOP_ENTRY ${CMAKE_CURRENT_BINARY_DIR}/${VARNE_APP_ID}.desktop)
+set(VARNE_DESKTOP_ENTRY ${CMAKE_CURRENT_BINARY_DIR}/${VARNE_APP_ID}.desktop
+    CACHE INTERNAL "the built desktop entry, for the accessibility test")
 set(VARNE_METAINFO ${CMAKE_CURRENT_BINARY_DIR}/${VARNE_APP_ID}.metainfo.xml)
 set(_varne_metainfo_template ${CMAKE_CURRENT_BINARY_DIR}/template/${VARNE_APP_ID}.metainfo.xml)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/${VARNE_APP_ID}.metainfo.xml.in

@@ -54,6 +54,8 @@ It works through fprintd and manages the fingers of the user who runs it.")
 # to fprintd, without which the program has no reader to offer.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS fprintd)
+# Qt's own buttons (Yes, No, OK) in the user's language; the program works without them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})

@@ -13,6 +13,8 @@
 #include "CVarneDlg.h"
 #include "FingerMap.h"
 #include "SimulatedService.h"
+#include "Translation.h"
+#include "UiText.h"
 #include "WinBio.h"
 
 namespace {
@@ -22,7 +24,8 @@ constexpr int kSettleMs = 500;
 const char* const kUsage =
     "Usage: varne_window_shot OUT.png [--dark] [--point-size N] [--click FINGER | --about]\n"
     "Shows the window on unit 1 of the simulated sensor (VARNE_SIM_* apply), clicks a\n"
-    "fingertip if asked, and saves what the window (or the About box) shows.\n";
+    "fingertip if asked, and saves what the window (or the About box) shows. The language\n"
+    "follows LANGUAGE and the locale; VARNE_LOCALE_DIR=build/locale takes the build's.\n";
 
 QPalette DarkPalette() {
     QPalette dark;
@@ -54,6 +57,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
     }
+    InitTranslations();
     std::string error;
     auto backend = CreateSimulatedServiceFromEnvironment(&error);
     if (!backend) {
@@ -63,6 +67,7 @@ int main(int argc, char** argv) {
     InstallBiometricBackend(std::move(backend));
     Q_INIT_RESOURCE(varne);
     QApplication application(argc, argv);
+    InstallQtTranslations();
 
     const QString out = QString::fromLocal8Bit(argv[1]);
     int finger = 0;

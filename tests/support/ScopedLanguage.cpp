@@ -1,0 +1,38 @@
+// Switches this process's texts to one language of the build tree's catalogues, and back.
+#include "ScopedLanguage.h"
+
+#include <clocale>
+#include <cstdlib>
+
+#include "Translation.h"
+
+namespace {
+
+constexpr const char* kLanguageVariable = "LANGUAGE";
+// gettext ignores LANGUAGE in the plain C locale; this one is built into the C library.
+constexpr const char* kUtf8Locale = "C.UTF-8";
+constexpr const char* kPlainLocale = "C";
+
+}  // namespace
+
+const char* const ScopedLanguage::kTranslated[3] = {"de", "fr", "es"};
+
+ScopedLanguage::ScopedLanguage(const std::string& language) {
+    if (const char* saved = std::getenv(kLanguageVariable)) {
+        m_savedLanguage = saved;
+    }
+    m_savedMessagesLocale = std::setlocale(LC_MESSAGES, nullptr);
+    BindTranslations(VARNE_BUILD_LOCALE_DIR);
+    setenv(kLanguageVariable, language.c_str(), 1);
+    // Setting the locale also makes gettext forget the texts it looked up before.
+    std::setlocale(LC_MESSAGES, language == "C" ? kPlainLocale : kUtf8Locale);
+}
+
+ScopedLanguage::~ScopedLanguage() {
+    if (m_savedLanguage) {
+        setenv(kLanguageVariable, m_savedLanguage->c_str(), 1);
+    } else {
+        unsetenv(kLanguageVariable);
+    }
+    std::setlocale(LC_MESSAGES, m_savedMessagesLocale.c_str());
+}
