@@ -116,6 +116,48 @@ constexpr std::array kCatalogue = {
                       "data in this enrollment. Swipe your finger across the sensor again, evenly "
                       "and at a steady speed, over the middle of the sensor. Swiping too fast, too "
                       "slowly or at an angle may cause an enrollment error.")},
+    CatalogueEntry{kTitleTestFinger, N_("Test Finger")},
+    CatalogueEntry{kTitleFingerRecognized, N_("Finger Recognized")},
+    CatalogueEntry{kTitleFingerNotRecognized, N_("Finger Not Recognized")},
+    CatalogueEntry{kTitleTestError, N_("Test Failed")},
+    CatalogueEntry{kTextTestTouch,
+                   N_("Touch the sensor with the marked finger, as you would to log in: flat, "
+                      "firmly and in the middle of the sensor.")},
+    CatalogueEntry{kTextTestSwipe,
+                   N_("Swipe the marked finger across the sensor, as you would to log in: evenly "
+                      "and at a steady speed, over the middle of the sensor.")},
+    CatalogueEntry{kTextTestRecognized,
+                   N_("The sensor recognized the marked finger: its enrolled fingerprint works.")},
+    CatalogueEntry{kTextTestNotRecognized,
+                   N_("The fingerprint read does not match the one enrolled for the marked finger. "
+                      "Try again, pressing the whole fingertip flat on the sensor. If it keeps "
+                      "failing, delete the finger and enroll it again.")},
+    CatalogueEntry{kTextTestTimeout,
+                   N_("The test has ended because the sensor was not touched in time.\n\nTest the "
+                      "finger again when you are ready to touch the sensor.")},
+    CatalogueEntry{kTextTestFailurePrefix,
+                   N_("The finger could not be tested because of an error.")},
+    CatalogueEntry{
+        kTextTestRetryTouch,
+        N_("The sensor could not read the finger. Touch it again with the marked finger, "
+           "flat and firmly in the middle of the sensor.")},
+    CatalogueEntry{kTextTestRetrySwipe,
+                   N_("The sensor could not read the finger. Swipe the marked finger across it "
+                      "again, evenly and at a steady speed.")},
+    CatalogueEntry{kTextTestNotCentered,
+                   N_("The finger was not in the middle of the sensor. Touch it again with the "
+                      "marked finger, centred on the sensor.")},
+    CatalogueEntry{kTextTestSwipeTooShort,
+                   N_("The swipe was too short. Swipe the marked finger again, from its first "
+                      "joint to its tip, across the whole sensor.")},
+    CatalogueEntry{kTextTestLiftAndTouch,
+                   N_("Lift the finger off the sensor, then touch the sensor again with the marked "
+                      "finger and hold it still until the result is shown.")},
+    CatalogueEntry{kTextTestSwipeTooFast,
+                   N_("The swipe was too fast. Swipe the marked finger across the sensor again, "
+                      "more slowly.")},
+    CatalogueEntry{kTextTestMenuItem, N_("&Test This Finger")},
+    CatalogueEntry{kTextDeleteMenuItem, N_("&Delete This Finger…")},
 };
 
 constexpr bool IsSortedById() {

@@ -4,23 +4,24 @@
 # `po/check.py` reports.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The sources are UTF-8; in the C locale xgettext would cut a message at its first non-ASCII byte.
+export LC_ALL=C.UTF-8
 
 out="${1:-po/varne.pot}"
 sources=$(find app biometric enroll res ui -name '*.cpp' -o -name '*.h' | LC_ALL=C sort)
 code=$(mktemp)
 data=$(mktemp)
 trap 'rm -f "$code" "$data"' EXIT
-# Pieces in UTF-8; the template's own header is written below.
-for piece in "$code" "$data"; do
-    printf '%s\n' 'msgid ""' 'msgstr "Content-Type: text/plain; charset=UTF-8\n"' '' >"$piece"
-done
+# With a header, so that they are written in UTF-8; the template's own header is written below.
 # shellcheck disable=SC2086 # one word per file
-xgettext --language=C++ --from-code=UTF-8 --add-comments=TRANSLATORS: --sort-by-file --add-location=file \
-    --keyword= --keyword=N_ --keyword=Translate --keyword=UiText \
-    --package-name=varne --msgid-bugs-address= \
-    --omit-header -o - $sources >>"$code"
-xgettext --from-code=UTF-8 --add-comments --sort-by-file --add-location=file --omit-header -o - \
-    res/desktop/org.varne.Varne.desktop.in res/desktop/org.varne.Varne.metainfo.xml.in >>"$data"
+xgettext --language=C++ --from-code=UTF-8 --add-comments=TRANSLATORS: --sort-by-file \
+    --add-location=file --keyword= --keyword=N_ --keyword=Translate --keyword=UiText \
+    --package-name=varne --msgid-bugs-address= -o "$code" $sources 2>/dev/null
+xgettext --from-code=UTF-8 --add-comments --sort-by-file --add-location=file -o "$data" \
+    res/desktop/org.varne.Varne.desktop.in res/desktop/org.varne.Varne.metainfo.xml.in
+for piece in "$code" "$data"; do
+    sed -i 's/charset=CHARSET/charset=UTF-8/' "$piece"
+done
 {
     cat <<'HEADER'
 # Varne's texts, for translators: copy to LANG.po (msginit -l LANG), translate every message.
