@@ -1,6 +1,8 @@
 // Switches this process's texts to one language of the build tree's catalogues, and back.
 #include "ScopedLanguage.h"
 
+#include <libintl.h>
+
 #include <clocale>
 #include <cstdlib>
 
@@ -13,6 +15,12 @@ constexpr const char* kLanguageVariable = "LANGUAGE";
 constexpr const char* kUtf8Locale = "C.UTF-8";
 constexpr const char* kPlainLocale = "C";
 
+// gettext keeps the texts it found under the locale's name, which a change of LANGUAGE alone
+// does not change; setting the text domain again is its documented way to drop them.
+void ForgetLookedUpTexts() {
+    textdomain(textdomain(nullptr));
+}
+
 }  // namespace
 
 const char* const ScopedLanguage::kTranslated[3] = {"de", "fr", "es"};
@@ -24,8 +32,8 @@ ScopedLanguage::ScopedLanguage(const std::string& language) {
     m_savedMessagesLocale = std::setlocale(LC_MESSAGES, nullptr);
     BindTranslations(VARNE_BUILD_LOCALE_DIR);
     setenv(kLanguageVariable, language.c_str(), 1);
-    // Setting the locale also makes gettext forget the texts it looked up before.
     std::setlocale(LC_MESSAGES, language == "C" ? kPlainLocale : kUtf8Locale);
+    ForgetLookedUpTexts();
 }
 
 ScopedLanguage::~ScopedLanguage() {
@@ -35,4 +43,5 @@ ScopedLanguage::~ScopedLanguage() {
         unsetenv(kLanguageVariable);
     }
     std::setlocale(LC_MESSAGES, m_savedMessagesLocale.c_str());
+    ForgetLookedUpTexts();
 }

@@ -330,8 +330,8 @@ TEST_P(StatusTextFitTest, MessageBoxesAndAboutBoxGrowWithTheFont) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, StatusTextFitTest, testing::Values("en", "de", "fr", "es"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                             return std::string(info.param);
+                         [](const testing::TestParamInfo<const char*>& language) {
+                             return std::string(language.param);
                          });
 
 }  // namespace

@@ -39,10 +39,9 @@ struct Expected {
 const Expected kLanguages[] = {
     {"de", "Finger auswählen", "Abbrechen", "Schließen", "&Über Varne …", "Über Varne",
      "Fenstermenü (F10)", "Rechter kleiner Finger", "Ja", "Nein", "Fehlercode = 0x8009801b"},
-    {"fr", "Sélectionner un doigt", "Interrompre", "Fermer", "À &propos de Varne…",
-     "À propos de Varne", "Menu de la fenêtre (F10)", "Auriculaire droit", "Oui", "Non",
-     "Code d’erreur = 0x8009801b"},
-    {"es", "Seleccionar un dedo", "Interrumpir", "Cerrar", "&Acerca de Varne…", "Acerca de Varne",
+    {"fr", "Sélectionner un doigt", "Arrêter", "Fermer", "À &propos de Varne…", "À propos de Varne",
+     "Menu de la fenêtre (F10)", "Auriculaire droit", "Oui", "Non", "Code d’erreur = 0x8009801b"},
+    {"es", "Seleccionar un dedo", "Detener", "Cerrar", "&Acerca de Varne…", "Acerca de Varne",
      "Menú de la ventana (F10)", "Meñique derecho", "Sí", "No", "Código de error = 0x8009801b"},
 };
 
@@ -115,7 +114,7 @@ TEST_F(TranslatedWindowTest, WindowTextsAndQtsButtonsSpeakTheLanguage) {
         EXPECT_TRUE(boxes[1].text.startsWith(Text(kTextDeleteFailed)));
         EXPECT_TRUE(boxes[1].text.endsWith(QLatin1Char('\n') + QString::fromUtf8(row.codeLine)));
 
-        CAboutDlg about(&Dialog());
+        const CAboutDlg about;
         EXPECT_EQ(about.windowTitle(), QString::fromUtf8(row.aboutTitle));
         Stop();
     }
