@@ -127,11 +127,12 @@ constexpr std::array kCatalogue = {
                    N_("Swipe the marked finger across the sensor, as you would to log in: evenly "
                       "and at a steady speed, over the middle of the sensor.")},
     CatalogueEntry{kTextTestRecognized,
-                   N_("The sensor recognized the marked finger: its enrolled fingerprint works.")},
+                   N_("The sensor recognized the finger you tested: its enrolled fingerprint "
+                      "works.")},
     CatalogueEntry{kTextTestNotRecognized,
-                   N_("The fingerprint read does not match the one enrolled for the marked finger. "
-                      "Try again, pressing the whole fingertip flat on the sensor. If it keeps "
-                      "failing, delete the finger and enroll it again.")},
+                   N_("The fingerprint read does not match the one enrolled for the finger you "
+                      "tested. Try again, pressing the whole fingertip flat on the sensor. If it "
+                      "keeps failing, delete the finger and enroll it again.")},
     CatalogueEntry{kTextTestTimeout,
                    N_("The test has ended because the sensor was not touched in time.\n\nTest the "
                       "finger again when you are ready to touch the sensor.")},
@@ -157,7 +158,7 @@ constexpr std::array kCatalogue = {
                    N_("The swipe was too fast. Swipe the marked finger across the sensor again, "
                       "more slowly.")},
     CatalogueEntry{kTextTestMenuItem, N_("&Test This Finger")},
-    CatalogueEntry{kTextDeleteMenuItem, N_("&Delete This Finger…")},
+    CatalogueEntry{kTextDeleteMenuItem, N_("&Delete This Finger...")},
 };
 
 constexpr bool IsSortedById() {

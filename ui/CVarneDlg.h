@@ -16,6 +16,7 @@
 class CLabel;
 class CSysColorStatic;
 class FingerMapFocus;
+class FingertipMenu;
 class QAction;
 class QLineEdit;
 class QProgressBar;
@@ -43,6 +44,7 @@ public:
     const StartupReport& LastStartupReport() const { return m_startupReport; }
     QMenu& WindowMenu() { return m_windowMenu; }
     FingerMapFocus& Fingertips() { return *m_fingerMapFocus; }
+    FingertipMenu& FingertipActions() { return *m_fingertipMenu; }
 
     // WorkflowDisplay
     void ShowStatus(TextId titleId, TextId textId, const std::u16string& text, Colorref titleColour,
@@ -74,6 +76,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void BuildControls();
@@ -81,6 +84,9 @@ private:
     void InitStatusPanel();
     // Clicks, keys and accessibility actions on fingertips: the workflow decides.
     void ActOnFinger(int finger);
+    void TestFinger(int finger);
+    void AskToDeleteFinger(int finger);
+    void ShowFingertipMenu(int finger, QPoint globalPosition);
     void ShowAboutBox();
     void EnsureWindowIcon();
     void PopUpWindowMenuAtCorner();
@@ -102,6 +108,7 @@ private:
     QToolButton* m_windowMenuButton = nullptr;
     StatusPanelLayout* m_statusPanel = nullptr;
     FingerMapFocus* m_fingerMapFocus = nullptr;  // a child of the picture
+    FingertipMenu* m_fingertipMenu = nullptr;    // a child of the window
     QMenu m_windowMenu;
 
     EnrollmentContext m_context;

@@ -1,4 +1,5 @@
-// One fingertip of the hand picture as assistive technology sees it: a button to enroll or delete.
+// One fingertip of the hand picture as assistive technology sees it: a button to enroll, delete or
+// test.
 #include "FingertipAccessible.h"
 
 #include <QWindow>
@@ -16,6 +17,7 @@ namespace {
 // TRANSLATORS: what a screen reader offers to do with a fingertip.
 constexpr const char* kEnrollAction = N_("Enroll");
 constexpr const char* kDeleteAction = N_("Delete");
+constexpr const char* kTestAction = N_("Test");
 
 }  // namespace
 
@@ -27,6 +29,10 @@ QString FingertipAccessible::EnrollAction() {
 
 QString FingertipAccessible::DeleteAction() {
     return QString::fromLatin1(kDeleteAction);
+}
+
+QString FingertipAccessible::TestAction() {
+    return QString::fromLatin1(kTestAction);
 }
 
 FingerMapFocus* FingertipAccessible::Focus() const {
@@ -60,6 +66,8 @@ QString FingertipAccessible::text(QAccessible::Text type) const {
                     return UiText("Enrolled");
                 case FingerState::kBeingEnrolled:
                     return UiText("Being enrolled");
+                case FingerState::kBeingTested:
+                    return UiText("Being tested");
                 case FingerState::kNotEnrolled:
                     return UiText("Not enrolled");
             }
@@ -102,8 +110,10 @@ QStringList FingertipAccessible::actionNames() const {
     if (focus == nullptr || state().disabled) {
         return {};
     }
-    return {focus->StateOf(m_subFactor) == FingerState::kEnrolled ? DeleteAction()
-                                                                  : EnrollAction()};
+    if (focus->StateOf(m_subFactor) == FingerState::kEnrolled) {
+        return {DeleteAction(), TestAction()};
+    }
+    return {EnrollAction()};
 }
 
 QString FingertipAccessible::localizedActionName(const QString& name) const {
@@ -117,6 +127,9 @@ QString FingertipAccessible::localizedActionDescription(const QString& name) con
     if (name == DeleteAction()) {
         return UiText("Delete this finger's enrollment after a question");
     }
+    if (name == TestAction()) {
+        return UiText("Check that the sensor recognizes this finger");
+    }
     return {};
 }
 
@@ -127,10 +140,24 @@ void FingertipAccessible::doAction(const QString& name) {
     // Queued: the action may open a modal question, which must not run inside the caller's
     // request (a screen reader waits for its answer).
     FingerMapFocus* focus = Focus();
+    const bool test = name == TestAction();
     QMetaObject::invokeMethod(
-        focus, [focus, finger = m_subFactor] { focus->Act(finger); }, Qt::QueuedConnection);
+        focus,
+        [focus, test, finger = m_subFactor] {
+            if (test) {
+                focus->Test(finger);
+            } else {
+                focus->Act(finger);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 QStringList FingertipAccessible::keyBindingsForAction(const QString& name) const {
-    return actionNames().contains(name) ? QStringList{QStringLiteral("Space")} : QStringList{};
+    if (!actionNames().contains(name)) {
+        return {};
+    }
+    // The test is reached through the fingertip's menu.
+    return name == TestAction() ? QStringList{QStringLiteral("Shift+F10")}
+                                : QStringList{QStringLiteral("Space")};
 }
