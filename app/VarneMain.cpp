@@ -11,6 +11,7 @@
 #include "FprintdService.h"
 #include "ReaderReport.h"
 #include "ServiceChoice.h"
+#include "SessionStartup.h"
 #include "SimulatedService.h"
 #include "StartupTrace.h"
 #include "TerminalText.h"
@@ -31,6 +32,19 @@ int RefuseEnvironment(const std::string& error) {
 // The fprintd back end talks D-Bus through Qt, so it is created once the application exists.
 void InstallChosenBackend(std::shared_ptr<BiometricBackend> simulated) {
     InstallBiometricBackend(simulated ? std::move(simulated) : CreateFprintdService());
+}
+
+// As InstallChosenBackend, for the window: fprintd is asked what the window's start-up needs
+// while the window is being built, which would otherwise wait for each answer in turn.
+void InstallBackendForWindow(std::shared_ptr<BiometricBackend> simulated,
+                             const std::string& commandLine) {
+    if (simulated) {
+        InstallBiometricBackend(std::move(simulated));
+        return;
+    }
+    auto fprintd = CreateFprintdService();
+    fprintd->BeginStartup(ParseUnitId(commandLine), &TraceStartupWork);
+    InstallBiometricBackend(std::move(fprintd));
 }
 
 }  // namespace
@@ -88,7 +102,7 @@ int RunVarne(int argc, char** argv) {
         // An enrollment under way is discarded as the Close button would discard it.
         termination.emplace([&application] { application.CloseMainWindow(); });
     }
-    InstallChosenBackend(std::move(simulated));
+    InstallBackendForWindow(std::move(simulated), commandLine);
     TraceStartupPhase("backend");
     const int result = application.InitInstance();
     // Released while the application still exists: the back end may hold Qt objects.

@@ -60,6 +60,7 @@ void OnStartupPhase(const char* phase) {
 int main(int argc, char** argv) {
     if (BenchProbe::Active()) {
         SetStartupTraceHook(&OnStartupPhase);
+        SetStartupWorkHook(&BenchProbe::Stamp);
     }
     return RunVarne(argc, argv);
 }

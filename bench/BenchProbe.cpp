@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -246,6 +247,14 @@ bool BenchProbe::WatchesFrames() const {
 bool BenchProbe::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_window && event->type() == QEvent::Paint) {
         WindowPainting();
+    }
+    if (event->type() == QEvent::Show) {
+        if (const auto* box = qobject_cast<QMessageBox*>(watched)) {
+            // Flushed at once: a harness waits for the box before it answers.
+            std::fprintf(stderr, "varne-bench message-box %s\n",
+                         box->text().section(QLatin1Char('\n'), 0, 0).toUtf8().constData());
+            std::fflush(stderr);
+        }
     }
     // The frame is on the screen only once the window has handled its update request: handed
     // on here, so that the probe can look after it.

@@ -19,6 +19,7 @@
 //   enroll=FINGER  clicks FINGER after the first frame; exits when that enrollment has ended
 //   scan=N         clicks finger 2; prints the moment each capture result's status is on screen,
 //                  as it happens, for a driver that stamps the touch itself; exits after N
+// In every mode, each message box shown prints its first line ("varne-bench message-box ...").
 // Anything else, or the variable unset, leaves the program exactly as it is. The probe sees the
 // window through an event filter on the application, and its results through the window's
 // StatusShown and whoever calls ResultDelivered.

@@ -3,8 +3,10 @@
 
 namespace {
 
-// Constant-initialised: the first phase is traced at the top of main().
+// Constant-initialised: the first phase is traced at the top of main(). Both are set before any
+// thread that reads them is started.
 StartupTraceHook g_hook = nullptr;
+StartupTraceHook g_workHook = nullptr;
 
 }  // namespace
 
@@ -15,5 +17,15 @@ void SetStartupTraceHook(StartupTraceHook hook) {
 void TraceStartupPhase(const char* phase) {
     if (g_hook != nullptr) {
         g_hook(phase);
+    }
+}
+
+void SetStartupWorkHook(StartupTraceHook hook) {
+    g_workHook = hook;
+}
+
+void TraceStartupWork(const char* phase) {
+    if (g_workHook != nullptr) {
+        g_workHook(phase);
     }
 }

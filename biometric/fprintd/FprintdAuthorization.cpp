@@ -1,4 +1,4 @@
-// Asking polkit for the right to enroll before the reader is claimed.
+// Asking polkit for the right to enroll or verify before the reader is claimed.
 #include "FprintdAuthorization.h"
 
 #include <unistd.h>
@@ -17,7 +17,12 @@ namespace {
 const QString kPolkit = QStringLiteral("org.freedesktop.PolicyKit1");
 const QString kAuthorityPath = QStringLiteral("/org/freedesktop/PolicyKit1/Authority");
 const QString kAuthorityInterface = QStringLiteral("org.freedesktop.PolicyKit1.Authority");
-const QString kEnrollAction = QStringLiteral("net.reactivated.fprint.device.enroll");
+
+QString ActionId(FprintdAction action) {
+    return action == FprintdAction::kVerify
+               ? QStringLiteral("net.reactivated.fprint.device.verify")
+               : QStringLiteral("net.reactivated.fprint.device.enroll");
+}
 constexpr std::uint32_t kAllowUserInteraction = 1;
 
 QString NextCancellationId() {
@@ -64,11 +69,11 @@ bool IsAuthorized(const QDBusMessage& reply) {
 
 FprintdAuthorization::FprintdAuthorization(FprintdBus& bus) : m_bus(bus) {}
 
-QString FprintdAuthorization::Check(std::function<void(StatusCode)> answer) {
+QString FprintdAuthorization::Check(FprintdAction action, std::function<void(StatusCode)> answer) {
     const QString id = NextCancellationId();
     m_bus.Connect();  // for its own name; without a connection the call fails as refused
     m_bus.Call({kPolkit, kAuthorityPath, kAuthorityInterface}, QStringLiteral("CheckAuthorization"),
-               {Subject(m_bus.OwnName()), kEnrollAction, NoDetails(), kAllowUserInteraction, id},
+               {Subject(m_bus.OwnName()), ActionId(action), NoDetails(), kAllowUserInteraction, id},
                Prompt::kAllowed, [answer = std::move(answer)](const QDBusMessage& reply) {
                    answer(IsAuthorized(reply) ? kOk : kAccessDenied);
                });

@@ -28,10 +28,11 @@ QString NextConnectionName() {
 
 }  // namespace
 
-FprintdBus::FprintdBus(std::chrono::milliseconds replyTimeout, EnrollStatusHandler onEnrollStatus,
-                       DaemonGoneHandler onDaemonGone)
+FprintdBus::FprintdBus(std::chrono::milliseconds replyTimeout, ResultHandler onEnrollStatus,
+                       ResultHandler onVerifyStatus, DaemonGoneHandler onDaemonGone)
     : m_replyTimeout(replyTimeout),
       m_onEnrollStatus(std::move(onEnrollStatus)),
+      m_onVerifyStatus(std::move(onVerifyStatus)),
       m_onDaemonGone(std::move(onDaemonGone)) {}
 
 FprintdBus::~FprintdBus() {
@@ -50,11 +51,25 @@ bool FprintdBus::Connect() {
     if (!m_connection->isConnected()) {
         return false;
     }
+    if (m_daemonWatched) {
+        InstallOwnerWatcher();
+    }
+    return true;
+}
+
+void FprintdBus::WatchDaemon() {
+    m_daemonWatched = true;
+    if (Connect() && m_ownerWatcher == nullptr) {
+        InstallOwnerWatcher();
+    }
+}
+
+void FprintdBus::InstallOwnerWatcher() {
+    // A round trip to Qt's bus thread and a match rule: kept off start-up, which only lists.
     m_ownerWatcher = new QDBusServiceWatcher(kService, *m_connection,
                                              QDBusServiceWatcher::WatchForOwnerChange, m_pending);
     connect(m_ownerWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             &FprintdBus::OnOwnerChanged);
-    return true;
 }
 
 QString FprintdBus::OwnName() const {
@@ -106,11 +121,27 @@ void FprintdBus::WatchReader(const QString& daemon, const QString& path) {
             [this, daemon, path](const QString& result, bool done) {
                 m_onEnrollStatus(daemon, path, result, done);
             });
+    connect(reader.get(), &FprintDeviceProxy::VerifyStatus, this,
+            [this, daemon, path](const QString& result, bool done) {
+                m_onVerifyStatus(daemon, path, result, done);
+            });
+}
+
+void FprintdBus::Stop(const QString& daemon, const QString& path, const QString& method,
+                      std::chrono::milliseconds wait, std::function<void()> stopped) {
+    // A stop that never answers is left to the release's own wait.
+    CallWithin(daemon, path, method, wait, false, std::move(stopped));
 }
 
 void FprintdBus::Release(const QString& daemon, const QString& path, std::chrono::milliseconds wait,
                          std::function<void()> released) {
-    auto once = std::make_shared<std::function<void()>>(std::move(released));
+    CallWithin(daemon, path, QStringLiteral("Release"), wait, true, std::move(released));
+}
+
+void FprintdBus::CallWithin(const QString& daemon, const QString& path, const QString& method,
+                            std::chrono::milliseconds wait, bool dropOnTimeout,
+                            std::function<void()> done) {
+    auto once = std::make_shared<std::function<void()>>(std::move(done));
     auto finish = [once] {
         if (*once) {
             auto then = std::move(*once);
@@ -118,15 +149,15 @@ void FprintdBus::Release(const QString& daemon, const QString& path, std::chrono
             then();
         }
     };
-    Call({daemon, path, kDeviceInterface}, QStringLiteral("Release"), {}, Prompt::kNever,
+    Call({daemon, path, kDeviceInterface}, method, {}, Prompt::kNever,
          [finish](const QDBusMessage&) { finish(); });
     auto* timer = new QTimer(m_pending);
     timer->setSingleShot(true);
-    connect(timer, &QTimer::timeout, this, [this, once, finish] {
-        if (*once) {
+    connect(timer, &QTimer::timeout, this, [this, once, finish, dropOnTimeout] {
+        if (*once && dropOnTimeout) {
             Drop(true);  // the claim ends with the connection
-            finish();
         }
+        finish();
     });
     timer->start(wait);
 }

@@ -39,22 +39,30 @@ class FprintdBus : public QObject {
 
 public:
     using Reply = std::function<void(const QDBusMessage&)>;
-    using EnrollStatusHandler = std::function<void(const QString& daemon, const QString& path,
-                                                   const QString& result, bool done)>;
+    // An EnrollStatus or VerifyStatus signal of one reader.
+    using ResultHandler = std::function<void(const QString& daemon, const QString& path,
+                                             const QString& result, bool done)>;
     using DaemonGoneHandler = std::function<void(const QString& daemon)>;
 
-    FprintdBus(std::chrono::milliseconds replyTimeout, EnrollStatusHandler onEnrollStatus,
-               DaemonGoneHandler onDaemonGone);
+    FprintdBus(std::chrono::milliseconds replyTimeout, ResultHandler onEnrollStatus,
+               ResultHandler onVerifyStatus, DaemonGoneHandler onDaemonGone);
     ~FprintdBus() override;
 
     bool Connect();
+    // From now on, on this connection and any later one, fprintd's end is told to the
+    // DaemonGoneHandler. Listing needs no watch, so start-up does without its cost.
+    void WatchDaemon();
     // This process's unique name on the bus, as polkit knows the caller; empty when offline.
     QString OwnName() const;
     // The reply comes once, from the event loop; without a connection it is an error.
     void Call(const CallTarget& target, const QString& method, const QVariantList& arguments,
               Prompt prompt, Reply reply);
-    // Listens to the reader's EnrollStatus from that instance of fprintd before anything is sent.
+    // Listens to the reader's results from that instance of fprintd before anything is sent.
     void WatchReader(const QString& daemon, const QString& path);
+    // Stops the reader's running enrollment or verification (`method`); `stopped` is called once,
+    // on the answer, whatever it is, or after the wait: the release follows either way.
+    void Stop(const QString& daemon, const QString& path, const QString& method,
+              std::chrono::milliseconds wait, std::function<void()> stopped);
     // Releases the reader; when no answer comes within the wait the connection is closed, which
     // ends the claim on fprintd's side. `released` is called once either way.
     void Release(const QString& daemon, const QString& path, std::chrono::milliseconds wait,
@@ -68,12 +76,19 @@ public:
 
 private:
     void OnOwnerChanged(const QString& service, const QString& oldOwner, const QString& newOwner);
+    // A call on the reader whose `done` comes once: on the answer or after the wait, when the
+    // connection is dropped first if `dropOnTimeout`.
+    void CallWithin(const QString& daemon, const QString& path, const QString& method,
+                    std::chrono::milliseconds wait, bool dropOnTimeout, std::function<void()> done);
+    void InstallOwnerWatcher();
 
     const std::chrono::milliseconds m_replyTimeout;
-    const EnrollStatusHandler m_onEnrollStatus;
+    const ResultHandler m_onEnrollStatus;
+    const ResultHandler m_onVerifyStatus;
     const DaemonGoneHandler m_onDaemonGone;
     QString m_connectionName;
     std::optional<QDBusConnection> m_connection;
+    bool m_daemonWatched = false;
     QDBusServiceWatcher* m_ownerWatcher = nullptr;
     // Parent of everything that dies with the connection: call watchers and release timers.
     QObject* m_pending = nullptr;

@@ -1,16 +1,17 @@
-// An enrollment's results on their way to the captures the workflow asks for, one each.
+// An enrollment's or a verification's results on their way to the requests the workflow makes,
+// one each.
 #include "FprintdCaptures.h"
 
 #include <QMetaObject>
 
-StatusCode FprintdCaptures::Request(EnrollCaptureCallback callback, void* context) {
+StatusCode FprintdCaptures::Request(HandOut handOut) {
     if (m_capture) {
         return kDataCollectionInProgress;
     }
     if (m_outcome == EnrollOutcome::kFinalDelivered) {
         return kInvalidOperation;  // its last result was handed out already
     }
-    m_capture = PendingCapture{callback, context};
+    m_capture = std::move(handOut);
     if (!m_results.empty()) {
         DeliverLater();
     }
@@ -99,12 +100,12 @@ void FprintdCaptures::Deliver() {
     if (!m_capture || m_results.empty()) {
         return;
     }
-    const PendingCapture capture = *m_capture;
+    const HandOut handOut = std::move(*m_capture);
     const CaptureResult result = m_results.front();
     m_results.pop_front();
     m_capture.reset();
     if (m_results.empty() && m_outcome == EnrollOutcome::kFinalQueued) {
         m_outcome = EnrollOutcome::kFinalDelivered;
     }
-    capture.callback(capture.context, result.status, result.rejectDetail);
+    handOut(result);
 }

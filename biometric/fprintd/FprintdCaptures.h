@@ -1,8 +1,11 @@
-// An enrollment's results on their way to the captures the workflow asks for, one each.
+// An enrollment's or a verification's results on their way to the requests the workflow makes,
+// one each.
 #pragma once
 
 #include <QObject>
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,19 +22,23 @@ enum class EnrollOutcome {
 struct CaptureResult {
     StatusCode status = kOk;
     RejectDetail rejectDetail = 0;
+    std::uint8_t match = 0;  // a verification's
 };
 
 // fprintd scans on its own: results that come before their capture is asked for wait here.
 // Callbacks come from the event loop of the back end's thread, never from within a request.
 class FprintdCaptures : public std::enable_shared_from_this<FprintdCaptures> {
 public:
+    using HandOut = std::function<void(const CaptureResult&)>;
+
     explicit FprintdCaptures(QObject& eventLoop) : m_eventLoop(eventLoop) {}
 
     EnrollOutcome Outcome() const { return m_outcome; }
     // A capture is asked for and no result waits for it.
     bool Waiting() const { return m_capture.has_value() && m_results.empty(); }
+    bool Requested() const { return m_capture.has_value(); }
 
-    StatusCode Request(EnrollCaptureCallback callback, void* context);
+    StatusCode Request(HandOut handOut);
     // What fprintd stored, once the last result was handed out.
     StatusCode Commit() const;
     void Add(CaptureResult result);
@@ -50,12 +57,8 @@ private:
 
     QObject& m_eventLoop;
     EnrollOutcome m_outcome = EnrollOutcome::kOpen;
-    struct PendingCapture {
-        EnrollCaptureCallback callback = nullptr;
-        void* context = nullptr;
-    };
     std::deque<CaptureResult> m_results;
-    std::optional<PendingCapture> m_capture;
+    std::optional<HandOut> m_capture;
     StatusCode m_finalCapture = kInvalidOperation;
     StatusCode m_commitStatus = kInvalidOperation;
 };

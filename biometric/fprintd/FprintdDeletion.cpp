@@ -50,6 +50,7 @@ bool FprintdDeletion::Continue(DeleteStage sentAt, StatusCode error) {
 }
 
 void FprintdDeletion::Start() {
+    m_links.bus.WatchDaemon();  // before the reader is looked up: its daemon's end must be seen
     m_stage = DeleteStage::kFindingReader;
     m_links.readers.Find(m_unit, [self = shared_from_this()](const ReaderFound& found) {
         if (!self->Continue(DeleteStage::kFindingReader, found.status)) {
@@ -63,11 +64,12 @@ void FprintdDeletion::Start() {
 
 void FprintdDeletion::Authorize() {
     m_stage = DeleteStage::kAuthorizing;
-    m_checkId = m_links.authorization.Check([self = shared_from_this()](StatusCode status) {
-        if (self->Continue(DeleteStage::kAuthorizing, status)) {
-            self->Claim();
-        }
-    });
+    m_checkId = m_links.authorization.Check(
+        FprintdAction::kEnroll, [self = shared_from_this()](StatusCode status) {
+            if (self->Continue(DeleteStage::kAuthorizing, status)) {
+                self->Claim();
+            }
+        });
 }
 
 void FprintdDeletion::Claim() {

@@ -6,23 +6,8 @@
 #include <QTimer>
 #include <QVariantMap>
 
-#include "FprintdAuthorization.h"
-#include "FprintdBus.h"
 #include "FprintdMapping.h"
-#include "FprintdReaders.h"
 #include "FprintdTimeouts.h"
-
-namespace {
-
-const QString kDeviceInterface = QStringLiteral("net.reactivated.Fprint.Device");
-const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
-
-QString FingerText(SubFactor finger) {
-    const std::string_view name = FprintdFingerName(finger).value_or(std::string_view());
-    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-}
-
-}  // namespace
 
 FprintdEnrollment::FprintdEnrollment(FprintdLinks links, SessionHandle session, SubFactor finger,
                                      UnitId unit, QString user,
@@ -31,43 +16,31 @@ FprintdEnrollment::FprintdEnrollment(FprintdLinks links, SessionHandle session, 
     : m_links(links),
       m_session(session),
       m_finger(finger),
-      m_unit(unit),
-      m_user(std::move(user)),
       m_stageCount(std::move(stageCount)),
-      m_readerFree(std::move(readerFree)),
+      m_hold(links, unit, std::move(user), std::move(readerFree)),
       m_captures(std::make_shared<FprintdCaptures>(links.eventLoop)),
-      m_deadline(new QTimer),
-      m_stopWait(new QTimer) {
+      m_deadline(new QTimer) {
     m_stageCount->store(0);
     m_deadline->setSingleShot(true);
-    m_stopWait->setSingleShot(true);
 }
 
 FprintdEnrollment::~FprintdEnrollment() {
     delete m_deadline;
-    delete m_stopWait;
 }
 
 void FprintdEnrollment::Start() {
+    m_links.bus.WatchDaemon();  // before the reader is looked up: its daemon's end must be seen
     const auto self = shared_from_this();
     QObject::connect(m_deadline, &QTimer::timeout, m_deadline, [this] {
         if (m_stage == EnrollStage::kScanning && m_captures->Waiting()) {
             End({kCaptureTimedOut, 0}, kInvalidOperation, Holding::kEnrollment);
         }
     });
-    QObject::connect(m_stopWait, &QTimer::timeout, m_stopWait, [this] {
-        if (m_stage == EnrollStage::kStopping) {
-            Release();  // a wedged fprintd: the release's own wait closes the connection
-        }
-    });
     m_stage = EnrollStage::kFindingReader;
-    m_links.readers.Find(m_unit, [self](const ReaderFound& found) {
-        if (!self->Continue(EnrollStage::kFindingReader, found.status)) {
-            return;
+    m_hold.Find([self](StatusCode status) {
+        if (self->Continue(EnrollStage::kFindingReader, status)) {
+            self->Authorize();
         }
-        self->m_daemon = found.daemon;
-        self->m_path = found.path;
-        self->Authorize();
     });
 }
 
@@ -93,7 +66,6 @@ FprintdEnrollment::Holding FprintdEnrollment::HeldAfter(EnrollStage sentAt, bool
             return succeeded ? Holding::kClaim : Holding::kNothing;
         case EnrollStage::kCheckingFinger:
         case EnrollStage::kReadingStages:
-        case EnrollStage::kStopping:
             return Holding::kClaim;
         case EnrollStage::kStarting:
             return succeeded ? Holding::kEnrollment : Holding::kClaim;
@@ -103,30 +75,29 @@ FprintdEnrollment::Holding FprintdEnrollment::HeldAfter(EnrollStage sentAt, bool
 }
 
 void FprintdEnrollment::Send(EnrollStage stage, const QString& method,
-                             const QVariantList& arguments, bool mayPrompt,
+                             const QVariantList& arguments,
                              std::function<void(const QDBusMessage&)> then) {
     m_stage = stage;
-    const QString interface =
-        stage == EnrollStage::kReadingStages ? kPropertiesInterface : kDeviceInterface;
-    m_links.bus.Call(
-        {m_daemon, m_path, interface}, method, arguments,
-        mayPrompt ? Prompt::kAllowed : Prompt::kNever,
-        [self = shared_from_this(), stage, then = std::move(then)](const QDBusMessage& reply) {
-            StatusCode error = FprintdBus::IsError(reply)
-                                   ? StatusFromErrorName(FprintdBus::ErrorName(reply).toStdString())
-                                   : kOk;
-            if (stage == EnrollStage::kCheckingFinger && error == kDatabaseNoResults) {
-                error = kOk;  // no prints at all: nothing to overwrite
-            }
-            if (self->Continue(stage, error)) {
-                then(reply);
-            }
-        });
+    auto onReply = [self = shared_from_this(), stage, then = std::move(then)](
+                       StatusCode error, const QDBusMessage& reply) {
+        if (stage == EnrollStage::kCheckingFinger && error == kDatabaseNoResults) {
+            error = kOk;  // no prints at all: nothing to overwrite
+        }
+        if (self->Continue(stage, error)) {
+            then(reply);
+        }
+    };
+    if (stage == EnrollStage::kReadingStages) {
+        m_hold.ReadProperties(std::move(onReply));
+        return;
+    }
+    // Every other call may wait for fprintd's own prompt.
+    m_hold.Call(method, arguments, Prompt::kAllowed, FprintdCall::kOther, std::move(onReply));
 }
 
 void FprintdEnrollment::Authorize() {
     m_stage = EnrollStage::kAuthorizing;
-    m_checkId = m_links.authorization.Check([self = shared_from_this()](StatusCode status) {
+    m_hold.Authorize(FprintdAction::kEnroll, [self = shared_from_this()](StatusCode status) {
         if (self->Continue(EnrollStage::kAuthorizing, status)) {
             self->Claim();
         }
@@ -134,16 +105,20 @@ void FprintdEnrollment::Authorize() {
 }
 
 void FprintdEnrollment::Claim() {
-    m_links.bus.WatchReader(m_daemon, m_path);  // before anything can be sent
-    Send(EnrollStage::kClaiming, QStringLiteral("Claim"), {m_user}, true,
-         [this](const QDBusMessage&) { CheckFinger(); });
+    m_stage = EnrollStage::kClaiming;
+    m_hold.Claim([self = shared_from_this()](StatusCode status) {
+        if (self->Continue(EnrollStage::kClaiming, status)) {
+            self->CheckFinger();
+        }
+    });
 }
 
 void FprintdEnrollment::CheckFinger() {
     // fprintd's EnrollStart would delete a print stored meanwhile by another program.
-    Send(EnrollStage::kCheckingFinger, QStringLiteral("ListEnrolledFingers"), {m_user}, true,
+    Send(EnrollStage::kCheckingFinger, QStringLiteral("ListEnrolledFingers"), {m_hold.User()},
          [this](const QDBusMessage& reply) {
-             if (reply.arguments().value(0).toStringList().contains(FingerText(m_finger))) {
+             if (reply.arguments().value(0).toStringList().contains(
+                     FprintdReaderHold::FingerName(m_finger))) {
                  End({kDuplicateTemplate, 0}, kInvalidOperation, Holding::kClaim);
                  return;
              }
@@ -152,7 +127,7 @@ void FprintdEnrollment::CheckFinger() {
 }
 
 void FprintdEnrollment::ReadStages() {
-    Send(EnrollStage::kReadingStages, QStringLiteral("GetAll"), {kDeviceInterface}, false,
+    Send(EnrollStage::kReadingStages, QStringLiteral("GetAll"), {},
          [this](const QDBusMessage& reply) {
              // Valid only while claimed, so read here; without it the window keeps its range.
              QVariantMap properties;
@@ -168,8 +143,8 @@ void FprintdEnrollment::ReadStages() {
 }
 
 void FprintdEnrollment::StartScanning() {
-    Send(EnrollStage::kStarting, QStringLiteral("EnrollStart"), {FingerText(m_finger)}, true,
-         [this](const QDBusMessage&) {
+    Send(EnrollStage::kStarting, QStringLiteral("EnrollStart"),
+         {FprintdReaderHold::FingerName(m_finger)}, [this](const QDBusMessage&) {
              m_stage = EnrollStage::kScanning;
              ArmDeadline();
          });
@@ -177,7 +152,7 @@ void FprintdEnrollment::StartScanning() {
 
 void FprintdEnrollment::OnEnrollStatus(const QString& daemon, const QString& path,
                                        const QString& result, bool done) {
-    if (daemon != m_daemon || path != m_path) {
+    if (!m_hold.Is(daemon, path)) {
         return;  // another reader, or another instance of fprintd
     }
     const EnrollResultOutcome outcome = EnrollResultStatus(result.toStdString(), done);
@@ -229,35 +204,30 @@ void FprintdEnrollment::WindDown(Holding held) {
 
 void FprintdEnrollment::Stop() {
     m_deadline->stop();
-    m_stopWait->start(m_links.timeouts.releaseWait);
-    // Its error (nothing running any more) changes nothing: the release follows either way.
-    Send(EnrollStage::kStopping, QStringLiteral("EnrollStop"), {}, false,
-         [](const QDBusMessage&) {});
+    m_stage = EnrollStage::kStopping;
+    // A wedged fprintd: after the wait, the release's own wait closes the connection.
+    m_hold.Stop(QStringLiteral("EnrollStop"), [self = shared_from_this()] {
+        if (self->m_stage == EnrollStage::kStopping) {
+            self->Release();
+        }
+    });
 }
 
 void FprintdEnrollment::Release() {
-    m_stopWait->stop();
     m_captures->ResolveCancellation();
     m_stage = EnrollStage::kReleasing;
-    m_links.bus.Release(m_daemon, m_path, m_links.timeouts.releaseWait,
-                        [self = shared_from_this()] {
-                            if (self->m_stage == EnrollStage::kReleasing) {
-                                self->Finish();
-                            }
-                        });
+    m_hold.Release([self = shared_from_this()] {
+        if (self->m_stage == EnrollStage::kReleasing) {
+            self->Finish();
+        }
+    });
 }
 
 void FprintdEnrollment::Finish() {
-    const bool heldReader = m_stage != EnrollStage::kWaitingForReader;
     m_deadline->stop();
-    m_stopWait->stop();
     m_captures->ResolveCancellation();
     m_stage = EnrollStage::kReleased;
-    if (heldReader && m_readerFree) {
-        auto readerFree = std::move(m_readerFree);
-        m_readerFree = nullptr;
-        readerFree();
-    }
+    m_hold.GiveBack();
 }
 
 void FprintdEnrollment::Cancel() {
@@ -276,7 +246,7 @@ void FprintdEnrollment::Cancel() {
             Finish();
             break;
         case EnrollStage::kAuthorizing:
-            m_links.authorization.Cancel(m_checkId);  // the check then answers, not granted
+            m_hold.CancelAuthorization();  // the check then answers, not granted
             break;
         case EnrollStage::kCheckingFinger:
         case EnrollStage::kStarting:
@@ -290,14 +260,8 @@ void FprintdEnrollment::Cancel() {
 }
 
 void FprintdEnrollment::OnDaemonGone(const QString& daemon) {
-    const bool reached = m_stage != EnrollStage::kWaitingForReader &&
-                         m_stage != EnrollStage::kFindingReader &&
-                         m_stage != EnrollStage::kReleased;
-    if (daemon != m_daemon || !reached) {
+    if (Released() || !m_hold.Lost(daemon)) {
         return;
-    }
-    if (m_stage == EnrollStage::kAuthorizing) {
-        m_links.authorization.Cancel(m_checkId);
     }
     m_captures->Finish({kSensorUnavailable, 0}, kInvalidOperation);
     Finish();  // the claim went with the daemon
@@ -305,14 +269,15 @@ void FprintdEnrollment::OnDaemonGone(const QString& daemon) {
 
 void FprintdEnrollment::TearDown() {
     m_deadline->stop();
-    m_stopWait->stop();
     m_captures->HandOutNow();  // now: after this the back end's event loop is gone
     m_stage = EnrollStage::kReleased;
-    m_readerFree = nullptr;
+    m_hold.Forget();
 }
 
 StatusCode FprintdEnrollment::RequestCapture(EnrollCaptureCallback callback, void* context) {
-    const StatusCode status = m_captures->Request(callback, context);
+    const StatusCode status = m_captures->Request([callback, context](const CaptureResult& result) {
+        callback(context, result.status, result.rejectDetail);
+    });
     ArmDeadline();
     return status;
 }

@@ -9,6 +9,7 @@
 
 #include "FprintdCaptures.h"
 #include "FprintdLinks.h"
+#include "FprintdReaderHold.h"
 #include "WinBio.h"
 
 class QDBusMessage;
@@ -64,7 +65,7 @@ private:
     bool Continue(EnrollStage sentAt, StatusCode error);
     static Holding HeldAfter(EnrollStage sentAt, bool succeeded);
     void Send(EnrollStage stage, const QString& method, const QVariantList& arguments,
-              bool mayPrompt, std::function<void(const QDBusMessage&)> then);
+              std::function<void(const QDBusMessage&)> then);
 
     void Authorize();
     void Claim();
@@ -81,16 +82,10 @@ private:
     const FprintdLinks m_links;
     const SessionHandle m_session;
     const SubFactor m_finger;
-    const UnitId m_unit;
-    const QString m_user;
     const std::shared_ptr<std::atomic<std::uint32_t>> m_stageCount;
-    std::function<void()> m_readerFree;
+    FprintdReaderHold m_hold;
 
     EnrollStage m_stage = EnrollStage::kWaitingForReader;
-    QString m_daemon;
-    QString m_path;
-    QString m_checkId;
     const std::shared_ptr<FprintdCaptures> m_captures;
     QTimer* m_deadline;
-    QTimer* m_stopWait;
 };

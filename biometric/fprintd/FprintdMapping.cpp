@@ -33,14 +33,48 @@ constexpr std::array<EnrollResultRow, 12> kEnrollResults = {{
     {"enroll-unknown-error", kUnspecifiedFailure, 0, true, kInvalidOperation},
 }};
 
-// A result that fprintd may go on after, but does not: the enrollment ended without a print.
+// The same words in a verification, where a match is the one good end.
+struct VerifyResultRow {
+    std::string_view result;
+    StatusCode status;
+    std::uint8_t match;
+    RejectDetail rejectDetail;
+    bool ends;
+};
+
+constexpr std::array<VerifyResultRow, 9> kVerifyResults = {{
+    {"verify-match", kOk, 1, 0, true},
+    {"verify-no-match", kNoMatch, 0, 0, true},
+    {"verify-retry-scan", kBadCapture, 0, kRejectPoorQuality, false},
+    {"verify-remove-and-retry", kBadCapture, 0, kRejectTooFast, false},
+    {"verify-too-fast", kBadCapture, 0, kRejectTooFast, false},
+    {"verify-swipe-too-short", kBadCapture, 0, kRejectTooShort, false},
+    {"verify-finger-not-centered", kBadCapture, 0, kRejectTooSkewed, false},
+    {"verify-disconnected", kSensorUnavailable, 0, 0, true},
+    {"verify-unknown-error", kUnspecifiedFailure, 0, 0, true},
+}};
+
+// A result that fprintd may go on after, but does not: it ended without an answer.
 constexpr StatusCode kEndedWithoutResult = kUnspecifiedFailure;
 constexpr RejectDetail kUnrecognisedBadCapture = 0;
+
+template <typename Row, std::size_t kRows>
+const Row* FindResult(const std::array<Row, kRows>& rows, std::string_view result) {
+    const auto found = std::find_if(rows.begin(), rows.end(),
+                                    [result](const Row& row) { return row.result == result; });
+    return found == rows.end() ? nullptr : &*found;
+}
+
+// Unknown results, and known ones that would go on, end unanswered once fprintd says it is done.
+bool EndsUnanswered(bool known, bool rowEnds, bool done) {
+    return done && !(known && rowEnds);
+}
 
 struct ErrorRow {
     std::string_view name;
     StatusCode status;
-    StatusCode deleteStatus;
+    // For a call about one stored finger (deleting or verifying it).
+    StatusCode fingerStatus;
 };
 
 constexpr std::array<ErrorRow, 23> kErrors = {{
@@ -81,25 +115,31 @@ constexpr std::array<std::string_view, kLastFinger> kFingerNames = {
 }  // namespace
 
 EnrollResultOutcome EnrollResultStatus(std::string_view result, bool done) {
-    for (const EnrollResultRow& row : kEnrollResults) {
-        if (row.result != result) {
-            continue;
-        }
-        if (done && !row.ends) {
-            return {kEndedWithoutResult, 0, true, kInvalidOperation};
-        }
-        return {row.captureStatus, row.rejectDetail, row.ends, row.commitStatus};
-    }
-    if (done) {
+    const EnrollResultRow* row = FindResult(kEnrollResults, result);
+    if (EndsUnanswered(row != nullptr, row != nullptr && row->ends, done)) {
         return {kEndedWithoutResult, 0, true, kInvalidOperation};
     }
-    return {kBadCapture, kUnrecognisedBadCapture, false, kInvalidOperation};
+    if (row == nullptr) {
+        return {kBadCapture, kUnrecognisedBadCapture, false, kInvalidOperation};
+    }
+    return {row->captureStatus, row->rejectDetail, row->ends, row->commitStatus};
+}
+
+VerifyResultOutcome VerifyResultStatus(std::string_view result, bool done) {
+    const VerifyResultRow* row = FindResult(kVerifyResults, result);
+    if (EndsUnanswered(row != nullptr, row != nullptr && row->ends, done)) {
+        return {kEndedWithoutResult, 0, 0, true};
+    }
+    if (row == nullptr) {
+        return {kBadCapture, 0, kUnrecognisedBadCapture, false};
+    }
+    return {row->status, row->match, row->rejectDetail, row->ends};
 }
 
 StatusCode StatusFromErrorName(std::string_view errorName, FprintdCall call) {
     for (const ErrorRow& row : kErrors) {
         if (row.name == errorName) {
-            return call == FprintdCall::kDelete ? row.deleteStatus : row.status;
+            return call == FprintdCall::kOther ? row.status : row.fingerStatus;
         }
     }
     return kUnspecifiedFailure;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,8 +24,22 @@ struct EnrollResultOutcome {
 // capture of their own kind (detail 0) while fprintd goes on, a failure once it is done.
 EnrollResultOutcome EnrollResultStatus(std::string_view result, bool done);
 
-// Which call an error answered: a few names mean something else for a deletion.
-enum class FprintdCall { kOther, kDelete };
+// What one VerifyStatus signal means for the verification that receives it.
+struct VerifyResultOutcome {
+    StatusCode status = kOk;
+    std::uint8_t match = 0;  // 1 only with kOk
+    RejectDetail rejectDetail = 0;
+    // Whether fprintd's verification is over; no further result will come.
+    bool ends = false;
+};
+
+// A result string of fprintd's VerifyStatus signal with its done flag; unknown results are read
+// as the enrollment's are.
+VerifyResultOutcome VerifyResultStatus(std::string_view result, bool done);
+
+// Which call an error answered: a few names mean something else for a call about one stored
+// finger (deleting or verifying it).
+enum class FprintdCall { kOther, kDelete, kVerify };
 
 // A D-Bus error name (fprintd's own or the bus's); names nobody knows give kUnspecifiedFailure.
 StatusCode StatusFromErrorName(std::string_view errorName, FprintdCall call = FprintdCall::kOther);

@@ -17,6 +17,7 @@
 namespace {
 
 constexpr char kCaptureTimeoutVariable[] = "VARNE_FPRINTD_CAPTURE_TIMEOUT_MS";
+constexpr char kVerifyTimeoutVariable[] = "VARNE_FPRINTD_VERIFY_TIMEOUT_MS";
 constexpr char kExitWaitVariable[] = "VARNE_FPRINTD_EXIT_WAIT_MS";
 
 std::chrono::milliseconds MillisecondsFromEnvironment(const char* variable,
@@ -73,6 +74,14 @@ void FprintdService::EnsureStarted() {
         QObject::connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
         m_thread->start();
     });
+}
+
+void FprintdService::BeginStartup(UnitId unit, void (*phase)(const char*)) {
+    EnsureStarted();
+    // Queued before any operation this thread asks for, so it runs first.
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker, unit, phase] { worker->FetchEarly(unit, phase); },
+        Qt::QueuedConnection);
 }
 
 bool FprintdService::OnWorkerThread() const {
@@ -238,6 +247,17 @@ StatusCode FprintdService::DeleteTemplate(SessionHandle sessionHandle, UnitId un
         kCanceled, true);
 }
 
+StatusCode FprintdService::VerifyWithCallback(SessionHandle sessionHandle,
+                                              const WINBIO_IDENTITY& identity, SubFactor subFactor,
+                                              VerifyCallback callback, void* context) {
+    return Ask<StatusCode>(
+        [=](FprintdWorker& worker, auto answer) {
+            answer(
+                worker.VerifyWithCallback(sessionHandle, identity, subFactor, callback, context));
+        },
+        kInvalidOperation);
+}
+
 StatusCode FprintdService::Free() {
     return kOk;
 }
@@ -255,9 +275,10 @@ StatusCode FprintdService::EnrollStageCount(SessionHandle sessionHandle,
     return kOk;
 }
 
-std::shared_ptr<BiometricBackend> CreateFprintdService() {
+std::shared_ptr<FprintdService> CreateFprintdService() {
     FprintdTimeouts timeouts;
     timeouts.capture = MillisecondsFromEnvironment(kCaptureTimeoutVariable, timeouts.capture);
+    timeouts.verify = MillisecondsFromEnvironment(kVerifyTimeoutVariable, timeouts.verify);
     timeouts.exitWait = MillisecondsFromEnvironment(kExitWaitVariable, timeouts.exitWait);
     return std::make_shared<FprintdService>(timeouts);
 }

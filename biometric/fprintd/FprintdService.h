@@ -28,6 +28,14 @@ class QThread;
 // reader), and a finger fprintd already stores is never enrolled again: kDuplicateTemplate.
 // A cancel that comes after fprintd completed the print hands out that completion.
 //
+// Verifying: VerifyWithCallback answers at once; polkit is asked for the verify action before
+// the claim, then VerifyStart names the finger. A retry result answers the request with
+// kBadCapture while fprintd verifies on, so the next request of the session for that finger
+// gets the next result; a final one (or the verify timeout, counted while the reader scans)
+// stops the verification and releases the reader. A finger fprintd does not store gives
+// kDatabaseNoSuchRecord; a verification while the session's enrollment is open
+// kEnrollmentInProgress.
+//
 // Deleting waits for the answer like the other operations, but keeps the caller's event loop
 // running with all its events, so the window paints and can be closed while a password prompt
 // is open; the caller must not start another operation meanwhile. Cancel on the deletion's
@@ -49,6 +57,13 @@ public:
     FprintdService(const FprintdService&) = delete;
     FprintdService& operator=(const FprintdService&) = delete;
 
+    // Returns at once: connects and asks fprintd, on the back end's thread, what opening a
+    // session, listing the units and listing the user's fingers on `unit` will ask (unit 0:
+    // no fingers), so that the caller can build its window meanwhile. Those operations then
+    // wait only for what has not come yet; any other operation drops what they did not take.
+    // `phase`, if any, is called on the back end's thread as each part is done.
+    void BeginStartup(UnitId unit, void (*phase)(const char*) = nullptr);
+
     StatusCode OpenSession(std::uint32_t factor, std::uint32_t poolType, std::uint32_t flags,
                            const UnitId* unitArray, std::size_t unitCount, std::uint32_t databaseId,
                            SessionHandle* sessionHandle) override;
@@ -69,6 +84,9 @@ public:
     StatusCode EnrollDiscard(SessionHandle sessionHandle) override;
     StatusCode DeleteTemplate(SessionHandle sessionHandle, UnitId unitId,
                               const WINBIO_IDENTITY& identity, SubFactor subFactor) override;
+    StatusCode VerifyWithCallback(SessionHandle sessionHandle, const WINBIO_IDENTITY& identity,
+                                  SubFactor subFactor, VerifyCallback callback,
+                                  void* context) override;
     StatusCode Free() override;
     // fprintd's num-enroll-stages of the latest enrollment, once read after its claim.
     StatusCode EnrollStageCount(SessionHandle sessionHandle, std::uint32_t* stageCount) override;
@@ -92,6 +110,7 @@ private:
 };
 
 // Never null; when the system bus or fprintd cannot be reached, opening the session fails.
-// VARNE_FPRINTD_CAPTURE_TIMEOUT_MS and VARNE_FPRINTD_EXIT_WAIT_MS, positive numbers of
-// milliseconds, change the capture timeout and the exit wait; any other value keeps the default.
-std::shared_ptr<BiometricBackend> CreateFprintdService();
+// VARNE_FPRINTD_CAPTURE_TIMEOUT_MS, VARNE_FPRINTD_VERIFY_TIMEOUT_MS and
+// VARNE_FPRINTD_EXIT_WAIT_MS, positive numbers of milliseconds, change the capture timeout, the
+// verify timeout and the exit wait; any other value keeps the default.
+std::shared_ptr<FprintdService> CreateFprintdService();

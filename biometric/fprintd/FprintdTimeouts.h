@@ -6,6 +6,8 @@
 struct FprintdTimeouts {
     // A requested capture that sees no result this long (counted while the reader scans) ends.
     std::chrono::milliseconds capture{60000};
+    // A verification that sees no touch this long (counted while the reader scans) ends.
+    std::chrono::milliseconds verify{30000};
     // Calls that cannot prompt answer in milliseconds; one that takes this long will not answer.
     // Calls that may wait for a password prompt have no timeout at all.
     std::chrono::milliseconds reply{10000};

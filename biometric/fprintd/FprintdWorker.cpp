@@ -15,9 +15,11 @@
 #include "FprintdDeletion.h"
 #include "FprintdEnrollment.h"
 #include "FprintdMapping.h"
+#include "FprintdReaderHold.h"
 #include "FprintdReaderQueue.h"
 #include "FprintdReaders.h"
 #include "FprintdUser.h"
+#include "FprintdVerifications.h"
 
 namespace {
 
@@ -51,10 +53,15 @@ FprintdWorker::FprintdWorker(FprintdTimeouts timeouts,
           [this](const QString& daemon, const QString& path, const QString& result, bool done) {
               OnEnrollStatus(daemon, path, result, done);
           },
+          [this](const QString& daemon, const QString& path, const QString& result, bool done) {
+              m_verifications->OnVerifyStatus(daemon, path, result, done);
+          },
           [this](const QString& daemon) { OnDaemonGone(daemon); })),
       m_readers(std::make_unique<FprintdReaders>(*m_bus)),
       m_authorization(std::make_unique<FprintdAuthorization>(*m_bus)),
-      m_readerQueue(this) {
+      m_readerQueue(this),
+      m_verifications(std::make_unique<FprintdVerifications>(Links(), m_readerQueue,
+                                                             [this] { ReaderFree(); })) {
     m_bus->setParent(this);  // follows the worker to its thread
 }
 
@@ -70,6 +77,7 @@ void FprintdWorker::Teardown() {
     m_enrollments.clear();
     m_deletions.clear();
     m_readerQueue.Clear();
+    m_verifications->TearDown();
     for (const auto& enrollment : enrollments) {
         enrollment->TearDown();
     }
@@ -81,6 +89,10 @@ void FprintdWorker::Teardown() {
 
 bool FprintdWorker::HasSession(SessionHandle session) const {
     return m_sessions.count(session) != 0;
+}
+
+FprintdLinks FprintdWorker::Links() {
+    return FprintdLinks{*m_bus, *m_readers, *m_authorization, m_timeouts, *this};
 }
 
 std::shared_ptr<FprintdEnrollment> FprintdWorker::Current(SessionHandle session) const {
@@ -95,6 +107,7 @@ void FprintdWorker::ReaderFree() {
 void FprintdWorker::Forget() {
     EraseReleased(m_enrollments);
     EraseReleased(m_deletions);
+    m_verifications->Forget();
 }
 
 void FprintdWorker::OnEnrollStatus(const QString& daemon, const QString& path,
@@ -113,11 +126,42 @@ void FprintdWorker::OnDaemonGone(const QString& daemon) {
     for (const auto& deletion : std::vector(m_deletions)) {
         deletion->OnDaemonGone(daemon);
     }
+    m_verifications->OnDaemonGone(daemon);
+}
+
+void FprintdWorker::FetchEarly(UnitId unit, PhaseHook phase) {
+    auto trace = [phase](const char* name) {
+        if (phase != nullptr) {
+            phase(name);
+        }
+    };
+    trace("fprintd-start");
+    // Calls connect on their own; connected here first, so the breakdown shows what it costs.
+    m_bus->Connect();
+    trace("fprintd-bus");
+    // All three go out at once; the replies come in the order the window asks for them.
+    m_early.ArmSession();
+    m_readers->Reach([this](StatusCode status) { m_early.FillSession(status); });
+    m_early.ArmUnits();
+    m_readers->Describe([this, trace](UnitsAnswer units) {
+        trace("fprintd-readers");
+        m_early.FillUnits(std::move(units));
+    });
+    std::string user;
+    if (unit == 0 || UserNameForUid(static_cast<std::uint32_t>(getuid()), &user) != kOk) {
+        return;  // start-up will not ask, or will fail before it asks
+    }
+    const QString userName = QString::fromStdString(user);
+    m_early.ArmFingers(unit, userName);
+    ListFingers(unit, userName, [this, trace](FingersAnswer fingers) {
+        trace("fprintd-fingers");
+        m_early.FillFingers(std::move(fingers));
+    });
 }
 
 void FprintdWorker::OpenSession(Answer<SessionAnswer> answer) {
     // Reaching fprintd, not just the bus, opens the session (and starts fprintd if it sleeps).
-    m_readers->Reach([this, answer = std::move(answer)](StatusCode status) {
+    Answer<StatusCode> reached = [this, answer = std::move(answer)](StatusCode status) {
         if (status != kOk) {
             answer({status, 0});
             return;
@@ -126,12 +170,16 @@ void FprintdWorker::OpenSession(Answer<SessionAnswer> answer) {
         if (handle == 0) {
             handle = m_nextSession++;
         }
-        m_sessions.insert(handle);
+        m_sessions.emplace(handle, 0);
         answer({kOk, handle});
-    });
+    };
+    if (!m_early.TakeSession(reached)) {
+        m_readers->Reach(std::move(reached));
+    }
 }
 
 StatusCode FprintdWorker::CloseSession(SessionHandle session) {
+    m_early.Drop();
     if (!HasSession(session)) {
         return kInvalidArgument;
     }
@@ -155,19 +203,28 @@ StatusCode FprintdWorker::Cancel(SessionHandle session) {
             deletion->Cancel();
         }
     }
+    m_verifications->Cancel(session);
     return kOk;
 }
 
 void FprintdWorker::EnumUnits(Answer<UnitsAnswer> answer) {
-    m_readers->Describe(std::move(answer));
+    if (!m_early.TakeUnits(answer)) {
+        m_readers->Describe(std::move(answer));
+    }
 }
 
 void FprintdWorker::LocateSensor(SessionHandle session, Answer<UnitAnswer> answer) {
+    m_early.Drop();
     if (!HasSession(session)) {
         answer({kInvalidArgument, 0});
         return;
     }
-    m_readers->Locate(std::move(answer));
+    m_readers->Locate([this, session, answer = std::move(answer)](const UnitAnswer& located) {
+        if (located.status == kOk && HasSession(session)) {
+            m_sessions[session] = located.unit;  // what the session's verifications use
+        }
+        answer(located);
+    });
 }
 
 void FprintdWorker::EnumEnrollments(SessionHandle session, UnitId unit,
@@ -183,8 +240,14 @@ void FprintdWorker::EnumEnrollments(SessionHandle session, UnitId unit,
         answer({identified, {}});
         return;
     }
-    m_readers->Find(unit, [this, user = QString::fromStdString(user),
-                           answer](const ReaderFound& found) {
+    const QString userName = QString::fromStdString(user);
+    if (!m_early.TakeFingers(unit, userName, answer)) {
+        ListFingers(unit, userName, std::move(answer));
+    }
+}
+
+void FprintdWorker::ListFingers(UnitId unit, const QString& user, Answer<FingersAnswer> answer) {
+    m_readers->Find(unit, [this, user, answer = std::move(answer)](const ReaderFound& found) {
         if (found.status != kOk) {
             answer({found.status, {}});
             return;
@@ -197,6 +260,7 @@ void FprintdWorker::EnumEnrollments(SessionHandle session, UnitId unit,
 }
 
 StatusCode FprintdWorker::EnrollBegin(SessionHandle session, SubFactor finger, UnitId unit) {
+    m_early.Drop();
     if (!HasSession(session) || !FprintdFingerName(finger)) {
         return kInvalidArgument;
     }
@@ -213,9 +277,9 @@ StatusCode FprintdWorker::EnrollBegin(SessionHandle session, SubFactor finger, U
     if (identified != kOk) {
         return identified;
     }
-    auto enrollment = std::make_shared<FprintdEnrollment>(
-        FprintdLinks{*m_bus, *m_readers, *m_authorization, m_timeouts, *this}, session, finger,
-        unit, QString::fromStdString(user), m_stageCount, [this] { ReaderFree(); });
+    auto enrollment = std::make_shared<FprintdEnrollment>(Links(), session, finger, unit,
+                                                          QString::fromStdString(user),
+                                                          m_stageCount, [this] { ReaderFree(); });
     m_current = enrollment;
     m_enrollments.push_back(enrollment);
     m_readerQueue.Acquire([this, enrollment] {
@@ -269,6 +333,7 @@ StatusCode FprintdWorker::EnrollDiscard(SessionHandle session) {
 void FprintdWorker::DeleteTemplate(SessionHandle session, UnitId unit,
                                    const WINBIO_IDENTITY& identity, SubFactor finger,
                                    Answer<StatusCode> answer) {
+    m_early.Drop();
     if (!HasSession(session) || !FprintdFingerName(finger)) {
         answer(kInvalidArgument);
         return;
@@ -280,12 +345,9 @@ void FprintdWorker::DeleteTemplate(SessionHandle session, UnitId unit,
         answer(identified);
         return;
     }
-    const std::string_view name = *FprintdFingerName(finger);
     auto deletion = std::make_shared<FprintdDeletion>(
-        FprintdLinks{*m_bus, *m_readers, *m_authorization, m_timeouts, *this}, session, unit,
-        QString::fromStdString(user),
-        QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())), std::move(answer),
-        [this] { ReaderFree(); });
+        Links(), session, unit, QString::fromStdString(user), FprintdReaderHold::FingerName(finger),
+        std::move(answer), [this] { ReaderFree(); });
     m_deletions.push_back(deletion);
     m_readerQueue.Acquire([this, deletion] {
         if (deletion->Stage() == DeleteStage::kReleased) {
@@ -294,6 +356,26 @@ void FprintdWorker::DeleteTemplate(SessionHandle session, UnitId unit,
         }
         deletion->Start();
     });
+}
+
+StatusCode FprintdWorker::VerifyWithCallback(SessionHandle session, const WINBIO_IDENTITY& identity,
+                                             SubFactor finger, VerifyCallback callback,
+                                             void* context) {
+    if (!HasSession(session) || callback == nullptr || !FprintdFingerName(finger)) {
+        return kInvalidArgument;
+    }
+    if (const auto enrollment = Current(session);
+        enrollment && enrollment->Outcome() != EnrollOutcome::kFinalDelivered) {
+        return kEnrollmentInProgress;
+    }
+    std::string user;
+    const StatusCode identified =
+        UserNameForIdentity(identity, static_cast<std::uint32_t>(getuid()), &user);
+    if (identified != kOk) {
+        return identified;
+    }
+    return m_verifications->Verify(session, m_sessions[session], QString::fromStdString(user),
+                                   finger, callback, context);
 }
 
 void FprintdWorker::Shutdown(Answer<StatusCode> answer) {
@@ -305,13 +387,14 @@ void FprintdWorker::Shutdown(Answer<StatusCode> answer) {
     for (const auto& deletion : std::vector(m_deletions)) {
         deletion->Cancel();
     }
+    m_verifications->CancelAll();
     auto once = std::make_shared<Answer<StatusCode>>(std::move(answer));
     auto* poll = new QTimer(this);
     const auto started = std::chrono::steady_clock::now();
     // Readers still claimed after the exit wait are released by the closing connection.
     QObject::connect(poll, &QTimer::timeout, this, [this, once, poll, started] {
         Forget();
-        const bool idle = m_enrollments.empty() && m_deletions.empty();
+        const bool idle = m_enrollments.empty() && m_deletions.empty() && m_verifications->Idle();
         if (idle || std::chrono::steady_clock::now() - started >= m_timeouts.exitWait) {
             poll->deleteLater();
             poll->stop();

@@ -253,6 +253,25 @@ bool OtherClient::WaitUntilReaderFree() {
     return true;
 }
 
+bool OtherClient::Enroll(const QString& finger, const std::string& print) {
+    if (!WaitUntilReaderFree() || !Claim().isEmpty() || !EnrollStart(finger).isEmpty()) {
+        return false;
+    }
+    bool scanned = true;
+    for (int stage = 0; stage < FprintdSandbox::kVirtualStages && scanned; ++stage) {
+        scanned = FprintdSandbox::SendSensor("SCAN " + print);
+    }
+    QString error;
+    const auto deadline = std::chrono::steady_clock::now() + kSensorPatience;
+    while (scanned && !ListEnrolledFingers(&error).contains(finger) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EnrollStop();
+    const bool released = Release().isEmpty();
+    return scanned && released && ListEnrolledFingers(&error).contains(finger);
+}
+
 QString OtherClient::EnrollStart(const QString& finger) {
     return CallDevice(QStringLiteral("EnrollStart"), {finger});
 }

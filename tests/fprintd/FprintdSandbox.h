@@ -14,6 +14,9 @@ enum class FprintdVariant { kPlain, kStorage, kNoReader };
 
 namespace FprintdSandbox {
 
+// The virtual device's default number of enrollment stages.
+inline constexpr int kVirtualStages = 5;
+
 // False when the test runs outside fixture.py.
 bool Available();
 bool StopFprintd(bool kill);
@@ -63,6 +66,9 @@ public:
     QString ClaimAndRelease();
     // The back end releases in the background: true once this client could claim the reader.
     bool WaitUntilReaderFree();
+    // Enrolls a finger as fprintd's own tools would, scanning the print on the virtual sensor
+    // until fprintd lists the finger; false when any step fails.
+    bool Enroll(const QString& finger, const std::string& print);
     QString EnrollStart(const QString& finger);
     QString EnrollStop();
     QStringList ListEnrolledFingers(QString* error);

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -24,6 +25,7 @@
 #include "FprintdService.h"
 #include "ServiceCalls.h"
 #include "TemporaryDirectory.h"
+#include "UnitListing.h"
 #include "UnixUserIdentity.h"
 #include "WinBio.h"
 
@@ -33,8 +35,7 @@ using namespace std::chrono_literals;
 using namespace ServiceCalls;
 
 constexpr auto kResultPatience = 5s;
-// The virtual device's default number of stages.
-constexpr int kVirtualStages = 5;
+using FprintdSandbox::kVirtualStages;
 // More scans than any virtual driver asks for before it ends an enrollment.
 constexpr int kMostScans = 10;
 
@@ -60,25 +61,6 @@ std::map<std::string, std::string> StoredPrints() {
         }
     }
     return prints;
-}
-
-// Another program enrolls a finger through fprintd as its own tools would.
-void EnrollAsAnotherProgram(const QString& finger, const std::string& print) {
-    OtherClient other;
-    ASSERT_TRUE(other.WaitUntilReaderFree());
-    ASSERT_EQ(other.Claim(), QString());
-    ASSERT_EQ(other.EnrollStart(finger), QString());
-    for (int stage = 0; stage < kVirtualStages; ++stage) {
-        ASSERT_TRUE(FprintdSandbox::SendSensor("SCAN " + print));
-    }
-    QString error;
-    const auto deadline = std::chrono::steady_clock::now() + kResultPatience;
-    while (!other.ListEnrolledFingers(&error).contains(finger) &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(10ms);
-    }
-    other.EnrollStop();
-    ASSERT_EQ(other.Release(), QString());
 }
 
 class FprintdServiceTest : public ::testing::Test {
@@ -236,6 +218,43 @@ TEST_F(FprintdServiceTest, EnrollmentHandsOutQueuedResultsInOrderAndStoresThePri
     QString error;
     EXPECT_EQ(OtherClient().ListEnrolledFingers(&error),
               QStringList{QStringLiteral("right-index-finger")});
+}
+
+// Start-up's answers are asked before the window asks; each serves only its own question, once,
+// and never outlives the user's own change to the prints.
+TEST_F(FprintdServiceTest, StartUpsEarlyAnswersServeOnlyTheirQuestionOnce) {
+    const auto startEarly = [] {
+        auto service = std::make_shared<FprintdService>();
+        service->BeginStartup(kUnit);
+        InstallBiometricBackend(nullptr);
+        InstallBiometricBackend(service);
+        return OpenSession();
+    };
+    {
+        SCOPED_TRACE("another unit than the one asked for early");
+        const SessionHandle handle = startEarly();
+        std::vector<SubFactor> fingers;
+        EXPECT_EQ(EnrolledFingers(handle, kUnit + 1, &fingers), kInvalidUnit);
+    }
+    {
+        SCOPED_TRACE("an enrollment before the early listing was taken");
+        const SessionHandle handle = startEarly();
+        EnrollFully(handle, 2, "a");
+        ExpectReaderFree();
+        EXPECT_TRUE(EnrolledAre(handle, {2}));
+    }
+    {
+        SCOPED_TRACE("a second listing after the early one");
+        const SessionHandle handle = startEarly();
+        const UnitListing listing = ListBiometricUnits();
+        EXPECT_EQ(listing.status, kOk);
+        EXPECT_EQ(listing.UnitIds(), std::vector<UnitId>{kUnit});
+        EXPECT_TRUE(EnrolledAre(handle, {2}));
+        EnrollAsAnotherProgram(QStringLiteral("right-middle-finger"), "b");
+        std::vector<SubFactor> fingers;
+        EXPECT_EQ(EnrolledFingers(handle, kUnit, &fingers), kOk);
+        EXPECT_EQ(std::count(fingers.begin(), fingers.end(), SubFactor{3}), 1);
+    }
 }
 
 TEST_F(FprintdServiceTest, ErrorsOfTheSensorEndTheCaptureAndReleaseTheReader) {
@@ -539,7 +558,7 @@ TEST_F(FprintdServiceTest, FingerEnrolledMeanwhileByAnotherProgramIsNeverOverwri
             touchOn ? QStringLiteral("right-ring-finger") : QStringLiteral("right-little-finger");
         EnrolledFingers(handle, kUnit, &fingers);
         ASSERT_EQ(std::count(fingers.begin(), fingers.end(), finger), 0);
-        EnrollAsAnotherProgram(name, "theirs");
+        ASSERT_TRUE(OtherClient().Enroll(name, "theirs"));
         const auto stored = StoredPrints();
 
         ASSERT_EQ(WinBioEnrollBegin(handle, finger, kUnit), kOk);

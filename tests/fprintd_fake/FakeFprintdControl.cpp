@@ -55,6 +55,14 @@ bool FakeFprintdControl::FailMethod(const QString& path, const QString& method,
     return Call(QStringLiteral("FailMethod"), {path, method, errorName});
 }
 
+bool FakeFprintdControl::SetVerifyResults(const std::vector<std::pair<QString, bool>>& results) {
+    QStringList played;
+    for (const auto& [result, done] : results) {
+        played.push_back(result + (done ? QStringLiteral(" 1") : QStringLiteral(" 0")));
+    }
+    return Call(QStringLiteral("SetVerifyResults"), {played});
+}
+
 bool FakeFprintdControl::HoldRelease(bool hold) {
     return Call(QStringLiteral("HoldRelease"), {hold});
 }

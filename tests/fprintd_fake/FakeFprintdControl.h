@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVariantList>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "PrivateSystemBus.h"
@@ -24,6 +25,9 @@ public:
     bool SetPropertyDelay(std::uint32_t milliseconds);
     // EnrollStart is followed by count enroll-stage-passed, then settleMs later by final.
     bool SetEnrollBurst(std::uint32_t count, std::uint32_t settleMs, const QString& final);
+
+    // VerifyStart of an enrolled finger is followed by these VerifyStatus results.
+    bool SetVerifyResults(const std::vector<std::pair<QString, bool>>& results);
 
     // CLOCK_MONOTONIC nanoseconds when the burst's final result went out; 0 before.
     std::uint64_t FinalEmittedAt();

@@ -15,6 +15,8 @@ and a control object the tests drive (org.varne.FakeFprintd.Control at /org/varn
   SetEnrollBurst(u count, u settle_ms, s final)
                                     EnrollStart is followed by count enroll-stage-passed, then,
                                     settle_ms later, final (done=true)
+  SetVerifyResults(as results)      VerifyStart (of an enrolled finger) is followed by these
+                                    VerifyStatus results, each "RESULT 1" (done) or "RESULT 0"
   FinalEmittedAt() -> t             CLOCK_MONOTONIC ns when the final result went out (0: not yet)
   Claimed() -> b                    whether some connection holds the claim
   HeldReleases() -> u               Release calls left unanswered
@@ -63,6 +65,9 @@ INTERFACES = Gio.DBusNodeInfo.new_for_xml("""
     <method name="EnrollStop"/>
     <method name="DeleteEnrolledFinger"><arg type="s" direction="in"/></method>
     <signal name="EnrollStatus"><arg type="s"/><arg type="b"/></signal>
+    <method name="VerifyStart"><arg type="s" direction="in"/></method>
+    <method name="VerifyStop"/>
+    <signal name="VerifyStatus"><arg type="s"/><arg type="b"/></signal>
     <property name="name" type="s" access="read"/>
     <property name="num-enroll-stages" type="i" access="read"/>
     <property name="scan-type" type="s" access="read"/>
@@ -80,6 +85,7 @@ INTERFACES = Gio.DBusNodeInfo.new_for_xml("""
     <method name="SetEnrollBurst">
       <arg type="u" direction="in"/><arg type="u" direction="in"/><arg type="s" direction="in"/>
     </method>
+    <method name="SetVerifyResults"><arg type="as" direction="in"/></method>
     <method name="FinalEmittedAt"><arg type="t" direction="out"/></method>
     <method name="Claimed"><arg type="b" direction="out"/></method>
     <method name="HeldReleases"><arg type="u" direction="out"/></method>
@@ -121,6 +127,8 @@ class FakeFprintd:
         self.final_emitted_at = 0
         self.claim_owner = None  # unique name holding the claim
         self.enrolling = False
+        self.verify_results = []
+        self.verifying = False  # from VerifyStart until VerifyStop, as fprintd's action
         bus.register_object(MANAGER_PATH, MANAGER, self.on_call, None, None)
         bus.register_object(CONTROL_PATH, CONTROL, self.on_control, None, None)
         bus.signal_subscribe("org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
@@ -145,6 +153,7 @@ class FakeFprintd:
             # As fprintd does when its client leaves: the claim and the enrollment end.
             self.claim_owner = None
             self.enrolling = False
+            self.verifying = False
 
     def properties(self, path):
         return {
@@ -216,6 +225,7 @@ class FakeFprintd:
         if self.owns_claim(sender, invocation):
             self.claim_owner = None
             self.enrolling = False
+            self.verifying = False
             invocation.return_value(None)
 
     def call_ListEnrolledFingers(self, _sender, _path, _arguments, invocation):
@@ -254,15 +264,41 @@ class FakeFprintd:
         self.bus.emit_signal(None, path, DEVICE.name, "EnrollStatus",
                              GLib.Variant("(sb)", (result, done)))
 
+    def stop_action(self, sender, invocation, action):
+        """Ends the running action ("enrolling" or "verifying") as fprintd's stop calls do; False,
+        with the error answered, when the caller has no claim or nothing runs."""
+        if not self.owns_claim(sender, invocation):
+            return False
+        if not getattr(self, action):
+            invocation.return_dbus_error(ERROR_PREFIX + "NoActionInProgress", "not " + action)
+            return False
+        setattr(self, action, False)
+        return True
+
     def call_EnrollStop(self, sender, path, _arguments, invocation):
+        if self.stop_action(sender, invocation, "enrolling"):
+            self.emit_status(path, "enroll-failed", True)
+            invocation.return_value(None)
+
+    def call_VerifyStart(self, sender, path, arguments, invocation):
         if not self.owns_claim(sender, invocation):
             return
-        if not self.enrolling:
-            invocation.return_dbus_error(ERROR_PREFIX + "NoActionInProgress", "not enrolling")
+        if arguments[0] not in self.enrolled:
+            invocation.return_dbus_error(ERROR_PREFIX + "NoEnrolledPrints", "not enrolled")
             return
-        self.enrolling = False
-        self.emit_status(path, "enroll-failed", True)
+        self.verifying = True
         invocation.return_value(None)
+        GLib.idle_add(self.emit_verify_results, path)
+
+    def emit_verify_results(self, path):
+        for result, done in self.verify_results:
+            self.bus.emit_signal(None, path, DEVICE.name, "VerifyStatus",
+                                 GLib.Variant("(sb)", (result, done)))
+        return GLib.SOURCE_REMOVE
+
+    def call_VerifyStop(self, sender, _path, _arguments, invocation):
+        if self.stop_action(sender, invocation, "verifying"):
+            invocation.return_value(None)
 
     def call_DeleteEnrolledFinger(self, sender, _path, arguments, invocation):
         if not self.owns_claim(sender, invocation):
@@ -291,6 +327,9 @@ class FakeFprintd:
             self.property_delay_ms = arguments[0]
         elif method == "SetEnrollBurst":
             self.burst = arguments
+        elif method == "SetVerifyResults":
+            self.verify_results = [(played.rsplit(" ", 1)[0], played.endswith(" 1"))
+                                   for played in arguments[0]]
         elif method == "FinalEmittedAt":
             reply = GLib.Variant("(t)", (self.final_emitted_at,))
         elif method == "Claimed":

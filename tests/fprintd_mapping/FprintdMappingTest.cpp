@@ -108,7 +108,63 @@ TEST(FprintdMapping, AnUnstoredPrintSaysSoAndIsNoDeviceFailure) {
               std::u16string::npos);
 }
 
-// Error names grouped by what they tell the user, with the code for a deletion where it differs.
+// A verification's results: the final ones end it whatever the done flag says, the retries ask
+// for another touch while fprintd verifies on.
+struct VerifyRow {
+    const char* result;
+    StatusCode status;
+    std::uint8_t match;
+    RejectDetail rejectDetail;
+    bool ends;
+};
+const VerifyRow kVerifyResults[] = {
+    {"verify-match", kOk, 1, 0, true},
+    {"verify-no-match", kNoMatch, 0, 0, true},
+    {"verify-retry-scan", kBadCapture, 0, kRejectPoorQuality, false},
+    {"verify-swipe-too-short", kBadCapture, 0, kRejectTooShort, false},
+    {"verify-finger-not-centered", kBadCapture, 0, kRejectTooSkewed, false},
+    {"verify-remove-and-retry", kBadCapture, 0, kRejectTooFast, false},
+    {"verify-too-fast", kBadCapture, 0, kRejectTooFast, false},
+    {"verify-disconnected", kSensorUnavailable, 0, 0, true},
+    {"verify-unknown-error", kUnspecifiedFailure, 0, 0, true},
+    // Names nobody knows (an enrollment's among them) while fprintd goes on: another touch.
+    {"verify-something-new", kBadCapture, 0, 0, false},
+    {"enroll-completed", kBadCapture, 0, 0, false},
+    {"", kBadCapture, 0, 0, false},
+};
+
+TEST(FprintdMapping, EveryVerifyResultIsOneRowAndOnlyAMatchMatches) {
+    for (const VerifyRow& row : kVerifyResults) {
+        for (const bool done : {false, true}) {
+            SCOPED_TRACE(std::string(row.result) + (done ? " done" : " going on"));
+            const VerifyResultOutcome outcome = VerifyResultStatus(row.result, done);
+            if (done && !row.ends) {
+                // fprintd stopped after a result that would go on: no answer came.
+                EXPECT_TRUE(outcome.ends);
+                EXPECT_EQ(outcome.status, kUnspecifiedFailure);
+                EXPECT_EQ(outcome.match, 0);
+                continue;
+            }
+            EXPECT_EQ(outcome.status, row.status);
+            EXPECT_EQ(outcome.match, row.match);
+            EXPECT_EQ(outcome.rejectDetail, row.rejectDetail);
+            EXPECT_EQ(outcome.ends, row.ends);
+            EXPECT_EQ(outcome.ends, outcome.status != kBadCapture) << "asks again or ends";
+            EXPECT_EQ(outcome.match == 1, outcome.status == kOk);
+        }
+    }
+}
+
+TEST(FprintdMapping, AFingerNotEnrolledFailsItsTestAsAMissingRecord) {
+    const char* const noPrints = "net.reactivated.Fprint.Error.NoEnrolledPrints";
+    EXPECT_EQ(StatusFromErrorName(noPrints, FprintdCall::kVerify), kDatabaseNoSuchRecord);
+    EXPECT_EQ(
+        StatusFromErrorName("net.reactivated.Fprint.Error.PermissionDenied", FprintdCall::kVerify),
+        kAccessDenied);
+}
+
+// Error names grouped by what they tell the user, with the code for a deletion (or a
+// verification, a call about one finger too) where it differs.
 struct ErrorRow {
     const char* name;
     StatusCode status;
@@ -135,6 +191,7 @@ TEST(FprintdMapping, AReaderThatIsGoneIsSensorUnavailable) {
         SCOPED_TRACE(name);
         EXPECT_EQ(StatusFromErrorName(name), kSensorUnavailable);
         EXPECT_EQ(StatusFromErrorName(name, FprintdCall::kDelete), kSensorUnavailable);
+        EXPECT_EQ(StatusFromErrorName(name, FprintdCall::kVerify), kSensorUnavailable);
     }
 }
 
@@ -151,6 +208,7 @@ TEST(FprintdMapping, RefusalsTellAPasswordFromThePolicy) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(StatusFromErrorName(row.name), row.status);
         EXPECT_EQ(StatusFromErrorName(row.name, FprintdCall::kDelete), row.deleteStatus);
+        EXPECT_EQ(StatusFromErrorName(row.name, FprintdCall::kVerify), row.deleteStatus);
     }
     EXPECT_NE(ComposeStatusMessage(kBlockedByPolicy), ComposeStatusMessage(kAccessDenied));
 }
@@ -177,6 +235,7 @@ TEST(FprintdMapping, OtherErrorNamesKeepTheirMeaning) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(StatusFromErrorName(row.name), row.status);
         EXPECT_EQ(StatusFromErrorName(row.name, FprintdCall::kDelete), row.deleteStatus);
+        EXPECT_EQ(StatusFromErrorName(row.name, FprintdCall::kVerify), row.deleteStatus);
     }
 }
 
@@ -189,6 +248,9 @@ TEST(FprintdMapping, NoBusNameReachesTheUser) {
     for (const FinalRow& row : kFinalResults) {
         shown.push_back(EnrollResultStatus(row.result, true).captureStatus);
         shown.push_back(EnrollResultStatus(row.result, true).commitStatus);
+    }
+    for (const VerifyRow& row : kVerifyResults) {
+        shown.push_back(VerifyResultStatus(row.result, true).status);
     }
     const char* const names[] = {
         "net.reactivated.Fprint.Error.AlreadyInUse",

@@ -27,6 +27,7 @@
 #include "FingerMap.h"
 #include "FprintdClient.h"
 #include "FprintdService.h"
+#include "FprintdWindowFixture.h"
 #include "MessageBoxAnswerer.h"
 #include "MessageCatalogue.h"
 #include "VirtualSensor.h"
@@ -34,84 +35,11 @@
 
 namespace {
 
-constexpr int kRightIndex = 2;
-const QString kRightIndexName = QStringLiteral("right-index-finger");
-constexpr int kRightMiddle = 3;
-const QString kRightMiddleName = QStringLiteral("right-middle-finger");
-const QColor kGreen(0, 255, 0);
 // How long the polkit mock holds the deletion: far beyond a paint interval, well short of any
 // call timeout that would fail it.
 constexpr int kHoldMs = 3000;
 constexpr int kRepaintIntervalMs = 20;
 constexpr qint64 kLongestPaintGapMs = 500;
-
-QString UserName() {
-    const passwd* entry = getpwuid(getuid());
-    return entry != nullptr ? QString::fromLocal8Bit(entry->pw_name) : QString();
-}
-
-class FprintdWindowTest : public testing::Test, protected WindowDriver {
-protected:
-    void SetUp() override {
-        if (VirtualSensor::Path().empty()) {
-            GTEST_SKIP() << "needs the fprintd fixture (label fprintd)";
-        }
-        ASSERT_TRUE(m_other.IsConnected());
-        ASSERT_TRUE(m_other.ResetPolkit());
-        // Closing with a wedged fprintd waits this long for the release; the default would make
-        // the repeated cases slow.
-        setenv("VARNE_FPRINTD_EXIT_WAIT_MS", "300", 1);
-        InstallBiometricBackend(CreateFprintdService());
-        MessageBoxAnswerer startupBoxes;  // a failed start must fail the test, not wait on a box
-        ASSERT_TRUE(Start()) << startupBoxes.seen.size() << " message boxes";
-    }
-
-    void TearDown() override {
-        Destroy();
-        // The back end goes while the application exists; it releases the reader on its way.
-        InstallBiometricBackend(nullptr);
-    }
-
-    // The pixels last painted on screen, so a repaint that never happened shows.
-    QColor MarkColour(int finger) {
-        QCoreApplication::processEvents();
-        const QImage shown = Dialog().screen()->grabWindow(Dialog().winId()).toImage();
-        return shown.pixelColor(FingertipInWindow(finger));
-    }
-    // The reader is free again for others; the back end releases it on its own thread.
-    bool WaitUntilOthersCanClaim() {
-        return WaitFor([&] { return m_other.CanClaimReader(); });
-    }
-
-    // Clicks the fingertip and touches the virtual sensor until fprintd completes the print.
-    void EnrollRightIndex() {
-        ClickFinger(kRightIndex);
-        ASSERT_EQ(TitleLabel().text(), Text(kTitlePlaceFinger));
-        int touches = 0;
-        while (TitleLabel().text() != Text(kTitleEnrollmentSuccess) && touches < kMaxTouches) {
-            const int before = ProgressBar().value();
-            ASSERT_TRUE(VirtualSensor::Send("SCAN varne-right-index")) << "touch " << touches;
-            ++touches;
-            ASSERT_TRUE(WaitFor([&] {
-                return ProgressBar().value() > before ||
-                       TitleLabel().text() == Text(kTitleEnrollmentSuccess);
-            })) << TitleLabel().text().toStdString();
-            if (touches == 1) {
-                // Claimed while the enrollment runs (certainly once a touch counted): nobody
-                // else gets the reader meanwhile.
-                EXPECT_FALSE(m_other.CanClaimReader());
-            }
-        }
-        ASSERT_TRUE(WaitForTitle(kTitleEnrollmentSuccess)) << TitleLabel().text().toStdString();
-        // The bar followed fprintd's own count of stages and is full exactly now.
-        EXPECT_EQ(ProgressBar().maximum(), touches);
-        EXPECT_EQ(ProgressBar().value(), touches);
-        EXPECT_EQ(CaptureCounter().text(), QStringLiteral("%1/%2").arg(touches - 1).arg(touches));
-    }
-
-    static constexpr int kMaxTouches = 20;
-    FprintdClient m_other;
-};
 
 TEST_F(FprintdWindowTest, EnrollsAndDeletesAFingerAndFreesTheReaderAfterEach) {
     EXPECT_EQ(m_other.EnrolledFingers(UserName()),

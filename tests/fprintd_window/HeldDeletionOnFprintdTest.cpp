@@ -13,6 +13,7 @@
 #include "FingerMapFocus.h"
 #include "FprintdClient.h"
 #include "FprintdService.h"
+#include "FprintdWindowFixture.h"
 #include "MessageBoxAnswerer.h"
 #include "MessageCatalogue.h"
 #include "VirtualSensor.h"
@@ -20,9 +21,6 @@
 
 namespace {
 
-constexpr int kRightIndex = 2;
-const QString kRightIndexName = QStringLiteral("right-index-finger");
-constexpr int kRightMiddle = 3;
 constexpr int kPollMs = 10;
 // Long enough for the answerer to see a second question, had one been asked.
 constexpr int kSettleMs = 200;
@@ -35,11 +33,6 @@ constexpr int kSafetyNetMs = 8000;
 // The back end's exit wait for the release, and room for a busy machine on top.
 constexpr qint64 kExitWaitMs = 3000;
 constexpr qint64 kExitSlackMs = 1000;
-
-QString UserName() {
-    const passwd* entry = getpwuid(getuid());
-    return entry != nullptr ? QString::fromLocal8Bit(entry->pw_name) : QString();
-}
 
 class HeldDeletionOnFprintdTest : public testing::Test, protected WindowDriver {
 protected:

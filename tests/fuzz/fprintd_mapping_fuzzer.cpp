@@ -58,14 +58,16 @@ void CheckListedFingers(std::string_view text) {
 
 }  // namespace
 
-// The first byte's low bits are the done flag and whether a deletion asked; the rest is the
-// text under test.
+// The first byte's low bits are the done flag and which call asked; the rest is the text under
+// test, read as an enrollment's and as a verification's result.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {
         return 0;
     }
     const bool done = (data[0] & 1) != 0;
-    const FprintdCall call = (data[0] & 2) != 0 ? FprintdCall::kDelete : FprintdCall::kOther;
+    constexpr FprintdCall kCalls[] = {FprintdCall::kOther, FprintdCall::kDelete,
+                                      FprintdCall::kVerify, FprintdCall::kOther};
+    const FprintdCall call = kCalls[(data[0] >> 1) & 3];
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
     const EnrollResultOutcome outcome = EnrollResultStatus(text, done);
@@ -75,6 +77,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "the capture status must match whether the enrollment ends", text);
     Check(outcome.commitStatus != kOk || (outcome.ends && outcome.captureStatus == kOk),
           "only a completed enrollment may commit", text);
+
+    const VerifyResultOutcome verified = VerifyResultStatus(text, done);
+    Check(!done || verified.ends, "a done result must end the verification", text);
+    Check(verified.ends != (verified.status == kBadCapture),
+          "only a verification that goes on asks for another touch", text);
+    Check((verified.match == 1) == (verified.status == kOk) && verified.match <= 1,
+          "a match, and only a match, is kOk", text);
+    Check(verified.ends || verified.status != kNoMatch, "a non-match ends the verification", text);
 
     Check(StatusFromErrorName(text, call) < 0, "an error must map to a failure", text);
 
