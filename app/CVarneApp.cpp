@@ -5,10 +5,14 @@
 #include "FirstFrameCall.h"
 #include "LogindWatcher.h"
 #include "StartupTrace.h"
+#include "Translation.h"
+#include "UiText.h"
 
 namespace {
 
-const char* const kUsage =
+const char* const kUsage = N_(
+    // TRANSLATORS: --help. Keep the options, variable names and values as they are; keep lines
+    // under 80 columns and the second line's options under the first line's.
     "Usage: varne [UNIT]\n"
     "       varne --list | --help | --version\n"
     "\n"
@@ -30,7 +34,7 @@ const char* const kUsage =
     "\n"
     "Keys: Tab reaches the hand picture, where the arrow keys choose a fingertip and\n"
     "Space or Return enrolls it (or deletes an enrolled one); F1 opens the About box,\n"
-    "F10 the window menu, Escape closes the window.\n";
+    "F10 the window menu, Escape closes the window.\n");
 
 }  // namespace
 
@@ -41,6 +45,7 @@ CVarneApp::CVarneApp(int& argc, char** argv)
     TraceStartupPhase("qt");
     // Docks and task switchers find the desktop entry, and with it the name and icon, by this.
     setDesktopFileName(QStringLiteral("org.varne.Varne"));
+    InstallQtTranslations();
 }
 
 int CVarneApp::InitInstance() {
@@ -89,7 +94,7 @@ std::string CVarneApp::CommandLineText(int argc, const char* const* argv) {
 
 std::optional<std::string> CVarneApp::InformationText(const std::string& commandLine) {
     if (commandLine == "--help") {
-        return std::string(kUsage);
+        return std::string(Translate(kUsage));
     }
     if (commandLine == "--version") {
         return std::string("Varne " VARNE_VERSION "\n");

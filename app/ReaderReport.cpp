@@ -4,6 +4,7 @@
 #include "MessageCatalogue.h"
 #include "StatusMessage.h"
 #include "TerminalText.h"
+#include "Translation.h"
 #include "UnitListing.h"
 #include "WinBio.h"
 
@@ -12,15 +13,22 @@ namespace {
 constexpr int kExitListed = 0;
 constexpr int kExitListingFailed = 1;
 constexpr const char* kProgramLead = "varne: ";
-constexpr const char* kDefaultMark = "\t(default)";
-constexpr const char* kUnnamed = "(no name)";
-constexpr const char* kPressKind = "\tpress";
-constexpr const char* kSwipeKind = "\tswipe";
+constexpr char kColumn = '\t';
+// TRANSLATORS: --list's last column, after the reader the program takes when none is given.
+constexpr const char* kDefaultMark = N_("(default)");
+// TRANSLATORS: --list's name column, for a reader without a name.
+constexpr const char* kUnnamed = N_("(no name)");
+// TRANSLATORS: --list's kind column: a reader the finger is pressed on, or swiped across.
+constexpr const char* kPressKind = N_("press");
+constexpr const char* kSwipeKind = N_("swipe");
 
 std::string FprintdNotRunningLine() {
     return std::string(kProgramLead) +
-           "fprintd, the fingerprint daemon, is not running or cannot be reached on the system "
-           "bus; to try the simulated sensor instead: VARNE_SERVICE=simulated varne 1\n";
+           Translate(
+               "fprintd, the fingerprint daemon, is not running or cannot be reached on "
+               "the system bus; to try the simulated sensor instead: "
+               "VARNE_SERVICE=simulated varne 1") +
+           "\n";
 }
 
 std::string ErrorLines(const std::u16string& text) {
@@ -33,18 +41,21 @@ std::string FprintdSessionNote(StatusCode status) {
     if (status == kSensorUnavailable) {
         return FprintdNotRunningLine();
     }
-    return ErrorLines(u"asking fprintd for its readers failed" + FormatErrorCodeLine(status));
+    return ErrorLines(FromUtf8(Translate("asking fprintd for its readers failed")) +
+                      FormatErrorCodeLine(status));
 }
 
 std::string ReaderLine(const WINBIO_UNIT_SCHEMA& unit, bool isDefault) {
     std::u16string_view name(unit.Description, kUnitTextCapacity);
     name = name.substr(0, name.find(u'\0'));  // a name that fills the field has no terminator
-    std::string line = std::to_string(unit.UnitId) + "\t";
-    line += name.empty() ? std::string(kUnnamed) : EscapeForTerminal(name);
+    std::string line = std::to_string(unit.UnitId) + kColumn;
+    line += name.empty() ? std::string(Translate(kUnnamed)) : EscapeForTerminal(name);
     // The kind whose instructions the window gives; a sensor of unknown kind gets the press ones.
-    line += unit.SensorSubType == kSensorSubtypeSwipe ? kSwipeKind : kPressKind;
+    line += kColumn;
+    line += Translate(unit.SensorSubType == kSensorSubtypeSwipe ? kSwipeKind : kPressKind);
     if (isDefault) {
-        line += kDefaultMark;
+        line += kColumn;
+        line += Translate(kDefaultMark);
     }
     return line + "\n";
 }
@@ -92,7 +103,8 @@ ReaderListing ListReaders(ServiceKind service) {
             ErrorLines(LoadCatalogueText(kTextUnitsFailed) + FormatErrorCodeLine(readers.status));
     } else if (listing.out.empty()) {
         listing.exitCode = kExitListingFailed;
-        listing.err = std::string(kProgramLead) + "no fingerprint reader is listed\n";
+        listing.err =
+            std::string(kProgramLead) + Translate("no fingerprint reader is listed") + "\n";
     } else {
         listing.exitCode = kExitListed;
     }
@@ -105,13 +117,15 @@ std::string StartupFailureNote(const StartupReport& report, ServiceKind service)
             return service == ServiceKind::kFprintd ? FprintdSessionNote(report.status)
                                                     : std::string();
         case StartupFailure::kUnitNotListed: {
-            std::string line = kProgramLead + std::string("unit ") +
-                               std::to_string(report.requestedUnit) + " is not listed; ";
-            line += report.listedUnits.empty()
-                        ? std::string("no units are listed")
-                        : "the units listed are " + JoinUnitIds(report.listedUnits) +
-                              " (see varne --list)";
-            return line + "\n";
+            const std::string unit = std::to_string(report.requestedUnit);
+            const std::string line =
+                report.listedUnits.empty()
+                    ? FillPlaceholders(Translate("unit %s is not listed; no units are listed"),
+                                       {{"%s", unit}})
+                    : FillPlaceholders(Translate("unit %1$s is not listed; the units listed are "
+                                                 "%2$s (see varne --list)"),
+                                       {{"%1$s", unit}, {"%2$s", JoinUnitIds(report.listedUnits)}});
+            return kProgramLead + line + "\n";
         }
         default:
             return {};

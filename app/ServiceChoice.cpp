@@ -3,6 +3,8 @@
 
 #include <string_view>
 
+#include "Translation.h"
+
 namespace {
 
 constexpr std::string_view kFprintdName = "fprintd";
@@ -18,8 +20,10 @@ std::optional<ServiceKind> ChooseService(const char* value, std::string* errorMe
         return ServiceKind::kSimulated;
     }
     if (errorMessage != nullptr) {
-        *errorMessage = std::string(kServiceVariable) + ": unknown back end \"" + value +
-                        "\" (expected fprintd or simulated)";
+        *errorMessage =
+            std::string(kServiceVariable) + ": " +
+            FillPlaceholders(Translate("unknown back end \"%s\" (expected fprintd or simulated)"),
+                             {{"%s", value}});
     }
     return std::nullopt;
 }

@@ -10,6 +10,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "Translation.h"
+
 namespace {
 
 constexpr std::array<int, 2> kCaughtSignals = {SIGTERM, SIGINT};
@@ -34,7 +36,8 @@ bool TerminationSignals::Catch(std::string* error) {
         return true;
     }
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, g_sockets) != 0) {
-        *error = std::string("cannot create the signal socket: ") + std::strerror(errno);
+        *error = FillPlaceholders(Translate("cannot create the signal socket: %s"),
+                                  {{"%s", std::strerror(errno)}});
         g_sockets[0] = g_sockets[1] = -1;
         return false;
     }
@@ -44,7 +47,9 @@ bool TerminationSignals::Catch(std::string* error) {
     action.sa_flags = SA_RESTART;  // no call of Qt's or ours is cut short by the signal
     for (const int caught : kCaughtSignals) {
         if (sigaction(caught, &action, nullptr) != 0) {
-            *error = std::string("cannot catch ") + strsignal(caught) + ": " + std::strerror(errno);
+            *error =
+                FillPlaceholders(Translate("cannot catch %1$s: %2$s"),
+                                 {{"%1$s", strsignal(caught)}, {"%2$s", std::strerror(errno)}});
             return false;
         }
     }

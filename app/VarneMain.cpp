@@ -16,6 +16,7 @@
 #include "StartupTrace.h"
 #include "TerminalText.h"
 #include "TerminationSignals.h"
+#include "Translation.h"
 #include "WinBio.h"
 
 namespace {
@@ -50,6 +51,7 @@ void InstallBackendForWindow(std::shared_ptr<BiometricBackend> simulated,
 
 int RunVarne(int argc, char** argv) {
     TraceStartupPhase("main");
+    InitTranslations();
     // Answered before Qt starts, so they work without a display and touch no back end.
     const std::string commandLine = CVarneApp::CommandLineText(argc, argv);
     if (const auto information = CVarneApp::InformationText(commandLine)) {
@@ -86,7 +88,10 @@ int RunVarne(int argc, char** argv) {
     std::string signalError;
     const bool signalsCaught = TerminationSignals::Catch(&signalError);
     if (!signalsCaught) {
-        std::cerr << "varne: " << signalError << "; a SIGTERM will end Varne abruptly\n";
+        std::cerr << "varne: "
+                  << FillPlaceholders(Translate("%s; a SIGTERM will end Varne abruptly"),
+                                      {{"%s", signalError}})
+                  << '\n';
     }
 
     // The resources sit in a static library; naming them keeps the linker from dropping them.

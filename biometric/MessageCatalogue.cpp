@@ -3,169 +3,177 @@
 
 #include <algorithm>
 #include <array>
-#include <string_view>
+
+#include "TerminalText.h"
+#include "Translation.h"
 
 namespace {
 
 struct CatalogueEntry {
     TextId id;
-    std::u16string_view text;
+    const char* text;  // English, UTF-8
 };
 
 // Sorted by id so a lookup is a binary search.
 constexpr std::array kCatalogue = {
-    CatalogueEntry{kTextAboutMenuItem, u"&About Varne..."},
-    CatalogueEntry{kTitleSelectFinger, u"Select Finger"},
-    CatalogueEntry{kTitlePlaceFinger, u"Place Finger"},
-    CatalogueEntry{kTitleReleaseFinger, u"Release Finger"},
-    CatalogueEntry{kTitleEnrollmentSuccess, u"Enrollment Success"},
-    CatalogueEntry{kTitleEnrollmentError, u"Enrollment Error"},
-    CatalogueEntry{kTitleFullyEnrolled, u"Fully Enrolled"},
-    CatalogueEntry{kTitleTimeout, u"Timeout"},
-    CatalogueEntry{kTitleFingerError, u"Finger Error"},
-    CatalogueEntry{kTitlePlaceFingerAgain, u"Place Finger Again"},
+    CatalogueEntry{kTextAboutMenuItem, N_("&About Varne...")},
+    CatalogueEntry{kTitleSelectFinger, N_("Select Finger")},
+    CatalogueEntry{kTitlePlaceFinger, N_("Place Finger")},
+    CatalogueEntry{kTitleReleaseFinger, N_("Release Finger")},
+    CatalogueEntry{kTitleEnrollmentSuccess, N_("Enrollment Success")},
+    CatalogueEntry{kTitleEnrollmentError, N_("Enrollment Error")},
+    CatalogueEntry{kTitleFullyEnrolled, N_("Fully Enrolled")},
+    CatalogueEntry{kTitleTimeout, N_("Timeout")},
+    CatalogueEntry{kTitleFingerError, N_("Finger Error")},
+    CatalogueEntry{kTitlePlaceFingerAgain, N_("Place Finger Again")},
     CatalogueEntry{kTextDeleteQuestion,
-                   u"Are you sure you want to delete the selected finger from enrollment?"},
-    CatalogueEntry{kTextSelectFinger,
-                   u"Select the finger you wish to enroll by clicking on the corresponding finger "
-                   u"in the picture shown at the left. A green mark indicates that the finger is "
-                   u"already enrolled. To delete an enrolled finger, click on the green mark."},
+                   N_("Are you sure you want to delete the selected finger from enrollment?")},
+    CatalogueEntry{
+        kTextSelectFinger,
+        N_("Select the finger you wish to enroll by clicking on the corresponding finger "
+           "in the picture shown at the left. A green mark indicates that the finger is "
+           "already enrolled. To delete an enrolled finger, click on the green mark.")},
     CatalogueEntry{kTextPlaceFinger,
-                   u"Place your finger on the sensor. We recommend you place your finger firmly "
-                   u"and evenly in the middle of the sensor. Misplacing, moving, or pressing too "
-                   u"hard or too lightly may cause an enrollment error."},
+                   N_("Place your finger on the sensor. We recommend you place your finger firmly "
+                      "and evenly in the middle of the sensor. Misplacing, moving, or pressing too "
+                      "hard or too lightly may cause an enrollment error.")},
     CatalogueEntry{kTextReleaseFinger,
-                   u"Lift your finger completely off the sensor and wait for the next "
-                   u"instruction."},
+                   N_("Lift your finger completely off the sensor and wait for the next "
+                      "instruction.")},
     CatalogueEntry{kTextTimeout,
-                   u"Enrollment has timed out because the sensor has received no appropriate "
-                   u"action within the required time period.\n\nSelect the same finger to try "
-                   u"again or select a different finger."},
+                   N_("Enrollment has timed out because the sensor has received no appropriate "
+                      "action within the required time period.\n\nSelect the same finger to try "
+                      "again or select a different finger.")},
     CatalogueEntry{kTextCompletedAll,
-                   u"Enrollment is completed. To delete an enrolled finger, click on the green "
-                   u"mark. To update or re-enroll a finger, first delete the finger, and then "
-                   u"enroll again."},
+                   N_("Enrollment is completed. To delete an enrolled finger, click on the green "
+                      "mark. To update or re-enroll a finger, first delete the finger, and then "
+                      "enroll again.")},
     CatalogueEntry{kTextFailurePrefix,
-                   u"Enrollment has failed due to an error during the enrollment process."},
-    CatalogueEntry{kTextMismatch,
-                   u"The fingerprint data currently captured does not match the other captured "
-                   u"data in this enrollment. Place your finger on the sensor again, firmly and "
-                   u"evenly in the middle of the sensor. Misplacing, moving, or pressing too hard "
-                   u"or too lightly may cause an enrollment error."},
-    CatalogueEntry{kTextEnrollmentSuccess,
-                   u"Enrollment was successful. To enroll another finger, select the finger by "
-                   u"clicking on the corresponding finger in the picture shown at the left. To "
-                   u"delete an enrolled finger, click on the green mark. To update or re-enroll a "
-                   u"finger, first delete the finger, and then enroll again."},
+                   N_("Enrollment has failed due to an error during the enrollment process.")},
+    CatalogueEntry{
+        kTextMismatch,
+        N_("The fingerprint data currently captured does not match the other captured "
+           "data in this enrollment. Place your finger on the sensor again, firmly and "
+           "evenly in the middle of the sensor. Misplacing, moving, or pressing too hard "
+           "or too lightly may cause an enrollment error.")},
+    CatalogueEntry{
+        kTextEnrollmentSuccess,
+        N_("Enrollment was successful. To enroll another finger, select the finger by "
+           "clicking on the corresponding finger in the picture shown at the left. To "
+           "delete an enrolled finger, click on the green mark. To update or re-enroll a "
+           "finger, first delete the finger, and then enroll again.")},
     CatalogueEntry{kTextAllEnrolled,
-                   u"All fingers are currently enrolled. To delete an enrolled finger, click on "
-                   u"the green mark. To update or re-enroll a finger, first delete the finger, "
-                   u"and then enroll again."},
+                   N_("All fingers are currently enrolled. To delete an enrolled finger, click on "
+                      "the green mark. To update or re-enroll a finger, first delete the finger, "
+                      "and then enroll again.")},
     CatalogueEntry{kTextSessionOpenFailed,
-                   u"Failed to open WinBio session. The manager will be closed."},
+                   N_("Failed to open WinBio session. The manager will be closed.")},
     CatalogueEntry{kTextInvalidUnitId,
-                   u"Since the specified unit ID is not valid, the manager cannot start."},
+                   N_("Since the specified unit ID is not valid, the manager cannot start.")},
     CatalogueEntry{kTextDatabaseReadFailed,
-                   u"Failed to retrieve data from database. The manager will be closed."},
+                   N_("Failed to retrieve data from database. The manager will be closed.")},
     CatalogueEntry{kTextTemplateExists,
-                   u"The specified template identity and sub factor already exist in the "
-                   u"database."},
-    CatalogueEntry{kTextDatabaseFull, u"The database is full and no further records can be added."},
-    CatalogueEntry{kTextDatabaseLocked, u"The database is locked."},
+                   N_("The specified template identity and sub factor already exist in the "
+                      "database.")},
+    CatalogueEntry{kTextDatabaseFull,
+                   N_("The database is full and no further records can be added.")},
+    CatalogueEntry{kTextDatabaseLocked, N_("The database is locked.")},
     CatalogueEntry{kTextRecordAdditionFailed,
-                   u"Record addition failed because of an unspecified problem."},
+                   N_("Record addition failed because of an unspecified problem.")},
     CatalogueEntry{kTextCaptureTakenOver,
-                   u"Another application has taken control of the capture device and enrollment "
-                   u"has been stopped."},
-    CatalogueEntry{kTextDuplicateEnrollment,
-                   u"Enrollment has failed due to duplicate enrollments. The attempted enrollment "
-                   u"was found to match another finger.\n\nSelect the same finger to try again or "
-                   u"select a different finger."},
-    CatalogueEntry{kTextCanceled,
-                   u"The operation was canceled either by the caller, or an "
-                   u"IOCTL_BIOMETRIC_RESET request."},
-    CatalogueEntry{kTextNoMatch, u"No match found."},
+                   N_("Another application has taken control of the capture device and enrollment "
+                      "has been stopped.")},
+    CatalogueEntry{
+        kTextDuplicateEnrollment,
+        N_("Enrollment has failed due to duplicate enrollments. The attempted enrollment "
+           "was found to match another finger.\n\nSelect the same finger to try again or "
+           "select a different finger.")},
+    CatalogueEntry{kTextCanceled, N_("The operation was canceled either by the caller, or an "
+                                     "IOCTL_BIOMETRIC_RESET request.")},
+    CatalogueEntry{kTextNoMatch, N_("No match found.")},
     CatalogueEntry{kTextEnrollmentInProgress,
-                   u"An enrollment operation is already in progress, and only one enrollment can "
-                   u"occur at a given time."},
-    CatalogueEntry{kTextCollectionPending, u"There is already a data collection IOCTL pending."},
-    CatalogueEntry{kTextDeleteFailed, u"Failed to delete a template from the database."},
+                   N_("An enrollment operation is already in progress, and only one enrollment can "
+                      "occur at a given time.")},
+    CatalogueEntry{kTextCollectionPending, N_("There is already a data collection IOCTL pending.")},
+    CatalogueEntry{kTextDeleteFailed, N_("Failed to delete a template from the database.")},
     CatalogueEntry{kTextUnitsFailed,
-                   u"Failed to retrieve biometric units. The manager will be closed."},
+                   N_("Failed to retrieve biometric units. The manager will be closed.")},
     CatalogueEntry{kTextAccessDenied,
-                   u"The system did not allow the change because the password was not given or "
-                   u"was refused."},
+                   N_("The system did not allow the change because the password was not given or "
+                      "was refused.")},
     CatalogueEntry{kTextBlockedByPolicy,
-                   u"The system's security policy does not allow this program to use the "
-                   u"fingerprint reader. Ask your administrator to allow it."},
+                   N_("The system's security policy does not allow this program to use the "
+                      "fingerprint reader. Ask your administrator to allow it.")},
     CatalogueEntry{kTextSwipeFinger,
-                   u"Swipe your finger across the sensor. We recommend you swipe it evenly and "
-                   u"at a steady speed, over the middle of the sensor. Swiping too fast, too "
-                   u"slowly or at an angle may cause an enrollment error."},
+                   N_("Swipe your finger across the sensor. We recommend you swipe it evenly and "
+                      "at a steady speed, over the middle of the sensor. Swiping too fast, too "
+                      "slowly or at an angle may cause an enrollment error.")},
     CatalogueEntry{kTextSwipeDone,
-                   u"Keep your finger off the sensor and wait for the next instruction before "
-                   u"you swipe again."},
+                   N_("Keep your finger off the sensor and wait for the next instruction before "
+                      "you swipe again.")},
     CatalogueEntry{kTextSwipeMismatch,
-                   u"The fingerprint data currently captured does not match the other captured "
-                   u"data in this enrollment. Swipe your finger across the sensor again, evenly "
-                   u"and at a steady speed, over the middle of the sensor. Swiping too fast, too "
-                   u"slowly or at an angle may cause an enrollment error."},
-    CatalogueEntry{kTitleTestFinger, u"Test Finger"},
-    CatalogueEntry{kTitleFingerRecognized, u"Finger Recognized"},
-    CatalogueEntry{kTitleFingerNotRecognized, u"Finger Not Recognized"},
-    CatalogueEntry{kTitleTestError, u"Test Failed"},
+                   N_("The fingerprint data currently captured does not match the other captured "
+                      "data in this enrollment. Swipe your finger across the sensor again, evenly "
+                      "and at a steady speed, over the middle of the sensor. Swiping too fast, too "
+                      "slowly or at an angle may cause an enrollment error.")},
+    CatalogueEntry{kTitleTestFinger, N_("Test Finger")},
+    CatalogueEntry{kTitleFingerRecognized, N_("Finger Recognized")},
+    CatalogueEntry{kTitleFingerNotRecognized, N_("Finger Not Recognized")},
+    CatalogueEntry{kTitleTestError, N_("Test Failed")},
     CatalogueEntry{kTextTestTouch,
-                   u"Touch the sensor with the marked finger, as you would to log in: flat, "
-                   u"firmly and in the middle of the sensor."},
+                   N_("Touch the sensor with the marked finger, as you would to log in: flat, "
+                      "firmly and in the middle of the sensor.")},
     CatalogueEntry{kTextTestSwipe,
-                   u"Swipe the marked finger across the sensor, as you would to log in: evenly "
-                   u"and at a steady speed, over the middle of the sensor."},
+                   N_("Swipe the marked finger across the sensor, as you would to log in: evenly "
+                      "and at a steady speed, over the middle of the sensor.")},
     CatalogueEntry{kTextTestRecognized,
-                   u"The sensor recognized the finger you tested: its enrolled fingerprint "
-                   u"works."},
+                   N_("The sensor recognized the finger you tested: its enrolled fingerprint "
+                      "works.")},
     CatalogueEntry{kTextTestNotRecognized,
-                   u"The fingerprint read does not match the one enrolled for the finger you "
-                   u"tested. Try again, pressing the whole fingertip flat on the sensor. If it "
-                   u"keeps failing, delete the finger and enroll it again."},
+                   N_("The fingerprint read does not match the one enrolled for the finger you "
+                      "tested. Try again, pressing the whole fingertip flat on the sensor. If it "
+                      "keeps failing, delete the finger and enroll it again.")},
     CatalogueEntry{kTextTestTimeout,
-                   u"The test has ended because the sensor was not touched in time.\n\nTest the "
-                   u"finger again when you are ready to touch the sensor."},
-    CatalogueEntry{kTextTestFailurePrefix, u"The finger could not be tested because of an error."},
-    CatalogueEntry{kTextTestRetryTouch,
-                   u"The sensor could not read the finger. Touch it again with the marked finger, "
-                   u"flat and firmly in the middle of the sensor."},
+                   N_("The test has ended because the sensor was not touched in time.\n\nTest the "
+                      "finger again when you are ready to touch the sensor.")},
+    CatalogueEntry{kTextTestFailurePrefix,
+                   N_("The finger could not be tested because of an error.")},
+    CatalogueEntry{
+        kTextTestRetryTouch,
+        N_("The sensor could not read the finger. Touch it again with the marked finger, "
+           "flat and firmly in the middle of the sensor.")},
     CatalogueEntry{kTextTestRetrySwipe,
-                   u"The sensor could not read the finger. Swipe the marked finger across it "
-                   u"again, evenly and at a steady speed."},
+                   N_("The sensor could not read the finger. Swipe the marked finger across it "
+                      "again, evenly and at a steady speed.")},
     CatalogueEntry{kTextTestNotCentered,
-                   u"The finger was not in the middle of the sensor. Touch it again with the "
-                   u"marked finger, centred on the sensor."},
+                   N_("The finger was not in the middle of the sensor. Touch it again with the "
+                      "marked finger, centred on the sensor.")},
     CatalogueEntry{kTextTestSwipeTooShort,
-                   u"The swipe was too short. Swipe the marked finger again, from its first "
-                   u"joint to its tip, across the whole sensor."},
+                   N_("The swipe was too short. Swipe the marked finger again, from its first "
+                      "joint to its tip, across the whole sensor.")},
     CatalogueEntry{kTextTestLiftAndTouch,
-                   u"Lift the finger off the sensor, then touch the sensor again with the marked "
-                   u"finger and hold it still until the result is shown."},
+                   N_("Lift the finger off the sensor, then touch the sensor again with the marked "
+                      "finger and hold it still until the result is shown.")},
     CatalogueEntry{kTextTestSwipeTooFast,
-                   u"The swipe was too fast. Swipe the marked finger across the sensor again, "
-                   u"more slowly."},
-    CatalogueEntry{kTextTestMenuItem, u"&Test This Finger"},
-    CatalogueEntry{kTextDeleteMenuItem, u"&Delete This Finger..."},
-    CatalogueEntry{kTitleEnrollmentStopped, u"Enrollment Stopped"},
+                   N_("The swipe was too fast. Swipe the marked finger across the sensor again, "
+                      "more slowly.")},
+    CatalogueEntry{kTextTestMenuItem, N_("&Test This Finger")},
+    CatalogueEntry{kTextDeleteMenuItem, N_("&Delete This Finger...")},
+    CatalogueEntry{kTitleEnrollmentStopped, N_("Enrollment Stopped")},
     CatalogueEntry{kTextStoppedScreenLocked,
-                   u"The enrollment stopped because the screen was locked, so that the lock "
-                   u"screen can use the fingerprint reader. Nothing was saved. Select a finger "
-                   u"to start again."},
+                   N_("The enrollment stopped because the screen was locked, so that the lock "
+                      "screen can use the fingerprint reader. Nothing was saved. Select a finger "
+                      "to start again.")},
     CatalogueEntry{kTextStoppedGoingToSleep,
-                   u"The enrollment stopped because the computer went to sleep. Nothing was "
-                   u"saved. Select a finger to start again."},
-    CatalogueEntry{kTitleTestStopped, u"Test Stopped"},
+                   N_("The enrollment stopped because the computer went to sleep. Nothing was "
+                      "saved. Select a finger to start again.")},
+    CatalogueEntry{kTitleTestStopped, N_("Test Stopped")},
     CatalogueEntry{kTextTestStoppedScreenLocked,
-                   u"The test stopped because the screen was locked, so that the lock screen can "
-                   u"use the fingerprint reader. Test the finger again when you are back."},
+                   N_("The test stopped because the screen was locked, so that the lock screen can "
+                      "use the fingerprint reader. Test the finger again when you are back.")},
     CatalogueEntry{kTextTestStoppedGoingToSleep,
-                   u"The test stopped because the computer went to sleep. Test the finger again "
-                   u"when you are back."},
+                   N_("The test stopped because the computer went to sleep. Test the finger again "
+                      "when you are back.")},
 };
 
 constexpr bool IsSortedById() {
@@ -187,5 +195,5 @@ std::u16string LoadCatalogueText(TextId id) {
     if (found == kCatalogue.end() || found->id != id) {
         return {};
     }
-    return std::u16string(found->text);
+    return FromUtf8(Translate(found->text));
 }

@@ -226,3 +226,19 @@ std::string ToUtf8(std::u16string_view text) {
     });
     return out;
 }
+
+std::u16string FromUtf8(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    const auto append = [&out](char32_t codePoint) {
+        if (codePoint < kFirstSupplementary) {
+            out += static_cast<char16_t>(codePoint);
+            return;
+        }
+        const char32_t offset = codePoint - kFirstSupplementary;
+        out += static_cast<char16_t>(kFirstSurrogate + (offset >> kSurrogateBits));
+        out += static_cast<char16_t>(kFirstLowSurrogate + (offset & 0x3FF));
+    };
+    DecodeUtf8(text, append, [&append](unsigned) { append(kReplacement); });
+    return out;
+}

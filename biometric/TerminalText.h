@@ -21,3 +21,6 @@ std::string QuoteForTerminal(std::string_view text);
 
 // The program's own texts, line breaks kept; a lone surrogate becomes U+FFFD.
 std::string ToUtf8(std::u16string_view text);
+
+// The other way, for translated texts; a byte that is not UTF-8 becomes U+FFFD.
+std::u16string FromUtf8(std::string_view text);

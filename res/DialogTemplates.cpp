@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 
+#include "Translation.h"
+
 namespace {
 
 constexpr std::uint32_t kMainDialogStyle = 0x90C800C8;
@@ -22,29 +24,29 @@ constexpr std::array<ControlTemplate, 10> kMainControls{{
      kStyleChild | kEditMultiline | kEditAutoHScroll | kEditNoHideSel | kEditReadOnly},
     {kIdSearchDevice,
      ControlKind::kPushButton,
-     u"Search Device",
+     N_(u"Search Device"),
      {300, 150, 65, 15},
      kStyleChild | kStyleTabStop | kButtonPush},
     {kIdCancel,
      ControlKind::kPushButton,
-     u"Close",
+     N_(u"Close"),
      {456, 150, 50, 14},
      kShown | kStyleTabStop | kButtonPush},
     {kIdInstructionLabel,
      ControlKind::kStaticText,
-     u"Click \"Search Device\" button and place your finger.",
+     N_(u"Click \"Search Device\" button and place your finger."),
      {300, 60, 206, 48},
      kShown | kStyleGroup | kStaticLeft},
     {kIdTitleLabel,
      ControlKind::kStaticText,
-     u"SEARCH DEVICE",
+     N_(u"SEARCH DEVICE"),
      {300, 40, 206, 19},
      kShown | kStyleGroup | kStaticLeft},
     {kNoControlId, ControlKind::kGroupBox, u"", {7, 3, 273, 187}, kShown | kButtonGroupBox},
     {kNoControlId, ControlKind::kGroupBox, u"", {286, 3, 234, 187}, kShown | kButtonGroupBox},
     {kIdAbort,
      ControlKind::kPushButton,
-     u"Abort",
+     N_(u"Abort"),
      {403, 150, 50, 14},
      kShown | kStyleDisabled | kStyleTabStop | kButtonPush},
 }};
@@ -54,12 +56,12 @@ constexpr std::array<ControlTemplate, 3> kAboutControls{{
     {kNoControlId, ControlKind::kIcon, u"128", {14, 14, 21, 20}, kShown | kStaticIcon},
     {kNoControlId,
      ControlKind::kStaticText,
-     u"Varne, Version 1.0",
+     N_(u"Varne, Version 1.0"),
      {42, 14, 114, 8},
      kShown | kStyleGroup | kStaticLeft | kStaticNoPrefix},
     {kIdOk,
      ControlKind::kPushButton,
-     u"OK",
+     N_(u"OK"),
      {113, 41, 50, 14},
      kShown | kStyleGroup | kStyleTabStop | kButtonDefPush},
 }};
@@ -68,7 +70,8 @@ constexpr DialogTemplate kMainDialog{kMainDialogTemplateId, u"Varne",           
                                      kMainDialogStyle,      kMainDialogExStyle, kMainControls};
 
 constexpr DialogTemplate kAboutDialog{
-    kAboutDialogTemplateId, u"About Varne", {0, 0, 170, 62}, kAboutDialogStyle, 0, kAboutControls};
+    kAboutDialogTemplateId, N_(u"About Varne"), {0, 0, 170, 62}, kAboutDialogStyle, 0,
+    kAboutControls};
 
 constexpr double kHorizontalUnitsPerBase = 4;
 constexpr double kVerticalUnitsPerBase = 8;

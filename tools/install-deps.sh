@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev libgl-dev
+    gettext qt6-translations-l10n
     libgtest-dev libgmock-dev googletest
     fonts-dejavu-core
     xvfb xauth

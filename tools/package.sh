@@ -18,7 +18,7 @@ export CXXFLAGS LDFLAGS
 # Only what is installed is built: the tests have their own builds.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNE_BUILD_UI=ON -DVARNE_WERROR=ON \
     -DVARNE_SANITIZE= -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
-cmake --build "$build" -j "$(nproc)" --target varne varne_documents
+cmake --build "$build" -j "$(nproc)" --target varne varne_documents varne_translations varne_desktop_files
 rm -f "$build"/varne_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/varne_*.deb)
@@ -34,6 +34,9 @@ expected=(
     ./usr/share/doc/varne/copyright
     ./usr/share/doc/varne/changelog.Debian.gz
 )
+for po in po/*.po; do
+    expected+=("./usr/share/locale/$(basename "$po" .po)/LC_MESSAGES/varne.mo")
+done
 for size in 16 24 32 48 64 96 128 256; do
     expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/org.varne.Varne.png")
 done
@@ -50,6 +53,12 @@ if awk '{print $2}' <<<"$listing" | grep -qv '^root/root$'; then
 fi
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
+recommends=$(dpkg-deb -f "$deb" Recommends)
+echo "Recommends: $recommends"
+if ! grep -q "\bqt6-translations-l10n\b" <<<"$recommends"; then
+    echo "the package does not recommend qt6-translations-l10n (Qt's own buttons)" >&2
+    exit 1
+fi
 for needed in libqt6core6 libqt6gui6 libqt6widgets6 fprintd; do
     if ! grep -q "\b$needed\b" <<<"$depends"; then
         echo "the package does not depend on $needed" >&2
@@ -67,6 +76,11 @@ DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recomme
     -o DPkg::Lock::Timeout=120 "./$deb" >/dev/null
 /usr/bin/varne --version
 /usr/bin/varne --help >/dev/null
+# The installed catalogues, found without any variable of the build's.
+if ! LANGUAGE=de LC_ALL=C.UTF-8 /usr/bin/varne --help | grep -q '^Aufruf: varne'; then
+    echo "the installed program does not find its German translation" >&2
+    exit 1
+fi
 # The benchmark's probe lives in bench/'s own executable, never in the installed program.
 if grep -qa -e VARNE_BENCH -e varne-bench /usr/bin/varne; then
     echo "/usr/bin/varne carries the benchmark's probe" >&2

@@ -31,6 +31,7 @@
 #include "SessionStartup.h"
 #include "StartupTrace.h"
 #include "StatusPanelLayout.h"
+#include "UiText.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget& parent) {
         case kIdTitleLabel:
         case kIdInstructionLabel: {
             auto* label = new CLabel(&parent);
-            label->setText(TemplateText(control.text));
+            label->setText(ShownTemplateText(control.text));
             label->setWordWrap(true);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             return label;
@@ -172,8 +173,8 @@ void CVarneDlg::BuildControls() {
         [this](int finger, QPoint globalPosition) { ShowFingertipMenu(finger, globalPosition); });
     // The picture is the first stop, as it is the first control.
     QWidget::setTabOrder(m_picture, closeButton);
-    m_picture->setAccessibleName(QStringLiteral("Fingers"));
-    m_picture->setAccessibleDescription(QStringLiteral(
+    m_picture->setAccessibleName(UiText("Fingers"));
+    m_picture->setAccessibleDescription(UiText(
         "Arrow keys choose a finger; Space enrolls it, or deletes an enrolled one. The Menu key "
         "offers to test an enrolled one."));
 
@@ -208,7 +209,7 @@ bool CVarneDlg::InitDialog() {
 
 void CVarneDlg::BuildWindowMenu() {
     m_windowMenu.clear();
-    auto* closeAction = m_windowMenu.addAction(QStringLiteral("&Close"));
+    auto* closeAction = m_windowMenu.addAction(UiText("&Close"));
     // Added to the window too, so Alt+F4 closes it even where no window manager does.
     closeAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     closeAction->setShortcutContext(Qt::WindowShortcut);
@@ -231,9 +232,9 @@ void CVarneDlg::BuildWindowMenu() {
         m_windowMenuButton->setObjectName(QStringLiteral("windowMenuButton"));
         m_windowMenuButton->setText(QStringLiteral("\u2261"));
         m_windowMenuButton->setToolTip(
-            QStringLiteral("Window menu (%1)")
-                .arg(kWindowMenuShortcut.toString(QKeySequence::NativeText)));
-        m_windowMenuButton->setAccessibleName(QStringLiteral("Window menu"));
+            // TRANSLATORS: %1 is the key that opens the menu, F10.
+            UiText("Window menu (%1)").arg(kWindowMenuShortcut.toString(QKeySequence::NativeText)));
+        m_windowMenuButton->setAccessibleName(UiText("Window menu"));
         m_windowMenuButton->setAutoRaise(true);
         // Popped up by hand rather than through setMenu(): no drop-down arrow beside the glyph.
         connect(m_windowMenuButton, &QToolButton::clicked, this,

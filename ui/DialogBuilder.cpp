@@ -16,6 +16,7 @@
 #include <QStyleOptionButton>
 
 #include "DialogFontUnits.h"
+#include "UiText.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ Qt::FocusPolicy FocusPolicyFor(const ControlTemplate& control) {
 QWidget* CreateEdit(const ControlTemplate& control, QWidget& parent) {
     const bool readOnly = (control.style & kEditReadOnly) != 0;
     if (control.style & kEditMultiline) {
-        auto* edit = new QPlainTextEdit(TemplateText(control.text), &parent);
+        auto* edit = new QPlainTextEdit(ShownTemplateText(control.text), &parent);
         edit->setReadOnly(readOnly);
         edit->setFrameShape(QFrame::NoFrame);
         edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -54,7 +55,7 @@ QWidget* CreateEdit(const ControlTemplate& control, QWidget& parent) {
         }
         return edit;
     }
-    auto* edit = new QLineEdit(TemplateText(control.text), &parent);
+    auto* edit = new QLineEdit(ShownTemplateText(control.text), &parent);
     edit->setReadOnly(readOnly);
     edit->setFrame(false);
     return edit;
@@ -93,7 +94,7 @@ QLabel* CreateTextLabel(const ControlTemplate& control, QWidget& parent) {
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setText(TemplateText(control.text));
+    label->setText(ShownTemplateText(control.text));
     return label;
 }
 
@@ -109,6 +110,10 @@ void EnsureCompiledResources() {
 
 QString TemplateText(const char16_t* text) {
     return QString::fromUtf16(text);
+}
+
+QString ShownTemplateText(const char16_t* text) {
+    return UiText(TemplateText(text));
 }
 
 QIcon LoadIconResource(int iconId) {
@@ -151,12 +156,12 @@ QWidget* CreateDefaultControl(const ControlTemplate& control, QWidget& parent) {
         case ControlKind::kEdit:
             return CreateEdit(control, parent);
         case ControlKind::kPushButton: {
-            auto* button = new QPushButton(TemplateText(control.text), &parent);
+            auto* button = new QPushButton(ShownTemplateText(control.text), &parent);
             button->setDefault((control.style & kButtonTypeMask) == kButtonDefPush);
             return button;
         }
         case ControlKind::kGroupBox: {
-            const QString title = TemplateText(control.text);
+            const QString title = ShownTemplateText(control.text);
             if (!title.isEmpty()) {
                 return new QGroupBox(title, &parent);
             }
@@ -172,7 +177,7 @@ QWidget* CreateDefaultControl(const ControlTemplate& control, QWidget& parent) {
 
 BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
                         const ControlFactory& factory) {
-    dialog.setWindowTitle(TemplateText(dialogTemplate.title));
+    dialog.setWindowTitle(ShownTemplateText(dialogTemplate.title));
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint;
     if ((dialogTemplate.style & kStyleCaption) == kStyleCaption) {
         flags |= Qt::WindowTitleHint;

@@ -42,7 +42,9 @@ QRect PlaceInPixels(const BuiltDialog& built, const DialogUnitRect& rect);
 // titled, otherwise an etched QFrame.
 QWidget* CreateDefaultControl(const ControlTemplate& control, QWidget& parent);
 
+// A template's text as written (resource numbers included), and as the user reads it.
 QString TemplateText(const char16_t* text);
+QString ShownTemplateText(const char16_t* text);
 
 // Registers the compiled-in resources (bitmaps, icons). They sit in a static library, where
 // nothing else would pull them into the program; the first caller does the work.

@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "EnrolledSet.h"
+#include "UiText.h"
 #include "WinBio.h"
 
 namespace {
@@ -25,7 +26,7 @@ int FindFingerAt(QPoint point, QPoint origin) {
 }
 
 QString SpokenFingerName(int subFactor) {
-    return IsFinger(subFactor) ? QString::fromUtf16(kFingertipTable[subFactor].spokenName)
+    return IsFinger(subFactor) ? UiText(QString::fromUtf16(kFingertipTable[subFactor].spokenName))
                                : QString();
 }
 

@@ -8,6 +8,8 @@
 #include <array>
 #include <string>
 
+#include "Translation.h"
+
 class QPainter;
 
 // Either way on each axis, bounds included.
@@ -33,16 +35,16 @@ constexpr Fingertip MakeFingertip(int x, int y, const char16_t* spokenName) {
 // at the picture's corner hits no finger.
 inline constexpr std::array<Fingertip, 11> kFingertipTable = {{
     MakeFingertip(0, 0, u""),
-    MakeFingertip(213, 102, u"Right thumb"),
-    MakeFingertip(260, 30, u"Right index finger"),
-    MakeFingertip(299, 15, u"Right middle finger"),
-    MakeFingertip(338, 26, u"Right ring finger"),
-    MakeFingertip(378, 62, u"Right little finger"),
-    MakeFingertip(183, 102, u"Left thumb"),
-    MakeFingertip(136, 30, u"Left index finger"),
-    MakeFingertip(97, 14, u"Left middle finger"),
-    MakeFingertip(57, 25, u"Left ring finger"),
-    MakeFingertip(17, 62, u"Left little finger"),
+    MakeFingertip(213, 102, N_(u"Right thumb")),
+    MakeFingertip(260, 30, N_(u"Right index finger")),
+    MakeFingertip(299, 15, N_(u"Right middle finger")),
+    MakeFingertip(338, 26, N_(u"Right ring finger")),
+    MakeFingertip(378, 62, N_(u"Right little finger")),
+    MakeFingertip(183, 102, N_(u"Left thumb")),
+    MakeFingertip(136, 30, N_(u"Left index finger")),
+    MakeFingertip(97, 14, N_(u"Left middle finger")),
+    MakeFingertip(57, 25, N_(u"Left ring finger")),
+    MakeFingertip(17, 62, N_(u"Left little finger")),
 }};
 
 // A 6 x 6 mark, one pixel more below the fingertip than above it.

@@ -6,20 +6,33 @@
 
 #include "FingerMap.h"
 #include "FingerMapFocus.h"
+#include "Translation.h"
+#include "UiText.h"
 
 FingertipAccessible::FingertipAccessible(QWidget* picture, int subFactor)
     : m_picture(picture), m_subFactor(subFactor) {}
 
+namespace {
+
+// TRANSLATORS: what a screen reader offers to do with a fingertip.
+constexpr const char* kEnrollAction = N_("Enroll");
+constexpr const char* kDeleteAction = N_("Delete");
+constexpr const char* kTestAction = N_("Test");
+
+}  // namespace
+
+// The actions' names stay English, as assistive technology keys them; their shown names are
+// translated.
 QString FingertipAccessible::EnrollAction() {
-    return QStringLiteral("Enroll");
+    return QString::fromLatin1(kEnrollAction);
 }
 
 QString FingertipAccessible::DeleteAction() {
-    return QStringLiteral("Delete");
+    return QString::fromLatin1(kDeleteAction);
 }
 
 QString FingertipAccessible::TestAction() {
-    return QStringLiteral("Test");
+    return QString::fromLatin1(kTestAction);
 }
 
 FingerMapFocus* FingertipAccessible::Focus() const {
@@ -50,13 +63,13 @@ QString FingertipAccessible::text(QAccessible::Text type) const {
         case QAccessible::Description:
             switch (focus->StateOf(m_subFactor)) {
                 case FingerState::kEnrolled:
-                    return QStringLiteral("Enrolled");
+                    return UiText("Enrolled");
                 case FingerState::kBeingEnrolled:
-                    return QStringLiteral("Being enrolled");
+                    return UiText("Being enrolled");
                 case FingerState::kBeingTested:
-                    return QStringLiteral("Being tested");
+                    return UiText("Being tested");
                 case FingerState::kNotEnrolled:
-                    return QStringLiteral("Not enrolled");
+                    return UiText("Not enrolled");
             }
             return {};
         default:
@@ -104,18 +117,18 @@ QStringList FingertipAccessible::actionNames() const {
 }
 
 QString FingertipAccessible::localizedActionName(const QString& name) const {
-    return name;
+    return UiText(name);
 }
 
 QString FingertipAccessible::localizedActionDescription(const QString& name) const {
     if (name == EnrollAction()) {
-        return QStringLiteral("Enroll this finger");
+        return UiText("Enroll this finger");
     }
     if (name == DeleteAction()) {
-        return QStringLiteral("Delete this finger's enrollment after a question");
+        return UiText("Delete this finger's enrollment after a question");
     }
     if (name == TestAction()) {
-        return QStringLiteral("Check that the sensor recognizes this finger");
+        return UiText("Check that the sensor recognizes this finger");
     }
     return {};
 }

@@ -20,12 +20,29 @@ if(_varne_month_digits EQUAL 1)
 endif()
 set(VARNE_RELEASE_DATE ${CMAKE_MATCH_3}-${_varne_month}-${CMAKE_MATCH_1})
 
+# Both get every language of po/ (msgfmt reads them from VARNE_PO_DIR's LINGUAS). msgfmt knows
+# the metainfo by its file name, so the configured template keeps it, in a folder of its own.
+set(VARNE_DESKTOP_ENTRY ${CMAKE_CURRENT_BINARY_DIR}/${VARNE_APP_ID}.desktop
+    CACHE INTERNAL "the built desktop entry, for the accessibility test")
+set(VARNE_METAINFO ${CMAKE_CURRENT_BINARY_DIR}/${VARNE_APP_ID}.metainfo.xml)
+set(_varne_metainfo_template ${CMAKE_CURRENT_BINARY_DIR}/template/${VARNE_APP_ID}.metainfo.xml)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/${VARNE_APP_ID}.metainfo.xml.in
-               ${CMAKE_CURRENT_BINARY_DIR}/${VARNE_APP_ID}.metainfo.xml @ONLY)
+               ${_varne_metainfo_template} @ONLY)
+add_custom_command(OUTPUT ${VARNE_DESKTOP_ENTRY}
+    COMMAND ${VARNE_MSGFMT} --desktop --template=${CMAKE_CURRENT_LIST_DIR}/${VARNE_APP_ID}.desktop.in
+            -d ${VARNE_PO_DIR} -o ${VARNE_DESKTOP_ENTRY}
+    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/${VARNE_APP_ID}.desktop.in ${VARNE_PO_COPIES}
+            ${VARNE_PO_DIR}/LINGUAS
+    VERBATIM)
+add_custom_command(OUTPUT ${VARNE_METAINFO}
+    COMMAND ${VARNE_MSGFMT} --xml --template=${_varne_metainfo_template}
+            -d ${VARNE_PO_DIR} -o ${VARNE_METAINFO}
+    DEPENDS ${_varne_metainfo_template} ${VARNE_PO_COPIES} ${VARNE_PO_DIR}/LINGUAS
+    VERBATIM)
+add_custom_target(varne_desktop_files ALL DEPENDS ${VARNE_DESKTOP_ENTRY} ${VARNE_METAINFO})
 
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/${VARNE_APP_ID}.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${VARNE_APP_ID}.metainfo.xml
+install(FILES ${VARNE_DESKTOP_ENTRY} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${VARNE_METAINFO}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size IN LISTS VARNE_ICON_SIZES)
     install(FILES ${_varne_res}/icons/png/varne-${size}.png
@@ -40,7 +57,7 @@ install(FILES ${_varne_res}/icons/varne.svg
 find_program(VARNE_DESKTOP_FILE_VALIDATE desktop-file-validate)
 if(VARNE_DESKTOP_FILE_VALIDATE)
     add_test(NAME desktop_entry_valid
-             COMMAND ${VARNE_DESKTOP_FILE_VALIDATE} ${CMAKE_CURRENT_LIST_DIR}/${VARNE_APP_ID}.desktop)
+             COMMAND ${VARNE_DESKTOP_FILE_VALIDATE} ${VARNE_DESKTOP_ENTRY})
 endif()
 find_program(VARNE_APPSTREAMCLI appstreamcli)
 if(VARNE_APPSTREAMCLI)
@@ -58,5 +75,5 @@ if(VARNE_APPSTREAMCLI)
     add_test(NAME metainfo_valid
              COMMAND ${VARNE_APPSTREAMCLI} validate --no-net --strict --pedantic
                      --override=${_varne_developer_hint}=pedantic
-                     ${CMAKE_CURRENT_BINARY_DIR}/${VARNE_APP_ID}.metainfo.xml)
+                     ${VARNE_METAINFO})
 endif()

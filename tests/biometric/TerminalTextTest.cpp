@@ -115,3 +115,15 @@ TEST(ToUtf8, KeepsTheProgramsOwnTextsWithTheirLineBreaks) {
               "\xef\xbf\xbd"
               "b");
 }
+
+TEST(FromUtf8, ReadsTranslatedTextsBackIntoTheWindowsForm) {
+    const std::u16string text = u"Fehlercode = 0x1\n\u201eGer\u00e4t suchen\u201c \U0001F600";
+    EXPECT_EQ(FromUtf8(ToUtf8(text)), text);
+    // A catalogue is not trusted to be UTF-8: what is not becomes U+FFFD, byte by byte.
+    EXPECT_EQ(FromUtf8("a\xff"
+                       "b"),
+              u"a\uFFFDb");
+    EXPECT_EQ(FromUtf8("\xe2\x82"), u"\uFFFD\uFFFD") << "cut short";
+    EXPECT_EQ(FromUtf8("\xc0\xaf"), u"\uFFFD\uFFFD") << "overlong";
+    EXPECT_EQ(FromUtf8(""), u"");
+}

@@ -3,6 +3,9 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -14,7 +17,8 @@ struct Outcome {
 
 // No display at all: anything that tried to open a window would fail. The simulated sensor
 // unless a test says otherwise, and a system bus that nobody listens on, so that fprintd is
-// never reached whatever runs on this machine.
+// never reached whatever runs on this machine. English unless a test chooses a language, from
+// the build tree's catalogues.
 Outcome RunProgram(const QStringList& arguments, const QProcessEnvironment& extra = {},
                    const QString& platform = QStringLiteral("xcb"),
                    const QStringList& removed = {}) {
@@ -25,6 +29,10 @@ Outcome RunProgram(const QStringList& arguments, const QProcessEnvironment& extr
     environment.insert(QStringLiteral("VARNE_SERVICE"), QStringLiteral("simulated"));
     environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
                        QStringLiteral("unix:path=/nonexistent/varne-test-bus"));
+    for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+        environment.remove(QLatin1String(variable));
+    }
+    environment.insert(QStringLiteral("VARNE_LOCALE_DIR"), QStringLiteral(VARNE_BUILD_LOCALE_DIR));
     environment.insert(extra);
     for (const QString& variable : removed) {
         environment.remove(variable);
@@ -199,6 +207,70 @@ TEST(AppTest, UnitNotListedEndsTheProcessAsFailed) {
     EXPECT_TRUE(outcome.err.contains(QStringLiteral(
         "varne: unit 7 is not listed; the units listed are 2, 3 (see varne --list)\n")))
         << outcome.err.toStdString();
+}
+
+// The terminal's texts follow the usual variables; in English and in the C locale they are
+// exactly what the program prints with no language set.
+TEST(AppTest, TerminalTextsFollowTheLanguageAndStayExactInEnglish) {
+    QProcessEnvironment units;
+    units.insert(QStringLiteral("VARNE_SIM_UNITS"), QStringLiteral("2,3"));
+    const Outcome englishHelp = RunProgram({QStringLiteral("--help")});
+    const Outcome englishList = RunProgram({QStringLiteral("--list")}, units);
+    ASSERT_TRUE(englishHelp.out.startsWith(QStringLiteral("Usage: varne [UNIT]\n")));
+
+    struct Row {
+        std::vector<std::pair<const char*, const char*>> variables;
+        const char* helpStart;    // nullptr: exactly the English
+        const char* defaultMark;  // in --list
+        const char* notListed;    // on standard error, after the window closed
+    };
+    const Row rows[] = {
+        {{{"LANGUAGE", "de"}, {"LANG", "C.UTF-8"}},
+         "Aufruf: varne [EINHEIT]\n",
+         "2\tSimulated fingerprint sensor\tauflegen\t(Standard)\n",
+         "varne: Einheit 7 ist nicht aufgef\u00fchrt; aufgef\u00fchrt sind die Einheiten 2, 3"},
+        {{{"LANGUAGE", "fr"}, {"LC_ALL", "C.UTF-8"}, {"LANG", "C"}},
+         "Usage : varne [UNIT\u00c9]\n",
+         "2\tSimulated fingerprint sensor\tappui\t(par d\u00e9faut)\n",
+         "varne: l\u2019unit\u00e9 7 n\u2019est pas r\u00e9pertori\u00e9e"},
+        {{{"LANGUAGE", "es:fr"}, {"LC_MESSAGES", "C.UTF-8"}},
+         "Uso: varne [UNIDAD]\n",
+         "2\tSimulated fingerprint sensor\tcontacto\t(predeterminado)\n",
+         "varne: la unidad 7 no est\u00e1 en la lista"},
+        // A language without a catalogue falls to the next one named, here English.
+        {{{"LANGUAGE", "xx:en"}, {"LANG", "C.UTF-8"}}, nullptr, nullptr, nullptr},
+        // The C locale ignores LANGUAGE, as every program's texts do.
+        {{{"LANGUAGE", "de"}, {"LC_ALL", "C"}}, nullptr, nullptr, nullptr},
+    };
+    for (const Row& row : rows) {
+        QProcessEnvironment environment;
+        std::string trace;
+        for (const auto& [variable, value] : row.variables) {
+            environment.insert(QLatin1String(variable), QLatin1String(value));
+            trace += std::string(variable) + "=" + value + " ";
+        }
+        SCOPED_TRACE(trace);
+        const Outcome help = RunProgram({QStringLiteral("--help")}, environment);
+        environment.insert(units);
+        const Outcome list = RunProgram({QStringLiteral("--list")}, environment);
+        const Outcome window =
+            RunProgram({QStringLiteral("7")}, environment, QStringLiteral("offscreen"));
+        EXPECT_EQ(help.exitCode, 0);
+        EXPECT_EQ(list.exitCode, 0);
+        EXPECT_EQ(window.exitCode, 1);
+        if (row.helpStart == nullptr) {
+            EXPECT_EQ(help.out, englishHelp.out);
+            EXPECT_EQ(list.out, englishList.out);
+            EXPECT_TRUE(window.err.contains(QStringLiteral("varne: unit 7 is not listed")));
+            continue;
+        }
+        EXPECT_TRUE(help.out.startsWith(QString::fromUtf8(row.helpStart)))
+            << help.out.toStdString();
+        EXPECT_TRUE(list.out.contains(QString::fromUtf8(row.defaultMark)))
+            << list.out.toStdString();
+        EXPECT_TRUE(window.err.contains(QString::fromUtf8(row.notListed)))
+            << window.err.toStdString();
+    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Every text the window can show, at the default font and at 16 pt: no line is ever cut off.
+// Every text the window can show, in every language, at the default font and at 16 pt: no line
+// is ever cut off.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -13,6 +14,8 @@
 #include <QTest>
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "CAboutDlg.h"
@@ -24,6 +27,7 @@
 #include "MessageCatalogue.h"
 #include "ModalWatcher.h"
 #include "ScopedApplicationFont.h"
+#include "ScopedUiLanguage.h"
 #include "SimulatedWindowTest.h"
 #include "StatusMessage.h"
 
@@ -59,7 +63,7 @@ std::vector<QString> AllInstructions() {
         WindowDriver::Text(kTextSwipeFinger),
         WindowDriver::Text(kTextSwipeDone),
         WindowDriver::Text(kTextSwipeMismatch),
-        QStringLiteral("Click \"Search Device\" button and place your finger."),
+        ShownTemplateText(FindControl(MainDialogTemplate(), kIdInstructionLabel)->text),
     };
     for (std::uint32_t code = 0x80098001; code <= 0x8009803D; ++code) {
         texts.push_back(QString::fromStdU16String(ComposeStatusMessage(StatusFromBits(code))));
@@ -89,8 +93,11 @@ void ExpectButtonShowsItsText(const QPushButton& button) {
     EXPECT_GE(button.height(), needed.height());
 }
 
-class StatusTextFitTest : public SimulatedWindowTest {
+// English, and each language of po/ with its longer words.
+class StatusTextFitTest : public SimulatedWindowTest,
+                          public testing::WithParamInterface<const char*> {
 protected:
+    void SetUp() override { m_language.emplace(GetParam()); }
     void StartAndShow(const SimulatedConfig::Variables& variables = {{"VARNE_SIM_ENROLLED", "5"}}) {
         Start(variables);
     }
@@ -170,6 +177,9 @@ protected:
             ASSERT_EQ(area.viewport()->height() % lineStep, 0) << "a line half in view";
         }
     }
+
+private:
+    std::optional<ScopedUiLanguage> m_language;
 };
 
 QRect TemplatePlace(int id) {
@@ -177,7 +187,7 @@ QRect TemplatePlace(int id) {
     return {place.left, place.top, place.Width(), place.Height()};
 }
 
-TEST_F(StatusTextFitTest, EveryStatusIsWholeAtTheDefaultFont) {
+TEST_P(StatusTextFitTest, EveryStatusIsWholeAtTheDefaultFont) {
     StartAndShow();
     // An ordinary step keeps the template's places; its text may only reach further down.
     EXPECT_EQ(Child<CLabel>("titleLabel").geometry(), TemplatePlace(kIdTitleLabel));
@@ -191,7 +201,7 @@ TEST_F(StatusTextFitTest, EveryStatusIsWholeAtTheDefaultFont) {
 
 // Set while the window runs, as when the desktop's font setting changes, and set back: the
 // window grows with the font, and nothing needs scrolling.
-TEST_F(StatusTextFitTest, EveryStatusIsWholeWithoutScrollingAt16And20Points) {
+TEST_P(StatusTextFitTest, EveryStatusIsWholeWithoutScrollingAt16And20Points) {
     StartAndShow();
     auto& instruction = Child<CLabel>("instructionLabel");
     const int defaultSize = instruction.font().pixelSize();
@@ -211,7 +221,7 @@ TEST_F(StatusTextFitTest, EveryStatusIsWholeWithoutScrollingAt16And20Points) {
 }
 
 // Where the screen cannot hold the grown window, it stays on the screen and scrolls instead.
-TEST_F(StatusTextFitTest, OnATooSmallScreenTheTextScrollsAsTheLastResort) {
+TEST_P(StatusTextFitTest, OnATooSmallScreenTheTextScrollsAsTheLastResort) {
     StartAndShow();
     QScreen* small = QGuiApplication::screens().value(1);
     ASSERT_NE(small, nullptr) << "the tests' second, small screen";
@@ -224,7 +234,7 @@ TEST_F(StatusTextFitTest, OnATooSmallScreenTheTextScrollsAsTheLastResort) {
     WalkEveryText(false);
 }
 
-TEST_F(StatusTextFitTest, LongestStatusShowsItsErrorCodeLineAtTheDefaultFont) {
+TEST_P(StatusTextFitTest, LongestStatusShowsItsErrorCodeLineAtTheDefaultFont) {
     StartAndShow();
     const QString message = QString::fromStdU16String(ComposeStatusMessage(kDuplicateEnrollment));
     Dialog().ShowStatus(kTitleEnrollmentError, 0, message.toStdU16String(), kColorError,
@@ -253,7 +263,8 @@ TEST_F(StatusTextFitTest, LongestStatusShowsItsErrorCodeLineAtTheDefaultFont) {
     EXPECT_GE(lowestInk, lastLineTop);
     ASSERT_LT(lowestInk, shown.height()) << "Error code line below the visible area";
     EXPECT_TRUE(inkInRow(shown, lowestInk));
-    EXPECT_TRUE(message.endsWith(QStringLiteral("Error code = 0x8009802b")));
+    EXPECT_TRUE(
+        message.endsWith(QString::fromStdU16String(FormatErrorCodeLine(kDuplicateEnrollment))));
 }
 
 // A message box, checked while it is up, then answered.
@@ -282,7 +293,7 @@ SeenBox InspectAndAnswer(QMessageBox& box, QMessageBox::StandardButton answer) {
     return seen;
 }
 
-TEST_F(StatusTextFitTest, MessageBoxesAndAboutBoxGrowWithTheFont) {
+TEST_P(StatusTextFitTest, MessageBoxesAndAboutBoxGrowWithTheFont) {
     ScopedApplicationFont large(kLargePointSize);
     {
         CAboutDlg about;
@@ -323,7 +334,13 @@ TEST_F(StatusTextFitTest, MessageBoxesAndAboutBoxGrowWithTheFont) {
         EXPECT_TRUE(box.textWhole);
         EXPECT_TRUE(box.buttonsWhole);
     }
-    EXPECT_TRUE(boxes[1].text.endsWith(QStringLiteral("Error code = 0x8009801b")));
+    EXPECT_TRUE(boxes[1].text.endsWith(
+        QString::fromStdU16String(FormatErrorCodeLine(StatusFromBits(0x8009801B)))));
 }
+
+INSTANTIATE_TEST_SUITE_P(Languages, StatusTextFitTest, testing::Values("en", "de", "fr", "es"),
+                         [](const testing::TestParamInfo<const char*>& language) {
+                             return std::string(language.param);
+                         });
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include "FingerMap.h"
 #include "FingertipMenu.h"
 #include "SimulatedService.h"
+#include "Translation.h"
+#include "UiText.h"
 #include "WinBio.h"
 
 namespace {
@@ -27,7 +29,8 @@ const char* const kUsage =
     "                         [--click FINGER | --test FINGER | --about]\n"
     "Shows the window on unit 1 of the simulated sensor (VARNE_SIM_* apply), clicks a\n"
     "fingertip if asked (or right-clicks an enrolled one and chooses Test This Finger, then\n"
-    "waits for the scripted verdict), and saves what the window (or the About box) shows.\n";
+    "waits for the scripted verdict), and saves what the window (or the About box) shows. The\n"
+    "language follows LANGUAGE and the locale; VARNE_LOCALE_DIR=build/locale takes the build's.\n";
 
 QPalette DarkPalette() {
     QPalette dark;
@@ -79,6 +82,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
     }
+    InitTranslations();
     std::string error;
     auto backend = CreateSimulatedServiceFromEnvironment(&error);
     if (!backend) {
@@ -88,6 +92,7 @@ int main(int argc, char** argv) {
     InstallBiometricBackend(std::move(backend));
     Q_INIT_RESOURCE(varne);
     QApplication application(argc, argv);
+    InstallQtTranslations();
 
     const QString out = QString::fromLocal8Bit(argv[1]);
     int finger = 0;
