@@ -1,7 +1,13 @@
 // What the program says on the terminal about the readers: --list, and why start-up ended.
 #include "ReaderReport.h"
 
+#include <array>
+#include <cstdio>
+
+#include "EnrolledSet.h"
+#include "FprintdMapping.h"
 #include "MessageCatalogue.h"
+#include "ReaderDiagnosis.h"
 #include "StatusMessage.h"
 #include "TerminalText.h"
 #include "UnitListing.h"
@@ -16,6 +22,7 @@ constexpr const char* kDefaultMark = "\t(default)";
 constexpr const char* kUnnamed = "(no name)";
 constexpr const char* kPressKind = "\tpress";
 constexpr const char* kSwipeKind = "\tswipe";
+constexpr std::size_t kCodeTextSize = sizeof("0xffffffff");
 
 std::string FprintdNotRunningLine() {
     return std::string(kProgramLead) +
@@ -49,6 +56,25 @@ std::string ReaderLine(const WINBIO_UNIT_SCHEMA& unit, bool isDefault) {
     return line + "\n";
 }
 
+// "\tenrolled: right-thumb, left-index-finger", or why they could not be read.
+std::string EnrolledFingersColumnText(SessionHandle session, UnitId unit) {
+    EnrollmentContext context;
+    context.sessionHandle = session;
+    context.unitId = unit;
+    const StatusCode status = ReadEnrolledSet(context);
+    if (status < 0) {
+        std::array<char, kCodeTextSize> code{};
+        std::snprintf(code.data(), code.size(), "0x%x", static_cast<std::uint32_t>(status));
+        return std::string("\tenrolled fingers not read (error code ") + code.data() + ")";
+    }
+    std::string names;
+    for (const SubFactor finger : EnrolledFingers(context.enrolledSet)) {
+        const auto name = FprintdFingerName(finger);
+        names += (names.empty() ? "" : ", ") + std::string(name ? *name : "?");
+    }
+    return "\tenrolled: " + (names.empty() ? std::string("none") : names);
+}
+
 std::string JoinUnitIds(const std::vector<UnitId>& ids) {
     std::string joined;
     for (const UnitId id : ids) {
@@ -59,7 +85,7 @@ std::string JoinUnitIds(const std::vector<UnitId>& ids) {
 
 }  // namespace
 
-ReaderListing ListReaders(ServiceKind service) {
+ReaderListing ListReaders(ServiceKind service, EnrolledFingersColumn fingers) {
     ReaderListing listing;
     SessionHandle session = 0;
     const StatusCode openStatus =
@@ -80,18 +106,25 @@ ReaderListing ListReaders(ServiceKind service) {
         WinBioLocateSensor(session, &defaultUnit) < 0) {
         defaultUnit = 0;  // the list is still worth printing without its mark
     }
-    WinBioCloseSession(session);
     for (const WINBIO_UNIT_SCHEMA& unit : readers.units) {
-        listing.out += ReaderLine(unit, defaultUnit != 0 && unit.UnitId == defaultUnit);
+        std::string line = ReaderLine(unit, defaultUnit != 0 && unit.UnitId == defaultUnit);
+        if (fingers == EnrolledFingersColumn::kShown) {
+            line.insert(line.size() - 1, EnrolledFingersColumnText(session, unit.UnitId));
+        }
+        listing.out += line;
     }
+    WinBioCloseSession(session);
 
     if (readers.status < 0) {
         listing.exitCode = kExitListingFailed;
+        // fprintd's answer when it has no reader at all.
+        listing.noneListed = readers.status == kSensorUnavailable;
         listing.out.clear();
         listing.err =
             ErrorLines(LoadCatalogueText(kTextUnitsFailed) + FormatErrorCodeLine(readers.status));
     } else if (listing.out.empty()) {
         listing.exitCode = kExitListingFailed;
+        listing.noneListed = true;
         listing.err = std::string(kProgramLead) + "no fingerprint reader is listed\n";
     } else {
         listing.exitCode = kExitListed;
@@ -99,7 +132,8 @@ ReaderListing ListReaders(ServiceKind service) {
     return listing;
 }
 
-std::string StartupFailureNote(const StartupReport& report, ServiceKind service) {
+std::string StartupFailureNote(const StartupReport& report, ServiceKind service,
+                               const SystemRoot& root) {
     switch (report.failure) {
         case StartupFailure::kSessionNotOpened:
             return service == ServiceKind::kFprintd ? FprintdSessionNote(report.status)
@@ -112,6 +146,13 @@ std::string StartupFailureNote(const StartupReport& report, ServiceKind service)
                         : "the units listed are " + JoinUnitIds(report.listedUnits) +
                               " (see varne --list)";
             return line + "\n";
+        }
+        case StartupFailure::kUnitsNotListed: {
+            std::string note;
+            for (const std::string& line : DiagnoseMissingReader(root).lines) {
+                note += kProgramLead + line + "\n";
+            }
+            return note;
         }
         default:
             return {};
