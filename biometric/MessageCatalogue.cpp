@@ -110,6 +110,9 @@ constexpr std::array kCatalogue = {
                    u"data in this enrollment. Swipe your finger across the sensor again, evenly "
                    u"and at a steady speed, over the middle of the sensor. Swiping too fast, too "
                    u"slowly or at an angle may cause an enrollment error."},
+    CatalogueEntry{kTextFingerprintLoginOff,
+                   u"Fingerprint login is off: logging in and sudo still ask for your password. "
+                   u"\"Fingerprint Login...\" in the window menu says how to turn it on."},
 };
 
 constexpr bool IsSortedById() {

@@ -48,5 +48,7 @@ constexpr TextId kTextBlockedByPolicy = 3002;
 constexpr TextId kTextSwipeFinger = 3003;
 constexpr TextId kTextSwipeDone = 3004;
 constexpr TextId kTextSwipeMismatch = 3005;
+// After an enrollment, when no PAM service loads the fingerprint module.
+constexpr TextId kTextFingerprintLoginOff = 3040;
 
 std::u16string LoadCatalogueText(TextId id);

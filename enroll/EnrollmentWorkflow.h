@@ -6,6 +6,7 @@
 
 #include "CaptureHandoff.h"
 #include "EnrollmentContext.h"
+#include "LoginUseProbe.h"
 #include "WinBio.h"
 #include "WindowHost.h"
 #include "WorkflowDisplay.h"
@@ -47,6 +48,10 @@ public:
     ~EnrollmentWorkflow();
     EnrollmentWorkflow(const EnrollmentWorkflow&) = delete;
     EnrollmentWorkflow& operator=(const EnrollmentWorkflow&) = delete;
+
+    // After a success, a probe that says login does not use the fingerprint adds a sentence on
+    // it; without one (null) nothing is added. The probe outlives the workflow.
+    void SetLoginUseProbe(LoginUseProbe* probe) { m_loginUseProbe = probe; }
 
     void RunEnrollmentEvent(unsigned event);
     void StartCapture();
@@ -105,4 +110,5 @@ private:
     // Whether the bar's range came from the back end: only then is a completion known to fill it.
     bool m_stageCountReported = false;
     FingerAction m_fingerAction = FingerAction::kNone;
+    LoginUseProbe* m_loginUseProbe = nullptr;
 };
