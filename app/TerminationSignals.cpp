@@ -38,7 +38,7 @@ bool TerminationSignals::Catch(std::string* error) {
         g_sockets[0] = g_sockets[1] = -1;
         return false;
     }
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = &WriteWakeUp;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;  // no call of Qt's or ours is cut short by the signal

@@ -113,6 +113,47 @@ constexpr std::array kCatalogue = {
     CatalogueEntry{kTextFingerprintLoginOff,
                    u"Fingerprint login is off: logging in and sudo still ask for your password. "
                    u"\"Fingerprint Login...\" in the window menu says how to turn it on."},
+    CatalogueEntry{kTitleTestFinger, u"Test Finger"},
+    CatalogueEntry{kTitleFingerRecognized, u"Finger Recognized"},
+    CatalogueEntry{kTitleFingerNotRecognized, u"Finger Not Recognized"},
+    CatalogueEntry{kTitleTestError, u"Test Failed"},
+    CatalogueEntry{kTextTestTouch,
+                   u"Touch the sensor with the marked finger, as you would to log in: flat, "
+                   u"firmly and in the middle of the sensor."},
+    CatalogueEntry{kTextTestSwipe,
+                   u"Swipe the marked finger across the sensor, as you would to log in: evenly "
+                   u"and at a steady speed, over the middle of the sensor."},
+    CatalogueEntry{kTextTestRecognized,
+                   u"The sensor recognized the finger you tested: its enrolled fingerprint "
+                   u"works."},
+    CatalogueEntry{kTextTestNotRecognized,
+                   u"The fingerprint read does not match the one enrolled for the finger you "
+                   u"tested. Try again, pressing the whole fingertip flat on the sensor. If it "
+                   u"keeps failing, delete the finger and enroll it again."},
+    CatalogueEntry{kTextTestTimeout,
+                   u"The test has ended because the sensor was not touched in time.\n\nTest the "
+                   u"finger again when you are ready to touch the sensor."},
+    CatalogueEntry{kTextTestFailurePrefix, u"The finger could not be tested because of an error."},
+    CatalogueEntry{kTextTestRetryTouch,
+                   u"The sensor could not read the finger. Touch it again with the marked finger, "
+                   u"flat and firmly in the middle of the sensor."},
+    CatalogueEntry{kTextTestRetrySwipe,
+                   u"The sensor could not read the finger. Swipe the marked finger across it "
+                   u"again, evenly and at a steady speed."},
+    CatalogueEntry{kTextTestNotCentered,
+                   u"The finger was not in the middle of the sensor. Touch it again with the "
+                   u"marked finger, centred on the sensor."},
+    CatalogueEntry{kTextTestSwipeTooShort,
+                   u"The swipe was too short. Swipe the marked finger again, from its first "
+                   u"joint to its tip, across the whole sensor."},
+    CatalogueEntry{kTextTestLiftAndTouch,
+                   u"Lift the finger off the sensor, then touch the sensor again with the marked "
+                   u"finger and hold it still until the result is shown."},
+    CatalogueEntry{kTextTestSwipeTooFast,
+                   u"The swipe was too fast. Swipe the marked finger across the sensor again, "
+                   u"more slowly."},
+    CatalogueEntry{kTextTestMenuItem, u"&Test This Finger"},
+    CatalogueEntry{kTextDeleteMenuItem, u"&Delete This Finger..."},
 };
 
 constexpr bool IsSortedById() {

@@ -50,5 +50,25 @@ constexpr TextId kTextSwipeDone = 3004;
 constexpr TextId kTextSwipeMismatch = 3005;
 // After an enrollment, when no PAM service loads the fingerprint module.
 constexpr TextId kTextFingerprintLoginOff = 3040;
+// Testing an enrolled finger: titles, then the texts for a press sensor and a swipe sensor.
+constexpr TextId kTitleTestFinger = 3100;
+constexpr TextId kTitleFingerRecognized = 3101;
+constexpr TextId kTitleFingerNotRecognized = 3102;
+constexpr TextId kTitleTestError = 3103;
+constexpr TextId kTextTestTouch = 3110;
+constexpr TextId kTextTestSwipe = 3111;
+constexpr TextId kTextTestRecognized = 3112;
+constexpr TextId kTextTestNotRecognized = 3113;
+constexpr TextId kTextTestTimeout = 3114;
+constexpr TextId kTextTestFailurePrefix = 3115;
+constexpr TextId kTextTestRetryTouch = 3120;
+constexpr TextId kTextTestRetrySwipe = 3121;
+constexpr TextId kTextTestNotCentered = 3122;
+constexpr TextId kTextTestSwipeTooShort = 3123;
+constexpr TextId kTextTestLiftAndTouch = 3124;
+constexpr TextId kTextTestSwipeTooFast = 3125;
+// The menu of an enrolled fingertip.
+constexpr TextId kTextTestMenuItem = 3130;
+constexpr TextId kTextDeleteMenuItem = 3131;
 
 std::u16string LoadCatalogueText(TextId id);

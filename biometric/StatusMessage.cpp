@@ -138,8 +138,8 @@ std::u16string FormatErrorCodeLine(StatusCode status) {
     return line;
 }
 
-std::u16string ComposeStatusMessage(StatusCode status) {
-    std::u16string message = LoadCatalogueText(kTextFailurePrefix);
+std::u16string ComposeStatusMessage(StatusCode status, TextId leadId) {
+    std::u16string message = LoadCatalogueText(leadId);
     message += kBlankLine;
     message += SpecificText(status);
     message += FormatErrorCodeLine(status);

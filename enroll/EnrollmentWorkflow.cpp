@@ -34,7 +34,10 @@ TextId MismatchText(const EnrollmentContext& context) {
 }  // namespace
 
 EnrollmentWorkflow::EnrollmentWorkflow(EnrollmentContext& context, WorkflowDisplay& display)
-    : m_context(context), m_display(display), m_handoff(context, display) {}
+    : m_context(context),
+      m_display(display),
+      m_handoff(context, display),
+      m_test(context, display, [this] { RunEnrollmentEvent(kEventReady); }) {}
 
 // A capture may still be outstanding: the hand-off's destructor makes its result a no-op.
 EnrollmentWorkflow::~EnrollmentWorkflow() = default;
@@ -225,6 +228,23 @@ void EnrollmentWorkflow::ActOnFinger(SubFactor finger, WindowHost& host) {
     RunEnrollmentEvent(kEventBegin);
 }
 
+void EnrollmentWorkflow::TestFinger(SubFactor finger) {
+    if (CanActOnEnrolledFinger(finger)) {
+        m_test.Start(finger);
+    }
+}
+
+void EnrollmentWorkflow::AskToDeleteFinger(SubFactor finger, WindowHost& host) {
+    if (CanActOnEnrolledFinger(finger)) {
+        DeleteAfterQuestion(finger, host);
+    }
+}
+
+bool EnrollmentWorkflow::CanActOnEnrolledFinger(SubFactor finger) const {
+    return finger >= kFirstFinger && finger <= kLastFinger && CanActOnFinger() &&
+           IsEnrolled(m_context.enrolledSet, finger);
+}
+
 void EnrollmentWorkflow::DeleteAfterQuestion(SubFactor finger, WindowHost& host) {
     m_fingerAction = FingerAction::kAskingToDelete;
     const bool confirmed = host.AskYesNo(LoadCatalogueText(kTextDeleteQuestion));
@@ -257,10 +277,11 @@ bool EnrollmentWorkflow::AttemptUnderWay() const {
 }
 
 bool EnrollmentWorkflow::CanActOnFinger() const {
-    return m_fingerAction == FingerAction::kNone && !AttemptUnderWay();
+    return m_fingerAction == FingerAction::kNone && !AttemptUnderWay() && !m_test.UnderWay();
 }
 
 void EnrollmentWorkflow::CancelFingerActionForClose() {
+    m_test.Stop();
     switch (m_fingerAction) {
         case FingerAction::kAskingToDelete:
             m_fingerAction = FingerAction::kClosing;
@@ -294,11 +315,23 @@ void EnrollmentWorkflow::AbortEnrollment() {
     WinBioCancel(m_context.sessionHandle);
 }
 
+void EnrollmentWorkflow::Abort() {
+    if (m_test.UnderWay()) {
+        m_test.Stop();
+    } else {
+        AbortEnrollment();
+    }
+}
+
 void EnrollmentWorkflow::HandleTimer(unsigned timerId) {
     if (timerId < kFirstEventTimer || timerId > kLastEventTimer) {
         return;
     }
     m_display.KillEventTimer(timerId);
+    if (timerId == kTestResultTimer) {
+        m_test.HandleResult();
+        return;
+    }
     unsigned event = timerId;
     // Only the first counter found over the limit is reset; the others keep counting.
     for (std::atomic<std::int32_t>* counter :

@@ -6,6 +6,7 @@
 
 #include "CaptureHandoff.h"
 #include "EnrollmentContext.h"
+#include "FingerTest.h"
 #include "LoginUseProbe.h"
 #include "WinBio.h"
 #include "WindowHost.h"
@@ -27,7 +28,9 @@ constexpr std::int32_t kBadCaptureLimit = 40;
 // The bar's range when the back end does not say how many captures an enrollment takes.
 constexpr int kProgressMaximum = 3;
 constexpr unsigned kFirstEventTimer = kEventPlace;
-constexpr unsigned kLastEventTimer = kEventAborted;
+// The finger test's result timer follows the enrollment's event timers.
+constexpr unsigned kLastEventTimer = kTestResultTimer;
+static_assert(kTestResultTimer == kEventAborted + 1);
 
 // What a click on a fingertip has under way; a click that comes while it is not kNone (from a
 // local event loop of the question or of the back end's deletion) is refused.
@@ -56,19 +59,31 @@ public:
     void RunEnrollmentEvent(unsigned event);
     void StartCapture();
     void AbortEnrollment();
-    // Event timers 2..8 only.
+    // The Abort button: ends the test or the enrollment under way.
+    void Abort();
+    // Event timers 2..8 and the test's result timer only.
     void HandleTimer(unsigned timerId);
 
     // A click, key or accessibility action on fingertip 1..10: asks to delete an enrolled
     // finger, else begins its enrollment. Does nothing while an attempt, the question or a
     // deletion is under way.
     void ActOnFinger(SubFactor finger, WindowHost& host);
+    // Tests an enrolled finger; does nothing for a bare one, or while anything is under way.
+    void TestFinger(SubFactor finger);
+    // Asks to delete an enrolled finger; does nothing for a bare one, or while anything is
+    // under way.
+    void AskToDeleteFinger(SubFactor finger, WindowHost& host);
+    bool TestUnderWay() const { return m_test.UnderWay(); }
+    // Whether an enrolled finger can be tested or deleted now: what its menu offers.
+    bool CanActOnEnrolledFinger(SubFactor finger) const;
+    // The way to end a test from outside the window's buttons; Abort and closing use it too.
+    void StopTest() { m_test.Stop(); }
     // A finger is selected: from the click that began the attempt until the attempt ended.
     bool AttemptUnderWay() const;
     bool CanActOnFinger() const;
     FingerAction FingerActionUnderWay() const { return m_fingerAction; }
     // For the window that is closing: a deletion that waits is cancelled with the service, one
-    // still asked about is not made, and the outcome of either is not shown.
+    // still asked about is not made, and the outcome of either is not shown; a test is stopped.
     void CancelFingerActionForClose();
 
 private:
@@ -110,5 +125,6 @@ private:
     // Whether the bar's range came from the back end: only then is a completion known to fill it.
     bool m_stageCountReported = false;
     FingerAction m_fingerAction = FingerAction::kNone;
+    FingerTest m_test;
     LoginUseProbe* m_loginUseProbe = nullptr;
 };

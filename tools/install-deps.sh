@@ -13,8 +13,14 @@ packages=(
     appstream desktop-file-utils
     dpkg-dev file lintian man-db
     fprintd libfprint-2-2 python3-dbusmock python3-gi gir1.2-glib-2.0 dbus-daemon dbus-bin
-    clang libclang-rt-14-dev clang-format
+    clang libclang-rt-dev clang-format
 )
+# The fuzzers link the runtime of the clang that `clang` runs. libclang-rt-dev brings the
+# release's default clang's, and is all CI can ask for before clang is installed; once it is,
+# the runtime of its own version is asked for too, in case `clang` is another version.
+if command -v clang >/dev/null; then
+    packages+=("libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev")
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -24,6 +25,7 @@
 #include "FingerMap.h"
 #include "FingerMapAccessible.h"
 #include "FingerMapFocus.h"
+#include "FingertipMenu.h"
 #include "LoginReport.h"
 #include "MessageCatalogue.h"
 #include "ReaderDiagnosis.h"
@@ -156,15 +158,22 @@ void CVarneDlg::BuildControls() {
             m_workflow.RunEnrollmentEvent(kEventReady);
         }
     });
-    connect(m_abortButton, &QPushButton::clicked, this, [this] { m_workflow.AbortEnrollment(); });
+    connect(m_abortButton, &QPushButton::clicked, this, [this] { m_workflow.Abort(); });
 
     m_fingerMapFocus = new FingerMapFocus(*m_picture, m_context, m_workflow,
                                           [this](int finger) { ActOnFinger(finger); });
+    m_fingertipMenu = new FingertipMenu(
+        *this, [this](int finger) { TestFinger(finger); },
+        [this](int finger) { AskToDeleteFinger(finger); });
+    m_fingerMapFocus->SetTestHandler([this](int finger) { TestFinger(finger); });
+    m_fingerMapFocus->SetMenuHandler(
+        [this](int finger, QPoint globalPosition) { ShowFingertipMenu(finger, globalPosition); });
     // The picture is the first stop, as it is the first control.
     QWidget::setTabOrder(m_picture, closeButton);
     m_picture->setAccessibleName(QStringLiteral("Fingers"));
     m_picture->setAccessibleDescription(QStringLiteral(
-        "Arrow keys choose a finger; Space enrolls it, or deletes an enrolled one."));
+        "Arrow keys choose a finger; Space enrolls it, or deletes an enrolled one. The Menu key "
+        "offers to test an enrolled one."));
 
     m_picture->SetOverlayPainter([this](QPainter& painter) {
         PaintFingerMarks(painter, m_context.enrolledSet, m_context.selectedFinger);
@@ -391,12 +400,41 @@ void CVarneDlg::mousePressEvent(QMouseEvent* event) {
     QDialog::mousePressEvent(event);
 }
 
+void CVarneDlg::contextMenuEvent(QContextMenuEvent* event) {
+    // The Menu key's report goes to the focused fingertip through the picture's own handler.
+    const int finger = event->reason() == QContextMenuEvent::Mouse ? FindFingerAt(event->pos()) : 0;
+    if (finger == 0) {
+        QDialog::contextMenuEvent(event);
+        return;
+    }
+    m_fingerMapFocus->SetFocusedFinger(finger);  // keys go on from it, as after a left click
+    ShowFingertipMenu(finger, event->globalPos());
+    event->accept();
+}
+
 void CVarneDlg::ActOnFinger(int finger) {
     if (finger < kFirstFinger || finger > kLastFinger) {
         return;
     }
     m_workflow.ActOnFinger(static_cast<SubFactor>(finger), *this);
     m_fingerMapFocus->NotifyChanges();
+}
+
+void CVarneDlg::TestFinger(int finger) {
+    m_workflow.TestFinger(static_cast<SubFactor>(finger));
+    m_fingerMapFocus->NotifyChanges();
+}
+
+void CVarneDlg::AskToDeleteFinger(int finger) {
+    m_workflow.AskToDeleteFinger(static_cast<SubFactor>(finger), *this);
+    m_fingerMapFocus->NotifyChanges();
+}
+
+void CVarneDlg::ShowFingertipMenu(int finger, QPoint globalPosition) {
+    // A bare fingertip, or one that cannot be acted on now, has no menu.
+    if (m_workflow.CanActOnEnrolledFinger(static_cast<SubFactor>(finger))) {
+        m_fingertipMenu->PopUp(finger, globalPosition);
+    }
 }
 
 void CVarneDlg::paintEvent(QPaintEvent* event) {

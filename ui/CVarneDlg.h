@@ -17,6 +17,7 @@
 class CLabel;
 class CSysColorStatic;
 class FingerMapFocus;
+class FingertipMenu;
 class QAction;
 class QLineEdit;
 class QProgressBar;
@@ -44,6 +45,7 @@ public:
     const StartupReport& LastStartupReport() const { return m_startupReport; }
     QMenu& WindowMenu() { return m_windowMenu; }
     FingerMapFocus& Fingertips() { return *m_fingerMapFocus; }
+    FingertipMenu& FingertipActions() { return *m_fingertipMenu; }
 
     // WorkflowDisplay
     void ShowStatus(TextId titleId, TextId textId, const std::u16string& text, Colorref titleColour,
@@ -77,6 +79,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void BuildControls();
@@ -84,6 +87,9 @@ private:
     void InitStatusPanel();
     // Clicks, keys and accessibility actions on fingertips: the workflow decides.
     void ActOnFinger(int finger);
+    void TestFinger(int finger);
+    void AskToDeleteFinger(int finger);
+    void ShowFingertipMenu(int finger, QPoint globalPosition);
     void ShowAboutBox();
     void ShowLoginBox();
     void EnsureWindowIcon();
@@ -106,6 +112,7 @@ private:
     QToolButton* m_windowMenuButton = nullptr;
     StatusPanelLayout* m_statusPanel = nullptr;
     FingerMapFocus* m_fingerMapFocus = nullptr;  // a child of the picture
+    FingertipMenu* m_fingertipMenu = nullptr;    // a child of the window
     QMenu m_windowMenu;
 
     EnrollmentContext m_context;

@@ -3,6 +3,7 @@
 #include "FingerMapFocus.h"
 
 #include <QAccessible>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
@@ -34,6 +35,12 @@ std::array<int, FingerMapFocus::kFingerCount> LeftToRight() {
 
 bool IsActivationKey(int key) {
     return key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+bool IsMenuKey(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    return (event.key() == Qt::Key_Menu && modifiers == Qt::NoModifier) ||
+           (event.key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier);
 }
 
 }  // namespace
@@ -86,7 +93,7 @@ bool FingerMapFocus::RingShown() const {
 
 FingerState FingerMapFocus::StateOf(int subFactor) const {
     if (subFactor == m_context.selectedFinger) {
-        return FingerState::kBeingEnrolled;
+        return m_workflow.TestUnderWay() ? FingerState::kBeingTested : FingerState::kBeingEnrolled;
     }
     return IsEnrolled(m_context.enrolledSet, subFactor) ? FingerState::kEnrolled
                                                         : FingerState::kNotEnrolled;
@@ -99,6 +106,18 @@ bool FingerMapFocus::CanAct() const {
 void FingerMapFocus::Act(int subFactor) {
     if (IndexOf(subFactor) >= 0 && m_act) {
         m_act(subFactor);
+    }
+}
+
+void FingerMapFocus::Test(int subFactor) {
+    if (IndexOf(subFactor) >= 0 && m_test) {
+        m_test(subFactor);
+    }
+}
+
+void FingerMapFocus::ShowMenu(int subFactor, QPoint pictureLocalPosition) {
+    if (IndexOf(subFactor) >= 0 && m_showMenu) {
+        m_showMenu(subFactor, m_picture.mapToGlobal(pictureLocalPosition));
     }
 }
 
@@ -153,6 +172,8 @@ bool FingerMapFocus::eventFilter(QObject* watched, QEvent* event) {
             return HandleKeyPress(static_cast<const QKeyEvent&>(*event));
         case QEvent::KeyRelease:
             return HandleKeyRelease(static_cast<const QKeyEvent&>(*event));
+        case QEvent::ContextMenu:
+            return HandleContextMenu(static_cast<const QContextMenuEvent&>(*event));
         case QEvent::FocusIn:
             m_picture.update();
             // After the widget's own focus report, which would otherwise name the picture last.
@@ -168,6 +189,11 @@ bool FingerMapFocus::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool FingerMapFocus::HandleKeyPress(const QKeyEvent& event) {
+    if (IsMenuKey(event)) {
+        ShowKeyboardFocus();
+        ShowMenu(m_focusedFinger, RingRect(m_focusedFinger).center());
+        return true;
+    }
     const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
     if (modifiers != Qt::NoModifier) {
         return false;  // leaves Alt+Space, Ctrl+... to the window
@@ -210,6 +236,16 @@ bool FingerMapFocus::HandleKeyRelease(const QKeyEvent& event) {
     }
     m_armedKey = 0;
     Act(m_focusedFinger);
+    return true;
+}
+
+bool FingerMapFocus::HandleContextMenu(const QContextMenuEvent& event) {
+    // The picture lets the mouse through to the window, which takes right-clicks; what comes
+    // here is the platform's own report of the Menu key, beside the key itself.
+    if (event.reason() == QContextMenuEvent::Mouse) {
+        return false;
+    }
+    ShowMenu(m_focusedFinger, RingRect(m_focusedFinger).center());
     return true;
 }
 

@@ -7,23 +7,27 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <utility>
 
 struct EnrollmentContext;
 class EnrollmentWorkflow;
+class QContextMenuEvent;
 class QKeyEvent;
 class QPainter;
 class QWidget;
 
-enum class FingerState { kNotEnrolled, kEnrolled, kBeingEnrolled };
+enum class FingerState { kNotEnrolled, kEnrolled, kBeingEnrolled, kBeingTested };
 
 // The picture is one focus stop. While it has focus, the arrow keys (and Home, End) move a ring
 // over the fingertips from the left little finger to the right little finger, and Space or
-// Return acts on the ringed fingertip through the same handler as a click on it.
+// Return acts on the ringed fingertip through the same handler as a click on it; the Menu key or
+// Shift+F10 asks for the ringed fingertip's menu, as a right-click does for the one under it.
 class FingerMapFocus : public QObject {
     Q_OBJECT
 public:
     static constexpr int kFingerCount = 10;
     using ActOnFinger = std::function<void(int subFactor)>;
+    using ShowFingerMenu = std::function<void(int subFactor, QPoint globalPosition)>;
 
     // Lives as a child of the picture; the context and the workflow belong to the window and
     // outlive it.
@@ -45,6 +49,10 @@ public:
     // fingertips then do nothing.
     bool CanAct() const;
     void Act(int subFactor);
+    // The accessibility action "Test" and the fingertip's menu go to these.
+    void SetTestHandler(ActOnFinger test) { m_test = std::move(test); }
+    void SetMenuHandler(ShowFingerMenu showMenu) { m_showMenu = std::move(showMenu); }
+    void Test(int subFactor);
     void PaintRing(QPainter& painter) const;
     // Reports fingertips whose state changed since the last call to assistive technology.
     void NotifyChanges();
@@ -55,6 +63,8 @@ protected:
 private:
     bool HandleKeyPress(const QKeyEvent& event);
     bool HandleKeyRelease(const QKeyEvent& event);
+    bool HandleContextMenu(const QContextMenuEvent& event);
+    void ShowMenu(int subFactor, QPoint pictureLocalPosition);
     void MoveRingTo(int index);
     void ShowKeyboardFocus();
     void NotifyFocus() const;
@@ -63,6 +73,8 @@ private:
     const EnrollmentContext& m_context;
     const EnrollmentWorkflow& m_workflow;
     ActOnFinger m_act;
+    ActOnFinger m_test;
+    ShowFingerMenu m_showMenu;
     int m_focusedFinger;
     // Space or Return pressed here and not yet released; acting on the release keeps a held key
     // from answering the question that the first press brought up.

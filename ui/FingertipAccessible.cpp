@@ -1,4 +1,5 @@
-// One fingertip of the hand picture as assistive technology sees it: a button to enroll or delete.
+// One fingertip of the hand picture as assistive technology sees it: a button to enroll, delete or
+// test.
 #include "FingertipAccessible.h"
 
 #include <QWindow>
@@ -15,6 +16,10 @@ QString FingertipAccessible::EnrollAction() {
 
 QString FingertipAccessible::DeleteAction() {
     return QStringLiteral("Delete");
+}
+
+QString FingertipAccessible::TestAction() {
+    return QStringLiteral("Test");
 }
 
 FingerMapFocus* FingertipAccessible::Focus() const {
@@ -48,6 +53,8 @@ QString FingertipAccessible::text(QAccessible::Text type) const {
                     return QStringLiteral("Enrolled");
                 case FingerState::kBeingEnrolled:
                     return QStringLiteral("Being enrolled");
+                case FingerState::kBeingTested:
+                    return QStringLiteral("Being tested");
                 case FingerState::kNotEnrolled:
                     return QStringLiteral("Not enrolled");
             }
@@ -90,8 +97,10 @@ QStringList FingertipAccessible::actionNames() const {
     if (focus == nullptr || state().disabled) {
         return {};
     }
-    return {focus->StateOf(m_subFactor) == FingerState::kEnrolled ? DeleteAction()
-                                                                  : EnrollAction()};
+    if (focus->StateOf(m_subFactor) == FingerState::kEnrolled) {
+        return {DeleteAction(), TestAction()};
+    }
+    return {EnrollAction()};
 }
 
 QString FingertipAccessible::localizedActionName(const QString& name) const {
@@ -105,6 +114,9 @@ QString FingertipAccessible::localizedActionDescription(const QString& name) con
     if (name == DeleteAction()) {
         return QStringLiteral("Delete this finger's enrollment after a question");
     }
+    if (name == TestAction()) {
+        return QStringLiteral("Check that the sensor recognizes this finger");
+    }
     return {};
 }
 
@@ -115,10 +127,24 @@ void FingertipAccessible::doAction(const QString& name) {
     // Queued: the action may open a modal question, which must not run inside the caller's
     // request (a screen reader waits for its answer).
     FingerMapFocus* focus = Focus();
+    const bool test = name == TestAction();
     QMetaObject::invokeMethod(
-        focus, [focus, finger = m_subFactor] { focus->Act(finger); }, Qt::QueuedConnection);
+        focus,
+        [focus, test, finger = m_subFactor] {
+            if (test) {
+                focus->Test(finger);
+            } else {
+                focus->Act(finger);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 QStringList FingertipAccessible::keyBindingsForAction(const QString& name) const {
-    return actionNames().contains(name) ? QStringList{QStringLiteral("Space")} : QStringList{};
+    if (!actionNames().contains(name)) {
+        return {};
+    }
+    // The test is reached through the fingertip's menu.
+    return name == TestAction() ? QStringList{QStringLiteral("Shift+F10")}
+                                : QStringList{QStringLiteral("Space")};
 }

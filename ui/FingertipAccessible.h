@@ -1,4 +1,5 @@
-// One fingertip of the hand picture as assistive technology sees it: a button to enroll or delete.
+// One fingertip of the hand picture as assistive technology sees it: a button to enroll, delete or
+// test.
 #pragma once
 
 #include <QAccessible>
@@ -13,6 +14,7 @@ public:
 
     static QString EnrollAction();
     static QString DeleteAction();
+    static QString TestAction();
 
     int SubFactor() const { return m_subFactor; }
 

@@ -1,4 +1,4 @@
-// Capture results that are due, waiting for the simulated sensor's worker to deliver them.
+// Capture and verification results that are due, waiting for the simulated sensor's worker.
 #include "CaptureDeliveryQueue.h"
 
 bool CaptureDeliveryQueue::DeliverFirst(std::unique_lock<std::mutex>& lock) {
@@ -8,7 +8,13 @@ bool CaptureDeliveryQueue::DeliverFirst(std::unique_lock<std::mutex>& lock) {
     const Result result = m_results.front();
     m_results.pop_front();
     lock.unlock();
-    result.callback(result.context, result.status, result.rejectDetail);
+    if (result.verifyCallback != nullptr) {
+        const std::uint8_t match = result.status == kOk ? 1 : 0;
+        result.verifyCallback(result.context, result.status, result.unitId, match,
+                              result.rejectDetail);
+    } else {
+        result.callback(result.context, result.status, result.rejectDetail);
+    }
     lock.lock();
     return true;
 }

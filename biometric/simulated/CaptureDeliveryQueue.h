@@ -1,4 +1,4 @@
-// Capture results that are due, waiting for the simulated sensor's worker to deliver them.
+// Capture and verification results that are due, waiting for the simulated sensor's worker.
 #pragma once
 
 #include <deque>
@@ -8,11 +8,14 @@
 
 class CaptureDeliveryQueue {
 public:
+    // One of the two callbacks is set: a capture's or a verification's.
     struct Result {
         EnrollCaptureCallback callback = nullptr;
         void* context = nullptr;
         StatusCode status = kOk;
         RejectDetail rejectDetail = 0;
+        VerifyCallback verifyCallback = nullptr;
+        UnitId unitId = 0;
     };
 
     // Called with the sensor's lock held.

@@ -127,9 +127,9 @@ bool ParseFailures(const std::string& text, std::map<std::string, StatusCode>* f
 SimulatedConfig::SimulatedConfig() : m_script(SimulatedScript::Lifelike()) {}
 
 const std::vector<std::string>& SimulatedConfig::OperationNames() {
-    static const std::vector<std::string> names = {"open",   "close",   "cancel", "units",
-                                                   "locate", "enum",    "begin",  "capture",
-                                                   "commit", "discard", "delete", "free"};
+    static const std::vector<std::string> names = {
+        "open",    "close",  "cancel",  "units",  "locate", "enum",  "begin",
+        "capture", "commit", "discard", "delete", "free",   "verify"};
     return names;
 }
 

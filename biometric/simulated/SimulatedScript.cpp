@@ -1,4 +1,4 @@
-// The capture results the simulated sensor plays, one per requested capture.
+// The capture results the simulated sensor plays, one per requested capture or verification.
 #include "SimulatedScript.h"
 
 #include <limits>
@@ -21,6 +21,11 @@ constexpr NamedResult kNamedResults[] = {
     {"poor", kBadCapture, kRejectPoorQuality},
     {"fast", kBadCapture, kRejectTooFast},
     {"merge", kBadCapture, kRejectMergeFailure},
+    // For a verification; "ok" matches too.
+    {"match", kOk, 0},
+    {"nomatch", kNoMatch, 0},
+    // The sensor saw no finger before its deadline.
+    {"notouch", kCaptureTimedOut, 0},
 };
 
 constexpr std::string_view kRejectPrefix = "reject:";

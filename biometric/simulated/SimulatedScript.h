@@ -1,4 +1,4 @@
-// The capture results the simulated sensor plays, one per requested capture.
+// The capture results the simulated sensor plays, one per requested capture or verification.
 #pragma once
 
 #include <chrono>
@@ -25,8 +25,9 @@ public:
     static constexpr std::chrono::milliseconds kMaxDelay{600000};
     static constexpr std::chrono::milliseconds kLifelikeDelay{700};
 
-    // Items like "more", "ok", "poor", "fast", "merge", "reject:N" or "0x80098036", each with an
-    // optional "@MS" delay. Null and a message naming the item when the text is malformed.
+    // Items like "more", "ok", "poor", "fast", "merge", "match", "nomatch", "notouch", "reject:N"
+    // or "0x80098036", each with an optional "@MS" delay. Null and a message naming the item when
+    // the text is malformed.
     static std::optional<SimulatedScript> Parse(std::string_view text, std::string* errorMessage);
     // Four accepted captures with one poor one among them, each after 0.7 s.
     static SimulatedScript Lifelike();

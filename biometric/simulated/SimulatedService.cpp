@@ -20,12 +20,21 @@ using Clock = std::chrono::steady_clock;
 constexpr char16_t kUnitDescription[] = u"Simulated fingerprint sensor";
 constexpr SessionHandle kFirstSessionHandle = 1;
 
+constexpr std::chrono::milliseconds kVerifyDeadline{30000};
+
+// A requested capture or verification; a verification has its own callback and unit.
 struct PendingCapture {
     EnrollCaptureCallback callback = nullptr;
     void* context = nullptr;
     // None while the script has run out: the capture waits like an untouched sensor.
     std::optional<SimulatedCaptureResult> result;
     Clock::time_point due;
+    VerifyCallback verifyCallback = nullptr;
+    UnitId verifiedUnit = 0;
+
+    CaptureDeliveryQueue::Result Answer(StatusCode status, RejectDetail rejectDetail) const {
+        return {callback, context, status, rejectDetail, verifyCallback, verifiedUnit};
+    }
 };
 
 // Where a session's enrollment stands.
@@ -85,6 +94,24 @@ struct SimulatedService::SensorState {
         return std::find(units.begin(), units.end(), unit) != units.end();
     }
 
+    // The first unit, in the configured order, on which the finger is enrolled; 0 when none is.
+    StatusCode FindUnitWithFinger(const SimulatedStore::Identity& identity, SubFactor subFactor,
+                                  UnitId* unit) {
+        *unit = 0;
+        for (const UnitId candidate : config.Units()) {
+            std::vector<SubFactor> fingers;
+            const StatusCode listed = store.List(candidate, identity, &fingers);
+            if (listed < 0 && listed != kDatabaseNoResults) {
+                return listed;
+            }
+            if (std::find(fingers.begin(), fingers.end(), subFactor) != fingers.end()) {
+                *unit = candidate;
+                return kOk;
+            }
+        }
+        return kOk;
+    }
+
     Session* FindSession(SessionHandle handle) {
         const auto found = openSessions.find(handle);
         return found == openSessions.end() ? nullptr : &found->second;
@@ -95,7 +122,7 @@ struct SimulatedService::SensorState {
         if (!session.capture) {
             return;
         }
-        deliveries.Push({session.capture->callback, session.capture->context, kCanceled, 0});
+        deliveries.Push(session.capture->Answer(kCanceled, 0));
         session.capture.reset();
         workerWake.notify_all();
     }
@@ -112,10 +139,9 @@ struct SimulatedService::SensorState {
                 earliest = earliest ? std::min(*earliest, capture.due) : capture.due;
                 continue;
             }
-            deliveries.Push({capture.callback, capture.context, capture.result->status,
-                             capture.result->rejectDetail});
+            deliveries.Push(capture.Answer(capture.result->status, capture.result->rejectDetail));
             // The enrollment is ready before the caller hears of it, so its commit works.
-            if (capture.result->status == kOk) {
+            if (capture.result->status == kOk && capture.verifyCallback == nullptr) {
                 session.stage = EnrollmentStage::kReadyToCommit;
             }
             session.capture.reset();
@@ -328,7 +354,10 @@ StatusCode SimulatedService::EnrollCapture(SessionHandle sessionHandle,
     if (session->capture) {
         return kDataCollectionInProgress;
     }
-    PendingCapture capture{callback, context, m_sensor->script.TakeNextResult(), Clock::now()};
+    PendingCapture capture{.callback = callback,
+                           .context = context,
+                           .result = m_sensor->script.TakeNextResult(),
+                           .due = Clock::now()};
     if (capture.result) {
         capture.due += capture.result->delay;
     }
@@ -407,6 +436,51 @@ StatusCode SimulatedService::DeleteTemplate(SessionHandle sessionHandle, UnitId 
         return kInvalidUnit;
     }
     return m_sensor->store.Remove(unitId, *storedIdentity, subFactor);
+}
+
+StatusCode SimulatedService::VerifyWithCallback(SessionHandle sessionHandle,
+                                                const WINBIO_IDENTITY& identity,
+                                                SubFactor subFactor, VerifyCallback callback,
+                                                void* context) {
+    if (const auto forced = m_sensor->config.ForcedFailure("verify")) {
+        return *forced;
+    }
+    const auto storedIdentity = SimulatedStore::IdentityOf(identity);
+    if (callback == nullptr || !storedIdentity || !IsFinger(subFactor)) {
+        return kInvalidArgument;
+    }
+    std::lock_guard lock(m_sensor->mutex);
+    Session* session = m_sensor->FindSession(sessionHandle);
+    if (session == nullptr) {
+        return kInvalidArgument;
+    }
+    if (session->stage != EnrollmentStage::kNone) {
+        return kEnrollmentInProgress;
+    }
+    if (session->capture) {
+        return kDataCollectionInProgress;
+    }
+    UnitId unit = 0;
+    const StatusCode found = m_sensor->FindUnitWithFinger(*storedIdentity, subFactor, &unit);
+    if (found < 0) {
+        return found;
+    }
+    if (unit == 0) {
+        return kDatabaseNoSuchRecord;
+    }
+    PendingCapture verification{.context = context,
+                                .result = m_sensor->script.TakeNextResult(),
+                                .due = Clock::now(),
+                                .verifyCallback = callback,
+                                .verifiedUnit = unit};
+    // Nobody touches the sensor once the script has run out: the deadline ends the wait.
+    if (!verification.result) {
+        verification.result = SimulatedCaptureResult{kCaptureTimedOut, 0, kVerifyDeadline};
+    }
+    verification.due += verification.result->delay;
+    session->capture = verification;
+    m_sensor->workerWake.notify_all();
+    return kOk;
 }
 
 StatusCode SimulatedService::Free() {

@@ -9,8 +9,13 @@
 #include "SimulatedConfig.h"
 
 // Capture results come on the service's own worker thread, never while its lock is held, so a
-// callback may call back into the service. Every accepted capture gets exactly one callback:
-// its scripted result, or kCanceled from Cancel, EnrollDiscard, CloseSession or destruction.
+// callback may call back into the service. Every accepted capture or verification gets exactly
+// one callback: its scripted result, or kCanceled from Cancel, EnrollDiscard, CloseSession or
+// destruction. A verification takes the next scripted result as a capture does ("ok" or "match"
+// is a match); once the script has run out it ends with kCaptureTimedOut after 30 s. It checks
+// the finger on the first unit where it is enrolled, and fails at once with
+// kDatabaseNoSuchRecord where it is enrolled on none; kEnrollmentInProgress while the session
+// has an enrollment open.
 // Destruction waits for the remaining callbacks, so a callback must not wait for the thread
 // that destroys the service.
 //
@@ -49,6 +54,9 @@ public:
     StatusCode DeleteTemplate(SessionHandle sessionHandle, UnitId unitId,
                               const WINBIO_IDENTITY& identity, SubFactor subFactor) override;
     StatusCode Free() override;
+    StatusCode VerifyWithCallback(SessionHandle sessionHandle, const WINBIO_IDENTITY& identity,
+                                  SubFactor subFactor, VerifyCallback callback,
+                                  void* context) override;
 
 private:
     struct SensorState;

@@ -170,7 +170,7 @@ SimulatedStore::FileVersion VersionOf(const struct stat& status) {
 
 // What the path names now; none when nothing is there.
 std::optional<SimulatedStore::FileVersion> CurrentVersion(const std::string& path) {
-    struct stat status {};
+    struct stat status = {};
     if (stat(path.c_str(), &status) != 0) {
         return std::nullopt;
     }
@@ -191,7 +191,7 @@ ReadOutcome ReadWholeFile(const std::string& path, FileContent* content) {
     if (fd < 0) {
         return errno == ENOENT ? ReadOutcome::kMissing : ReadOutcome::kFailed;
     }
-    struct stat status {};
+    struct stat status = {};
     // Another user's file could show fingers we never enrolled and cannot delete.
     if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid()) {
         close(fd);

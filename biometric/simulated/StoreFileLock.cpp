@@ -30,7 +30,7 @@ StatusCode StoreFileLock::Acquire(const std::string& lockPath) {
     if (m_fd < 0) {
         return kDatabaseWriteError;
     }
-    struct stat status {};
+    struct stat status = {};
     if (fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid()) {
         return kDatabaseWriteError;
     }

@@ -294,7 +294,7 @@ def run_checks(program, desktop_entry, processes, scratch):
         check(states.contains(Atspi.StateType.FOCUSABLE), f"{name} not focusable")
         check(states.contains(Atspi.StateType.SENSITIVE), f"{name} not sensitive")
         enrolled = name == "Left index finger"
-        expected = ("Enrolled", ["Delete"]) if enrolled else ("Not enrolled", ["Enroll"])
+        expected = ("Enrolled", ["Delete", "Test"]) if enrolled else ("Not enrolled", ["Enroll"])
         got = (reader.fresh(node).get_description(), reader.actions(node))
         check(got == expected, f"{name}: {got}, expected {expected}")
 
@@ -338,6 +338,18 @@ def run_checks(program, desktop_entry, processes, scratch):
     reader.do(abort, "Press")
     reader.wait_for(lambda: reader.fresh(fingertips["Right index finger"]).get_description()
                     == "Not enrolled", "the aborted finger's state")
+
+    # Testing the enrolled finger through its action; the script has run out, so nobody
+    # touches the sensor until Abort.
+    reader.events.clear()
+    reader.do(fingertips["Left index finger"], "Test")
+    reader.wait_for(lambda: reader.saw("object:property-change:accessible-name", "Test Finger"),
+                    "the test's title announcement")
+    check(reader.fresh(fingertips["Left index finger"]).get_description() == "Being tested",
+          "the fingertip being tested says otherwise")
+    reader.do(abort, "Press")
+    reader.wait_for(lambda: reader.fresh(fingertips["Left index finger"]).get_description()
+                    == "Enrolled", "the tested finger's state after Abort")
     reader.do(reader.find_named(app, "Close", Atspi.Role.PUSH_BUTTON), "Press")
     try:
         status = varne.wait(timeout=WAIT_SECONDS)

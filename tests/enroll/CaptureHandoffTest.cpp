@@ -206,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(Counters, LimitOrderTest, ::testing::ValuesIn(kLimitOrd
                          [](const auto& rowInfo) { return std::string(rowInfo.param.name); });
 
 TEST_F(WorkflowFixture, TimersOtherThanEventTimersAreLeftAlone) {
-    for (const unsigned timer : {0u, 1u, 9u, 10000u}) {
+    for (const unsigned timer : {0u, 1u, kLastEventTimer + 1, 10000u}) {
         workflow->HandleTimer(timer);
     }
     EXPECT_TRUE(display.Log().empty());

@@ -41,6 +41,9 @@ protected:
         if (backend->HasPendingCapture()) {
             backend->DeliverCapture(kCanceled);
         }
+        if (backend->HasPendingVerification()) {
+            backend->DeliverVerification(kCanceled);
+        }
     }
 
     void Begin(int finger = 2) {

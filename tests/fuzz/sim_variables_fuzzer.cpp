@@ -123,9 +123,10 @@ std::optional<SimulatedCaptureResult> ExpectedCapture(const std::string& item) {
         result.delay = std::chrono::milliseconds(*delay);
     }
     const std::map<std::string, std::pair<std::uint32_t, std::uint32_t>> named = {
-        {"more", {0x00090001, 0}},   {"ok", {0, 0}},
-        {"poor", {0x80098008, 7}},   {"fast", {0x80098008, 5}},
-        {"merge", {0x80098008, 10}},
+        {"more", {0x00090001, 0}},    {"ok", {0, 0}},
+        {"poor", {0x80098008, 7}},    {"fast", {0x80098008, 5}},
+        {"merge", {0x80098008, 10}},  {"match", {0, 0}},
+        {"nomatch", {0x80098005, 0}}, {"notouch", {0x000905B4, 0}},
     };
     if (const auto found = named.find(name); found != named.end()) {
         result.status = static_cast<StatusCode>(found->second.first);

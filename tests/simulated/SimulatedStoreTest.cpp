@@ -118,7 +118,7 @@ TEST(SimulatedStore, OversizedFileIsRefusedAndLeftAsItWas) {
     const auto path = directory.Path() / "fingers.store";
     WriteFile(path, std::string(SimulatedStore::kHeader) + "\n");
     ASSERT_EQ(truncate(path.c_str(), SimulatedStore::kMaxFileSize + 1), 0);
-    struct stat before {};
+    struct stat before = {};
     ASSERT_EQ(stat(path.c_str(), &before), 0);
 
     const SimulatedStore::Identity user = {3, {1, 2}};
@@ -128,7 +128,7 @@ TEST(SimulatedStore, OversizedFileIsRefusedAndLeftAsItWas) {
     EXPECT_EQ(store.Add(kUnit, user, 4), kDatabaseCorrupted);
     EXPECT_EQ(store.Remove(kUnit, user, 2), kDatabaseCorrupted);
 
-    struct stat after {};
+    struct stat after = {};
     ASSERT_EQ(stat(path.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_size, before.st_size);
@@ -179,7 +179,7 @@ TEST(SimulatedStore, WritesAtomicallyForItsOwnerOnly) {
     EXPECT_EQ(directory.Entries(),
               (std::vector<std::string>{"fingers.store", "fingers.store.lock"}));
     for (const auto& written : {path, directory.Path() / "fingers.store.lock"}) {
-        struct stat status {};
+        struct stat status = {};
         ASSERT_EQ(stat(written.c_str(), &status), 0);
         EXPECT_EQ(status.st_mode & 0777, 0600u) << written;
     }
@@ -304,7 +304,7 @@ TEST(SimulatedStore, ReadOnlyFilesAreListedButNeverReplaced) {
         EXPECT_EQ(store.Remove(kUnit, user, 9), kDatabaseNoSuchRecord);
 
         EXPECT_EQ(ReadFile(path), content);
-        struct stat status {};
+        struct stat status = {};
         ASSERT_EQ(stat(path.c_str(), &status), 0);
         EXPECT_EQ(status.st_mode & 0777, mode);
         EXPECT_EQ(store.List(kUnit, user, &fingers), kOk);

@@ -2,6 +2,7 @@
 #include "FakeBackend.h"
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -52,6 +53,22 @@ FakeBackend::PendingCapture FakeBackend::TakePendingCapture() {
     PendingCapture pending = m_pending;
     m_pending = {};
     return pending;
+}
+
+bool FakeBackend::HasPendingVerification() const {
+    std::lock_guard lock(m_mutex);
+    return m_pendingVerification.callback != nullptr;
+}
+
+void FakeBackend::DeliverVerification(StatusCode status, bool match, RejectDetail detail) {
+    PendingVerification pending;
+    {
+        std::lock_guard lock(m_mutex);
+        pending = std::exchange(m_pendingVerification, {});
+    }
+    if (pending.callback != nullptr) {
+        pending.callback(pending.context, status, locatedUnit, match ? 1 : 0, detail);
+    }
 }
 
 std::vector<std::thread::id> FakeBackend::StageCountQueries() const {
@@ -184,4 +201,17 @@ ScopedFakeBackend::ScopedFakeBackend() : m_backend(std::make_shared<FakeBackend>
 
 ScopedFakeBackend::~ScopedFakeBackend() {
     InstallBiometricBackend(nullptr);
+}
+
+StatusCode FakeBackend::VerifyWithCallback(SessionHandle sessionHandle,
+                                           const WINBIO_IDENTITY& identity, SubFactor subFactor,
+                                           VerifyCallback callback, void* context) {
+    const StatusCode status = Record(
+        Join({"verify", std::to_string(sessionHandle), std::to_string(subFactor)}), "verify");
+    std::lock_guard lock(m_mutex);
+    m_lastIdentity = identity;
+    if (status >= 0) {
+        m_pendingVerification = {callback, context};
+    }
+    return status;
 }

@@ -15,9 +15,13 @@ public:
         EnrollCaptureCallback callback = nullptr;
         void* context = nullptr;
     };
+    struct PendingVerification {
+        VerifyCallback callback = nullptr;
+        void* context = nullptr;
+    };
 
     // Results to answer with, by operation name ("open", "close", "cancel", "units", "locate",
-    // "enum", "begin", "capture", "commit", "discard", "delete", "free"); default kOk.
+    // "enum", "begin", "capture", "commit", "discard", "delete", "free", "verify"); default kOk.
     std::map<std::string, StatusCode> results;
     std::vector<WINBIO_UNIT_SCHEMA> units;
     std::vector<SubFactor> enrollments;
@@ -37,6 +41,10 @@ public:
     void DeliverCapture(StatusCode status, RejectDetail detail = 0);
     // Takes the pending capture without delivering it (for tests that deliver from a thread).
     PendingCapture TakePendingCapture();
+
+    bool HasPendingVerification() const;
+    // Calls the pending verification's callback on the calling thread and clears it.
+    void DeliverVerification(StatusCode status, bool match = false, RejectDetail detail = 0);
 
     // The thread of every stage-count query, in order.
     std::vector<std::thread::id> StageCountQueries() const;
@@ -66,6 +74,10 @@ public:
                               const WINBIO_IDENTITY& identity, SubFactor subFactor) override;
     StatusCode Free() override;
     StatusCode EnrollStageCount(SessionHandle sessionHandle, std::uint32_t* count) override;
+    // Recorded as "verify 7 2": session and finger.
+    StatusCode VerifyWithCallback(SessionHandle sessionHandle, const WINBIO_IDENTITY& identity,
+                                  SubFactor subFactor, VerifyCallback callback,
+                                  void* context) override;
 
 private:
     StatusCode Record(const std::string& call, const std::string& operation);
@@ -73,6 +85,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_calls;
     PendingCapture m_pending;
+    PendingVerification m_pendingVerification;
     std::vector<std::thread::id> m_stageCountQueries;
     WINBIO_IDENTITY m_lastIdentity{};
 };

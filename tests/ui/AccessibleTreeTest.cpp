@@ -43,18 +43,18 @@ TEST_F(AccessibleTreeTest, PictureHoldsTheTenFingertipsLeftToRightWithTheirState
     const struct {
         const char* name;
         const char* description;
-        const char* action;
+        QStringList actions;
     } rows[] = {
-        {"Left little finger", "Not enrolled", "Enroll"},
-        {"Left ring finger", "Not enrolled", "Enroll"},
-        {"Left middle finger", "Not enrolled", "Enroll"},
-        {"Left index finger", "Enrolled", "Delete"},
-        {"Left thumb", "Not enrolled", "Enroll"},
-        {"Right thumb", "Enrolled", "Delete"},
-        {"Right index finger", "Not enrolled", "Enroll"},
-        {"Right middle finger", "Not enrolled", "Enroll"},
-        {"Right ring finger", "Not enrolled", "Enroll"},
-        {"Right little finger", "Not enrolled", "Enroll"},
+        {"Left little finger", "Not enrolled", {"Enroll"}},
+        {"Left ring finger", "Not enrolled", {"Enroll"}},
+        {"Left middle finger", "Not enrolled", {"Enroll"}},
+        {"Left index finger", "Enrolled", {"Delete", "Test"}},
+        {"Left thumb", "Not enrolled", {"Enroll"}},
+        {"Right thumb", "Enrolled", {"Delete", "Test"}},
+        {"Right index finger", "Not enrolled", {"Enroll"}},
+        {"Right middle finger", "Not enrolled", {"Enroll"}},
+        {"Right ring finger", "Not enrolled", {"Enroll"}},
+        {"Right little finger", "Not enrolled", {"Enroll"}},
     };
     for (int index = 0; index < 10; ++index) {
         SCOPED_TRACE(rows[index].name);
@@ -67,7 +67,7 @@ TEST_F(AccessibleTreeTest, PictureHoldsTheTenFingertipsLeftToRightWithTheirState
         EXPECT_EQ(fingertip->role(), QAccessible::Button);
         EXPECT_TRUE(fingertip->state().focusable);
         EXPECT_FALSE(fingertip->state().disabled);
-        EXPECT_EQ(Actions(fingertip), QStringList(QLatin1String(rows[index].action)));
+        EXPECT_EQ(Actions(fingertip), rows[index].actions);
         EXPECT_EQ(fingertip->parent(), picture);
         EXPECT_EQ(picture->indexOfChild(fingertip), index);
         // Where it is on screen, both ways.

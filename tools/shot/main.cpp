@@ -1,6 +1,7 @@
-// Screenshots of the main window in a dark palette or a larger font, for the documentation.
+// Screenshots of the main window (a dark palette, a larger font, a finger test) for the docs.
 #include <QApplication>
 #include <QImage>
+#include <QMenu>
 #include <QPalette>
 #include <QStyleFactory>
 #include <QTest>
@@ -12,17 +13,21 @@
 #include "CAboutDlg.h"
 #include "CVarneDlg.h"
 #include "FingerMap.h"
+#include "FingertipMenu.h"
 #include "SimulatedService.h"
 #include "WinBio.h"
 
 namespace {
 
 constexpr int kSettleMs = 500;
+constexpr int kTestPatienceMs = 10000;
 
 const char* const kUsage =
-    "Usage: varne_window_shot OUT.png [--dark] [--point-size N] [--click FINGER | --about]\n"
+    "Usage: varne_window_shot OUT.png [--dark] [--point-size N]\n"
+    "                         [--click FINGER | --test FINGER | --about]\n"
     "Shows the window on unit 1 of the simulated sensor (VARNE_SIM_* apply), clicks a\n"
-    "fingertip if asked, and saves what the window (or the About box) shows.\n";
+    "fingertip if asked (or right-clicks an enrolled one and chooses Test This Finger, then\n"
+    "waits for the scripted verdict), and saves what the window (or the About box) shows.\n";
 
 QPalette DarkPalette() {
     QPalette dark;
@@ -49,6 +54,26 @@ QPalette DarkPalette() {
 
 }  // namespace
 
+QPoint FingertipInWindow(CVarneDlg& dialog, int finger) {
+    auto* picture = dialog.findChild<QWidget*>(QStringLiteral("picture"));
+    return picture->mapTo(&dialog, kFingertipTable[finger].position);
+}
+
+// Right-clicks through the window system, as a user would, and picks the menu's test item.
+bool TestFinger(CVarneDlg& dialog, int finger) {
+    QTest::mouseClick(dialog.windowHandle(), Qt::RightButton, {},
+                      FingertipInWindow(dialog, finger));
+    QMenu& menu = dialog.FingertipActions().Menu();
+    if (!QTest::qWaitFor([&] { return menu.isVisible(); }, kSettleMs)) {
+        std::fputs("varne_window_shot: the fingertip has no menu (is it enrolled?)\n", stderr);
+        return false;
+    }
+    menu.actions().front()->trigger();
+    menu.close();
+    QCoreApplication::processEvents();  // the chosen item runs queued, after the menu closed
+    return QTest::qWaitFor([&] { return dialog.Context().selectedFinger == 0; }, kTestPatienceMs);
+}
+
 int main(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
@@ -66,6 +91,7 @@ int main(int argc, char** argv) {
 
     const QString out = QString::fromLocal8Bit(argv[1]);
     int finger = 0;
+    bool test = false;
     bool about = false;
     for (int index = 2; index < argc; ++index) {
         const bool hasValue = index + 1 < argc;
@@ -80,6 +106,9 @@ int main(int argc, char** argv) {
             about = true;
         } else if (std::strcmp(argv[index], "--click") == 0 && hasValue) {
             finger = std::atoi(argv[++index]);
+        } else if (std::strcmp(argv[index], "--test") == 0 && hasValue) {
+            finger = std::atoi(argv[++index]);
+            test = true;
         } else {
             std::fputs(kUsage, stderr);
             return 2;
@@ -102,10 +131,13 @@ int main(int argc, char** argv) {
         if (!QTest::qWaitForWindowExposed(&dialog)) {
             return 1;
         }
-        if (finger >= kFirstFinger && finger <= kLastFinger) {
-            auto* picture = dialog.findChild<QWidget*>(QStringLiteral("picture"));
-            QTest::mouseClick(&dialog, Qt::LeftButton, {},
-                              picture->mapTo(&dialog, kFingertipTable[finger].position));
+        const bool onFinger = finger >= kFirstFinger && finger <= kLastFinger;
+        if (onFinger && test) {
+            if (!TestFinger(dialog, finger)) {
+                return 1;
+            }
+        } else if (onFinger) {
+            QTest::mouseClick(&dialog, Qt::LeftButton, {}, FingertipInWindow(dialog, finger));
         }
         QTest::qWait(kSettleMs);
         result = dialog.grab().toImage().save(out) ? 0 : 1;
