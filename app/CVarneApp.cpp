@@ -14,12 +14,17 @@ const char* const kUsage = N_(
     // TRANSLATORS: --help. Keep the options, variable names and values as they are; keep lines
     // under 80 columns and the second line's options under the first line's.
     "Usage: varne [UNIT]\n"
-    "       varne --list | --help | --version\n"
+    "       varne --list | --check | --help | --version\n"
     "\n"
     "Enrolls and deletes the current user's fingerprints on one sensor unit.\n"
     "UNIT is the unit's number, the number after the first ':' when there is one.\n"
     "--list prints the readers of the chosen back end: unit, name, press or swipe, and the\n"
     "default one.\n"
+    "--check prints the readers with the current user's enrolled fingers, then for each PAM\n"
+    "service whether its login uses the fingerprint (SERVICE, on or off, detail), and the\n"
+    "command that turns fingerprint login on; it exits with 0 when a service uses the\n"
+    "fingerprint, 3 when none does, 1 on errors. VARNE_SYSTEM_ROOT names a directory that\n"
+    "stands for / for the system files it reads.\n"
     "\n"
     "VARNE_SERVICE chooses the back end:\n"
     "  fprintd    the system's fingerprint daemon and its readers (the default)\n"

@@ -1,7 +1,13 @@
 // What the program says on the terminal about the readers: --list, and why start-up ended.
 #include "ReaderReport.h"
 
+#include <array>
+#include <cstdio>
+
+#include "EnrolledSet.h"
+#include "FprintdMapping.h"
 #include "MessageCatalogue.h"
+#include "ReaderDiagnosis.h"
 #include "StatusMessage.h"
 #include "TerminalText.h"
 #include "Translation.h"
@@ -21,6 +27,7 @@ constexpr const char* kUnnamed = N_("(no name)");
 // TRANSLATORS: --list's kind column: a reader the finger is pressed on, or swiped across.
 constexpr const char* kPressKind = N_("press");
 constexpr const char* kSwipeKind = N_("swipe");
+constexpr std::size_t kCodeTextSize = sizeof("0xffffffff");
 
 std::string FprintdNotRunningLine() {
     return std::string(kProgramLead) +
@@ -60,6 +67,25 @@ std::string ReaderLine(const WINBIO_UNIT_SCHEMA& unit, bool isDefault) {
     return line + "\n";
 }
 
+// "\tenrolled: right-thumb, left-index-finger", or why they could not be read.
+std::string EnrolledFingersColumnText(SessionHandle session, UnitId unit) {
+    EnrollmentContext context;
+    context.sessionHandle = session;
+    context.unitId = unit;
+    const StatusCode status = ReadEnrolledSet(context);
+    if (status < 0) {
+        std::array<char, kCodeTextSize> code{};
+        std::snprintf(code.data(), code.size(), "0x%x", static_cast<std::uint32_t>(status));
+        return std::string("\tenrolled fingers not read (error code ") + code.data() + ")";
+    }
+    std::string names;
+    for (const SubFactor finger : EnrolledFingers(context.enrolledSet)) {
+        const auto name = FprintdFingerName(finger);
+        names += (names.empty() ? "" : ", ") + std::string(name ? *name : "?");
+    }
+    return "\tenrolled: " + (names.empty() ? std::string("none") : names);
+}
+
 std::string JoinUnitIds(const std::vector<UnitId>& ids) {
     std::string joined;
     for (const UnitId id : ids) {
@@ -70,7 +96,7 @@ std::string JoinUnitIds(const std::vector<UnitId>& ids) {
 
 }  // namespace
 
-ReaderListing ListReaders(ServiceKind service) {
+ReaderListing ListReaders(ServiceKind service, EnrolledFingersColumn fingers) {
     ReaderListing listing;
     SessionHandle session = 0;
     const StatusCode openStatus =
@@ -91,18 +117,25 @@ ReaderListing ListReaders(ServiceKind service) {
         WinBioLocateSensor(session, &defaultUnit) < 0) {
         defaultUnit = 0;  // the list is still worth printing without its mark
     }
-    WinBioCloseSession(session);
     for (const WINBIO_UNIT_SCHEMA& unit : readers.units) {
-        listing.out += ReaderLine(unit, defaultUnit != 0 && unit.UnitId == defaultUnit);
+        std::string line = ReaderLine(unit, defaultUnit != 0 && unit.UnitId == defaultUnit);
+        if (fingers == EnrolledFingersColumn::kShown) {
+            line.insert(line.size() - 1, EnrolledFingersColumnText(session, unit.UnitId));
+        }
+        listing.out += line;
     }
+    WinBioCloseSession(session);
 
     if (readers.status < 0) {
         listing.exitCode = kExitListingFailed;
+        // fprintd's answer when it has no reader at all.
+        listing.noneListed = readers.status == kSensorUnavailable;
         listing.out.clear();
         listing.err =
             ErrorLines(LoadCatalogueText(kTextUnitsFailed) + FormatErrorCodeLine(readers.status));
     } else if (listing.out.empty()) {
         listing.exitCode = kExitListingFailed;
+        listing.noneListed = true;
         listing.err =
             std::string(kProgramLead) + Translate("no fingerprint reader is listed") + "\n";
     } else {
@@ -111,7 +144,8 @@ ReaderListing ListReaders(ServiceKind service) {
     return listing;
 }
 
-std::string StartupFailureNote(const StartupReport& report, ServiceKind service) {
+std::string StartupFailureNote(const StartupReport& report, ServiceKind service,
+                               const SystemRoot& root) {
     switch (report.failure) {
         case StartupFailure::kSessionNotOpened:
             return service == ServiceKind::kFprintd ? FprintdSessionNote(report.status)
@@ -126,6 +160,13 @@ std::string StartupFailureNote(const StartupReport& report, ServiceKind service)
                                                  "%2$s (see varne --list)"),
                                        {{"%1$s", unit}, {"%2$s", JoinUnitIds(report.listedUnits)}});
             return kProgramLead + line + "\n";
+        }
+        case StartupFailure::kUnitsNotListed: {
+            std::string note;
+            for (const std::string& line : DiagnoseMissingReader(root).lines) {
+                note += kProgramLead + line + "\n";
+            }
+            return note;
         }
         default:
             return {};

@@ -1,5 +1,5 @@
-// The program's run: answers --help, --version and --list, installs the chosen back end, runs
-// the window until it closes or the process is asked to end.
+// The program's run: answers --help, --version, --list and --check, installs the chosen back
+// end, runs the window until it closes or the process is asked to end.
 #include "VarneMain.h"
 
 #include <QCoreApplication>
@@ -9,6 +9,7 @@
 
 #include "CVarneApp.h"
 #include "FprintdService.h"
+#include "LoginCheck.h"
 #include "ReaderReport.h"
 #include "ServiceChoice.h"
 #include "SessionStartup.h"
@@ -23,6 +24,7 @@ namespace {
 
 constexpr int kExitBadEnvironment = 2;
 constexpr const char* kListOption = "--list";
+constexpr const char* kCheckOption = "--check";
 
 int RefuseEnvironment(const std::string& error) {
     std::cerr << "varne: " << EscapeForTerminal(error) << '\n';
@@ -73,11 +75,14 @@ int RunVarne(int argc, char** argv) {
         }
     }
 
-    if (commandLine == kListOption) {
+    if (commandLine == kListOption || commandLine == kCheckOption) {
         // No window, so no display: a core application is all the back end needs.
         QCoreApplication core(argc, argv);
         InstallChosenBackend(std::move(simulated));
-        const ReaderListing listing = ListReaders(*service);
+        const ReaderListing listing =
+            commandLine == kListOption
+                ? ListReaders(*service)
+                : CheckFingerprintLogin(*service, SystemRoot::FromEnvironment());
         InstallBiometricBackend(nullptr);
         std::cout << listing.out;
         std::cerr << listing.err;
@@ -108,7 +113,8 @@ int RunVarne(int argc, char** argv) {
     // Released while the application still exists: the back end may hold Qt objects.
     InstallBiometricBackend(nullptr);
     if (result == CVarneApp::kExitStartupFailed) {
-        std::cerr << StartupFailureNote(application.LastStartupReport(), *service);
+        std::cerr << StartupFailureNote(application.LastStartupReport(), *service,
+                                        SystemRoot::FromEnvironment());
     }
     return result;
 }

@@ -116,6 +116,9 @@ constexpr std::array kCatalogue = {
                       "data in this enrollment. Swipe your finger across the sensor again, evenly "
                       "and at a steady speed, over the middle of the sensor. Swiping too fast, too "
                       "slowly or at an angle may cause an enrollment error.")},
+    CatalogueEntry{kTextFingerprintLoginOff,
+                   N_("Fingerprint login is off: logging in and sudo still ask for your password. "
+                      "\"Fingerprint Login...\" in the window menu says how to turn it on.")},
     CatalogueEntry{kTitleTestFinger, N_("Test Finger")},
     CatalogueEntry{kTitleFingerRecognized, N_("Finger Recognized")},
     CatalogueEntry{kTitleFingerNotRecognized, N_("Finger Not Recognized")},

@@ -48,6 +48,8 @@ constexpr TextId kTextBlockedByPolicy = 3002;
 constexpr TextId kTextSwipeFinger = 3003;
 constexpr TextId kTextSwipeDone = 3004;
 constexpr TextId kTextSwipeMismatch = 3005;
+// After an enrollment, when no PAM service loads the fingerprint module.
+constexpr TextId kTextFingerprintLoginOff = 3040;
 // Testing an enrolled finger: titles, then the texts for a press sensor and a swipe sensor.
 constexpr TextId kTitleTestFinger = 3100;
 constexpr TextId kTitleFingerRecognized = 3101;

@@ -88,7 +88,8 @@ UnitId ParseUnitId(const std::string& commandLine) {
 }
 
 bool StartBiometricSession(EnrollmentContext& context, const std::string& commandLine,
-                           WindowHost& host, StartupReport* report) {
+                           WindowHost& host, StartupReport* report,
+                           const MissingReaderExplainer& explainMissingReader) {
     if (report != nullptr) {
         *report = StartupReport{};
     }
@@ -121,7 +122,13 @@ bool StartBiometricSession(EnrollmentContext& context, const std::string& comman
     const UnitListing listing = ListBiometricUnits();
     if (listing.status < 0) {
         Report(report, StartupFailure::kUnitsNotListed, listing.status);
-        ShowWarningWithCode(host, kTextUnitsFailed, listing.status);
+        const std::u16string text =
+            LoadCatalogueText(kTextUnitsFailed) + FormatErrorCodeLine(listing.status);
+        if (explainMissingReader) {
+            host.ShowMessageBoxWithDetails(text, MessageBoxIcon::kWarning, explainMissingReader());
+        } else {
+            ShowWarning(host, text);
+        }
         return CloseSessionAndWindow(context, host);
     }
     if (report != nullptr) {

@@ -1,6 +1,7 @@
 // Opening the session on the unit from the command line, "Search Device", and the final cancel.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,13 @@ struct StartupReport {
     std::vector<UnitId> listedUnits;  // in the service's order, once they were listed
 };
 
+// Why no reader could be listed, for the details of that message box; the caller reads the system.
+using MissingReaderExplainer = std::function<std::string()>;
+
 // True when the window runs on; false after it was closed (message box first, then session).
 bool StartBiometricSession(EnrollmentContext& context, const std::string& commandLine,
-                           WindowHost& host, StartupReport* report = nullptr);
+                           WindowHost& host, StartupReport* report = nullptr,
+                           const MissingReaderExplainer& explainMissingReader = {});
 
 bool SearchDevice(EnrollmentContext& context, WindowHost& host);
 

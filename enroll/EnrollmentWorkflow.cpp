@@ -265,8 +265,14 @@ void EnrollmentWorkflow::ShowCompleted() {
     // end that gave the number of stages has reached all of them.
     SetProgressPosition(m_stageCountReported ? m_progressMaximum
                                              : m_context.acceptedCaptureCount.load());
-    ShowStatus(kTitleEnrollmentSuccess,
-               AllFingersEnrolled() ? kTextCompletedAll : kTextEnrollmentSuccess, kColorBlack);
+    const TextId text = AllFingersEnrolled() ? kTextCompletedAll : kTextEnrollmentSuccess;
+    if (m_loginUseProbe != nullptr && !m_loginUseProbe->LoginUsesFingerprint()) {
+        ShowStatusText(kTitleEnrollmentSuccess,
+                       LoadCatalogueText(text) + u" " + LoadCatalogueText(kTextFingerprintLoginOff),
+                       kColorBlack);
+        return;
+    }
+    ShowStatus(kTitleEnrollmentSuccess, text, kColorBlack);
 }
 
 void EnrollmentWorkflow::ActOnFinger(SubFactor finger, WindowHost& host) {

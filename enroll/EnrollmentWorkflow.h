@@ -7,6 +7,7 @@
 #include "CaptureHandoff.h"
 #include "EnrollmentContext.h"
 #include "FingerTest.h"
+#include "LoginUseProbe.h"
 #include "SystemEvent.h"
 #include "WinBio.h"
 #include "WindowHost.h"
@@ -60,6 +61,10 @@ public:
     ~EnrollmentWorkflow();
     EnrollmentWorkflow(const EnrollmentWorkflow&) = delete;
     EnrollmentWorkflow& operator=(const EnrollmentWorkflow&) = delete;
+
+    // After a success, a probe that says login does not use the fingerprint adds a sentence on
+    // it; without one (null) nothing is added. The probe outlives the workflow.
+    void SetLoginUseProbe(LoginUseProbe* probe) { m_loginUseProbe = probe; }
 
     void RunEnrollmentEvent(unsigned event);
     void StartCapture();
@@ -141,4 +146,5 @@ private:
     bool m_stageCountReported = false;
     FingerAction m_fingerAction = FingerAction::kNone;
     FingerTest m_test;
+    LoginUseProbe* m_loginUseProbe = nullptr;
 };

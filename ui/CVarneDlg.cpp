@@ -20,6 +20,7 @@
 #include "ApplicationIdentity.h"
 #include "CAboutDlg.h"
 #include "CLabel.h"
+#include "CLoginDlg.h"
 #include "CSysColorStatic.h"
 #include "DialogBuilder.h"
 #include "DialogTemplates.h"
@@ -27,7 +28,9 @@
 #include "FingerMapAccessible.h"
 #include "FingerMapFocus.h"
 #include "FingertipMenu.h"
+#include "LoginReport.h"
 #include "MessageCatalogue.h"
+#include "ReaderDiagnosis.h"
 #include "SessionStartup.h"
 #include "StartupTrace.h"
 #include "StatusPanelLayout.h"
@@ -90,6 +93,7 @@ CVarneDlg::CVarneDlg(std::string commandLine, QWidget* parent)
       m_commandLine(std::move(commandLine)),
       m_windowMenu(this),
       m_workflow(m_context, *this) {
+    m_workflow.SetLoginUseProbe(&m_loginProbe);
     BuildControls();
     for (unsigned event = kFirstEventTimer; event <= kLastEventTimer; ++event) {
         QTimer* timer = EventTimer(event);
@@ -198,7 +202,11 @@ bool CVarneDlg::InitDialog() {
     InitStatusPanel();
     TraceStartupPhase("picture");
 
-    if (StartBiometricSession(m_context, m_commandLine, *this, &m_startupReport)) {
+    const auto explainMissingReader = [] {
+        return DiagnoseMissingReader(SystemRoot::FromEnvironment()).Text();
+    };
+    if (StartBiometricSession(m_context, m_commandLine, *this, &m_startupReport,
+                              explainMissingReader)) {
         m_workflow.RunEnrollmentEvent(kEventReady);
     } else {
         m_closeRequested = true;
@@ -215,6 +223,11 @@ void CVarneDlg::BuildWindowMenu() {
     closeAction->setShortcutContext(Qt::WindowShortcut);
     addAction(closeAction);
     connect(closeAction, &QAction::triggered, this, &QDialog::reject);
+
+    m_windowMenu.addSeparator();
+    auto* loginAction = m_windowMenu.addAction(QStringLiteral("Fingerprint &Login..."));
+    loginAction->setObjectName(QStringLiteral("fingerprintLoginAction"));
+    connect(loginAction, &QAction::triggered, this, &CVarneDlg::ShowLoginBox);
 
     const QString aboutText = ToQString(LoadCatalogueText(kTextAboutMenuItem));
     if (!aboutText.isEmpty()) {
@@ -386,10 +399,18 @@ void CVarneDlg::ArmEventTimer(unsigned event) {
 }
 
 void CVarneDlg::ShowMessageBox(const std::u16string& text, MessageBoxIcon icon) {
+    ShowMessageBoxWithDetails(text, icon, {});
+}
+
+void CVarneDlg::ShowMessageBoxWithDetails(const std::u16string& text, MessageBoxIcon icon,
+                                          const std::string& details) {
     EnsureWindowIcon();  // boxes take the window's icon, and may come before its first frame
     const auto boxIcon =
         icon == MessageBoxIcon::kWarning ? QMessageBox::Warning : QMessageBox::NoIcon;
     QMessageBox box(boxIcon, ApplicationName(), ToQString(text), QMessageBox::Ok, this);
+    if (!details.empty()) {
+        box.setDetailedText(QString::fromStdString(details));  // adds "Show Details..."
+    }
     box.exec();
 }
 
@@ -504,6 +525,12 @@ void CVarneDlg::keyPressEvent(QKeyEvent* event) {
 void CVarneDlg::ShowAboutBox() {
     CAboutDlg about(this);
     about.exec();
+}
+
+void CVarneDlg::ShowLoginBox() {
+    // Read anew each time: the user may just have run the command it gives.
+    CLoginDlg box(ReadLoginReport(SystemRoot::FromEnvironment()), this);
+    box.exec();
 }
 
 void CVarneDlg::PopUpWindowMenuAtCorner() {

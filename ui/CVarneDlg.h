@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 
+#include "CachedLoginProbe.h"
 #include "DialogBuilder.h"
 #include "EnrollmentContext.h"
 #include "EnrollmentWorkflow.h"
@@ -63,6 +64,8 @@ public:
 
     // WindowHost
     void ShowMessageBox(const std::u16string& text, MessageBoxIcon icon) override;
+    void ShowMessageBoxWithDetails(const std::u16string& text, MessageBoxIcon icon,
+                                   const std::string& details) override;
     bool AskYesNo(const std::u16string& text) override;
 
 public slots:
@@ -98,6 +101,7 @@ private:
     void AskToDeleteFinger(int finger);
     void ShowFingertipMenu(int finger, QPoint globalPosition);
     void ShowAboutBox();
+    void ShowLoginBox();
     void EnsureWindowIcon();
     void PopUpWindowMenuAtCorner();
     void PopUpWindowMenuAtButton();
@@ -124,6 +128,8 @@ private:
     QMenu m_windowMenu;
 
     EnrollmentContext m_context;
+    // Before the workflow, which asks it after an enrollment.
+    CachedLoginProbe m_loginProbe;
     // After the context: it goes first and detaches from capture results still on their way.
     EnrollmentWorkflow m_workflow;
     // Ids 2..8; declared last, so they are gone before the workflow is.

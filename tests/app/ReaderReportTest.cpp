@@ -5,6 +5,7 @@
 
 #include "FakeBackend.h"
 #include "ReaderReport.h"
+#include "SystemTree.h"
 
 namespace {
 
@@ -201,17 +202,20 @@ TEST(StartupFailureNote, Rows) {
          "varne: unit 7 is not listed; no units are listed\n"},
         // The window's message said it all.
         {"no unit id", {StartupFailure::kNoUnitId, kOk, 0, {1}}, ServiceKind::kFprintd, ""},
-        {"units not listed",
+        {"units not listed: why, from the system's files",
          {StartupFailure::kUnitsNotListed, kSensorUnavailable, 1, {}},
          ServiceKind::kFprintd,
-         ""},
+         "varne: no fingerprint reader is connected: none of the USB devices is one libfprint "
+         "knows\n"},
         {"enrolled set unread",
          {StartupFailure::kEnrolledSetNotRead, kDatabaseReadError, 1, {1}},
          ServiceKind::kFprintd,
          ""},
         {"started", {StartupFailure::kNone, kOk, 1, {1}}, ServiceKind::kFprintd, ""},
     };
+    SystemTree tree;
+    tree.WriteLibfprintList();
     for (const auto& row : rows) {
-        EXPECT_EQ(StartupFailureNote(row.report, row.service), row.note) << row.name;
+        EXPECT_EQ(StartupFailureNote(row.report, row.service, tree.Root()), row.note) << row.name;
     }
 }

@@ -29,6 +29,12 @@ public:
         FakeWindowHost::ShowMessageBox(text, icon);
         m_sequence.push_back("message");
     }
+    void ShowMessageBoxWithDetails(const std::u16string& text, MessageBoxIcon icon,
+                                   const std::string& details) override {
+        CatchUp();
+        FakeWindowHost::ShowMessageBoxWithDetails(text, icon, details);
+        m_sequence.push_back("message with details");
+    }
     void CloseWindow() override {
         CatchUp();
         FakeWindowHost::CloseWindow();
@@ -278,6 +284,41 @@ TEST(StartBiometricSession, FailureTable) {
             EXPECT_EQ(host.messageBoxes[0].icon, MessageBoxIcon::kWarning);
         }
         EXPECT_EQ(context.enrolledSet, u"9");
+    }
+}
+
+// The box of a listing that failed keeps its text and gains why no reader is there; the others
+// are asked nothing of the system.
+TEST(StartBiometricSession, MissingReaderIsExplainedInTheBoxDetails) {
+    const struct {
+        const char* name;
+        std::map<std::string, StatusCode> answers;
+        std::string details;
+        bool asked;
+    } rows[] = {
+        {"units cannot be listed", {{"units", kSensorUnavailable}}, "why\n", true},
+        {"enrolled set cannot be read", {{"enum", kDatabaseReadError}}, "", false},
+        {"session cannot be opened", {{"open", kSensorUnavailable}}, "", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScopedFakeBackend backend;
+        backend->results = row.answers;
+        backend->units = {Unit(3)};
+        SequenceHost host(*backend);
+        EnrollmentContext context;
+        bool asked = false;
+        EXPECT_FALSE(StartBiometricSession(context, "3", host, nullptr, [&asked] {
+            asked = true;
+            return std::string("why\n");
+        }));
+        EXPECT_EQ(asked, row.asked);
+        ASSERT_EQ(host.messageBoxes.size(), 1u);
+        EXPECT_EQ(host.messageBoxes[0].details, row.details);
+        if (row.asked) {
+            EXPECT_EQ(host.messageBoxes[0].text, kUnitsFailed + u"\nError code = 0x80098034");
+            EXPECT_EQ(host.messageBoxes[0].icon, MessageBoxIcon::kWarning);
+        }
     }
 }
 

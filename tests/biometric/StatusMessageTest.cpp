@@ -56,7 +56,8 @@ TEST(MessageCatalogue, EveryTextTheProgramUsesIsPresent) {
                                       kTextBlockedByPolicy,
                                       kTextSwipeFinger,
                                       kTextSwipeDone,
-                                      kTextSwipeMismatch};
+                                      kTextSwipeMismatch,
+                                      kTextFingerprintLoginOff};
     for (const TextId id : used) {
         EXPECT_FALSE(LoadCatalogueText(id).empty()) << "text " << id;
     }

@@ -11,6 +11,7 @@ public:
     struct MessageBoxShown {
         std::u16string text;
         MessageBoxIcon icon;
+        std::string details;
     };
 
     bool answerYes = true;
@@ -21,7 +22,12 @@ public:
     std::vector<std::string> log;
 
     void ShowMessageBox(const std::u16string& text, MessageBoxIcon icon) override {
-        messageBoxes.push_back({text, icon});
+        messageBoxes.push_back({text, icon, {}});
+        log.push_back("message");
+    }
+    void ShowMessageBoxWithDetails(const std::u16string& text, MessageBoxIcon icon,
+                                   const std::string& details) override {
+        messageBoxes.push_back({text, icon, details});
         log.push_back("message");
     }
     bool AskYesNo(const std::u16string& text) override {

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "SystemTree.h"
+
 namespace {
 
 struct Outcome {
@@ -270,6 +272,60 @@ TEST(AppTest, TerminalTextsFollowTheLanguageAndStayExactInEnglish) {
             << list.out.toStdString();
         EXPECT_TRUE(window.err.contains(QString::fromUtf8(row.notListed)))
             << window.err.toStdString();
+    }
+}
+
+// --check on the simulated sensor and a fake system tree: on, off, and a back end that fails.
+TEST(AppTest, CheckSaysWhetherLoginUsesTheFingerprint) {
+    const struct {
+        const char* name;
+        bool fingerprintOn;
+        const char* failure;  // VARNE_SIM_FAIL, or null
+        int exitCode;
+        QString readers;
+        QString err;
+    } rows[] = {
+        {"on",
+         true,
+         nullptr,
+         0,
+         QStringLiteral("1\tSimulated fingerprint sensor\tpress\t(default)\tenrolled: "
+                        "right-index-finger\n"),
+         {}},
+        {"off",
+         false,
+         nullptr,
+         3,
+         QStringLiteral("1\tSimulated fingerprint sensor\tpress\t(default)\tenrolled: "
+                        "right-index-finger\n"),
+         {}},
+        {"back end fails",
+         true,
+         "open=0x80004005",
+         1,
+         {},
+         QStringLiteral("varne: Failed to open WinBio session. The manager will be closed.\n")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SystemTree tree;
+        tree.WriteDebian(row.fingerprintOn);
+        QProcessEnvironment environment;
+        environment.insert(QStringLiteral("VARNE_SYSTEM_ROOT"),
+                           QString::fromStdString(tree.RootText()));
+        environment.insert(QStringLiteral("VARNE_SIM_ENROLLED"), QStringLiteral("2"));
+        if (row.failure != nullptr) {
+            environment.insert(QStringLiteral("VARNE_SIM_FAIL"), QLatin1String(row.failure));
+        }
+        const Outcome outcome = RunProgram({QStringLiteral("--check")}, environment);
+        EXPECT_EQ(outcome.exitCode, row.exitCode) << outcome.err.toStdString();
+        EXPECT_EQ(outcome.err, row.err);
+        const QString state = row.fingerprintOn ? QStringLiteral("on") : QStringLiteral("off");
+        EXPECT_TRUE(outcome.out.startsWith(row.readers + QStringLiteral("sudo\t") + state))
+            << outcome.out.toStdString();
+        EXPECT_TRUE(outcome.out.endsWith(QStringLiteral(
+            "to turn fingerprint login on: sudo pam-auth-update --enable fprintd\n")))
+            << outcome.out.toStdString();
     }
 }
 

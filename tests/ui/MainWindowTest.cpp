@@ -372,6 +372,7 @@ TEST_F(MainWindowTest, WindowMenuHoldsCloseAndAbout) {
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
     }
     EXPECT_EQ(texts, QStringList({QStringLiteral("&Close"), QStringLiteral("-"),
+                                  QStringLiteral("Fingerprint &Login..."), QStringLiteral("-"),
                                   QStringLiteral("&About Varne...")}));
     auto& button = Child<QToolButton>("windowMenuButton");
     EXPECT_TRUE(button.isVisible());

@@ -12,6 +12,8 @@ constexpr const char* kOffscreen = "offscreen";
 
 }  // namespace
 
+#include "SystemTree.h"
+
 int main(int argc, char** argv) {
     // Test discovery and CI run without a display.
     const char* platform = std::getenv("QT_QPA_PLATFORM");
@@ -27,6 +29,11 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", kOffscreen, 1);
     }
 #endif
+    // The window reads the system's PAM files and USB devices: here a tree of the tests' own,
+    // where fingerprint login is on, so no window adds advice unless a test asks for it.
+    const SystemTree systemTree;
+    systemTree.WriteDebian(true);
+    setenv(kSystemRootVariable, systemTree.RootText().c_str(), 1);
     QApplication application(argc, argv);
     Q_INIT_RESOURCE(varne);  // linked from a static library, which would drop it otherwise
     testing::InitGoogleTest(&argc, argv);
