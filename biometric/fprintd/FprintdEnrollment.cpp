@@ -29,7 +29,6 @@ FprintdEnrollment::~FprintdEnrollment() {
 }
 
 void FprintdEnrollment::Start() {
-    m_links.bus.WatchDaemon();  // before the reader is looked up: its daemon's end must be seen
     const auto self = shared_from_this();
     QObject::connect(m_deadline, &QTimer::timeout, m_deadline, [this] {
         if (m_stage == EnrollStage::kScanning && m_captures->Waiting()) {

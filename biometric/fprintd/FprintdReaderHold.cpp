@@ -28,6 +28,7 @@ bool FprintdReaderHold::Is(const QString& daemon, const QString& path) const {
 
 void FprintdReaderHold::Find(std::function<void(StatusCode)> then) {
     m_hadTurn = true;
+    m_links.bus.WatchDaemon();  // before the reader is looked up: its daemon's end must be seen
     if (m_unit == 0) {
         m_links.readers.Locate([this, then = std::move(then)](const UnitAnswer& located) {
             if (located.status != kOk) {
