@@ -3,12 +3,15 @@
 
 #include "LoginReport.h"
 #include "ReaderDiagnosis.h"
+#include "Translation.h"
 
 namespace {
 
-constexpr const char* kNoReaderLead = "no reader is listed: ";
+constexpr const char* kProgramLead = "varne: ";
+// TRANSLATORS: %s says why, e.g. "no fingerprint reader is connected: ...".
+constexpr const char* kNoReaderLine = N_("no reader is listed: %s");
 constexpr const char* kUnreadableNote =
-    "varne: some PAM files could not be read, so a service shown as off may use the fingerprint\n";
+    N_("some PAM files could not be read, so a service shown as off may use the fingerprint");
 
 }  // namespace
 
@@ -20,7 +23,7 @@ ReaderListing CheckFingerprintLogin(ServiceKind service, const SystemRoot& root)
         failed = false;
         check.err.clear();
         for (const std::string& line : DiagnoseMissingReader(root).lines) {
-            check.out += kNoReaderLead + line + "\n";
+            check.out += FillPlaceholders(Translate(kNoReaderLine), {{"%s", line}}) + "\n";
         }
     }
     const LoginReport login = ReadLoginReport(root);
@@ -28,7 +31,7 @@ ReaderListing CheckFingerprintLogin(ServiceKind service, const SystemRoot& root)
         check.out += line + "\n";
     }
     if (login.AnyUnreadable()) {
-        check.err += kUnreadableNote;
+        check.err += std::string(kProgramLead) + Translate(kUnreadableNote) + "\n";
         failed = true;
     }
     if (failed) {

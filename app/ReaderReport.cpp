@@ -76,14 +76,18 @@ std::string EnrolledFingersColumnText(SessionHandle session, UnitId unit) {
     if (status < 0) {
         std::array<char, kCodeTextSize> code{};
         std::snprintf(code.data(), code.size(), "0x%x", static_cast<std::uint32_t>(status));
-        return std::string("\tenrolled fingers not read (error code ") + code.data() + ")";
+        return "\t" + FillPlaceholders(Translate("enrolled fingers not read (error code %s)"),
+                                       {{"%s", code.data()}});
     }
     std::string names;
     for (const SubFactor finger : EnrolledFingers(context.enrolledSet)) {
         const auto name = FprintdFingerName(finger);
         names += (names.empty() ? "" : ", ") + std::string(name ? *name : "?");
     }
-    return "\tenrolled: " + (names.empty() ? std::string("none") : names);
+    // TRANSLATORS: %s is the enrolled fingers' names as fprintd has them, or "none".
+    return "\t" +
+           FillPlaceholders(Translate("enrolled: %s"),
+                            {{"%s", names.empty() ? std::string(Translate("none")) : names}});
 }
 
 std::string JoinUnitIds(const std::vector<UnitId>& ids) {

@@ -14,6 +14,7 @@
 
 #include "ApplicationIdentity.h"
 #include "TerminalText.h"
+#include "UiText.h"
 
 namespace {
 
@@ -35,17 +36,17 @@ QString Summary(const LoginReport& report) {
         }
     }
     if (on.isEmpty()) {
-        return QStringLiteral(
+        return UiText(
             "Fingerprint login is off: no login service here uses the "
             "fingerprint, so logging in and sudo ask for your password.");
     }
-    return QStringLiteral("Fingerprint login is on for: %1.").arg(on.join(QStringLiteral(", ")));
+    return UiText("Fingerprint login is on for: %1.").arg(on.join(QStringLiteral(", ")));
 }
 
 }  // namespace
 
 CLoginDlg::CLoginDlg(const LoginReport& report, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Fingerprint Login - %1").arg(ApplicationName()));
+    setWindowTitle(UiText("Fingerprint Login - %1").arg(ApplicationName()));
     setMinimumWidth(kMinimumWidth);
     auto* layout = new QVBoxLayout(this);
 
@@ -56,25 +57,23 @@ CLoginDlg::CLoginDlg(const LoginReport& report, QWidget* parent) : QDialog(paren
 
     m_services = new QTreeWidget(this);
     m_services->setObjectName(QStringLiteral("serviceList"));
-    m_services->setAccessibleName(QStringLiteral("Login services"));
+    m_services->setAccessibleName(UiText("Login services"));
     m_services->setRootIsDecorated(false);
-    m_services->setHeaderLabels(
-        {QStringLiteral("Service"), QStringLiteral("Fingerprint"), QStringLiteral("Detail")});
+    m_services->setHeaderLabels({UiText("Service"), UiText("Fingerprint"), UiText("Detail")});
     for (const ServiceLogin& login : report.services) {
         auto* row = new QTreeWidgetItem(m_services);
         row->setText(kServiceColumn, Shown(login.service));
-        row->setText(kStateColumn,
-                     login.stack.usesFingerprint ? QStringLiteral("on") : QStringLiteral("off"));
+        // TRANSLATORS: whether a login service uses the fingerprint, in the login box's list.
+        row->setText(kStateColumn, login.stack.usesFingerprint ? UiText("on") : UiText("off"));
         row->setText(kDetailColumn, Shown(ServiceDetail(login.stack)));
     }
     m_services->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_services->setCurrentItem(m_services->topLevelItem(0));
     layout->addWidget(m_services);
 
-    auto* manager =
-        new QLabel(QStringLiteral("Managed by %1 (%2). To turn fingerprint login on, run:")
-                       .arg(Shown(report.manager.name), Shown(report.manager.state)),
-                   this);
+    auto* manager = new QLabel(UiText("Managed by %1 (%2). To turn fingerprint login on, run:")
+                                   .arg(Shown(report.manager.name), Shown(report.manager.state)),
+                               this);
     manager->setObjectName(QStringLiteral("managerLabel"));
     manager->setWordWrap(true);
     layout->addWidget(manager);
@@ -82,13 +81,13 @@ CLoginDlg::CLoginDlg(const LoginReport& report, QWidget* parent) : QDialog(paren
     m_command = new QLineEdit(QString::fromStdString(report.manager.command), this);
     m_command->setObjectName(QStringLiteral("commandField"));
     m_command->setReadOnly(true);
-    m_command->setAccessibleName(QStringLiteral("Command that turns fingerprint login on"));
+    m_command->setAccessibleName(UiText("Command that turns fingerprint login on"));
     m_command->setCursorPosition(0);
     manager->setBuddy(m_command);
     layout->addWidget(m_command);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    auto* copy = buttons->addButton(QStringLiteral("&Copy Command"), QDialogButtonBox::ActionRole);
+    auto* copy = buttons->addButton(UiText("&Copy Command"), QDialogButtonBox::ActionRole);
     copy->setObjectName(QStringLiteral("copyButton"));
     copy->setAutoDefault(false);
     buttons->button(QDialogButtonBox::Close)->setObjectName(QStringLiteral("closeButton"));

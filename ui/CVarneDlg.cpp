@@ -225,7 +225,7 @@ void CVarneDlg::BuildWindowMenu() {
     connect(closeAction, &QAction::triggered, this, &QDialog::reject);
 
     m_windowMenu.addSeparator();
-    auto* loginAction = m_windowMenu.addAction(QStringLiteral("Fingerprint &Login..."));
+    auto* loginAction = m_windowMenu.addAction(UiText("Fingerprint &Login..."));
     loginAction->setObjectName(QStringLiteral("fingerprintLoginAction"));
     connect(loginAction, &QAction::triggered, this, &CVarneDlg::ShowLoginBox);
 

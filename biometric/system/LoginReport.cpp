@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "TerminalText.h"
+#include "Translation.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ constexpr const char* kOn = "on";
 constexpr const char* kOff = "off";
 
 std::string Setting(const std::optional<std::string>& value, int moduleDefault) {
-    return value ? *value : std::to_string(moduleDefault) + " (default)";
+    return value ? *value : std::to_string(moduleDefault) + " " + Translate("(default)");
 }
 
 }  // namespace
@@ -63,14 +64,17 @@ LoginReport ReadLoginReport(const SystemRoot& root) {
 
 std::string ServiceDetail(const PamStackResult& stack) {
     if (!stack.usesFingerprint) {
-        return stack.note.empty() ? "pam_fprintd.so is not in its auth stack" : stack.note;
+        return stack.note.empty() ? Translate("pam_fprintd.so is not in its auth stack")
+                                  : stack.note;
     }
     std::string detail = "pam_fprintd.so";
     if (stack.chain.size() > 1) {
-        detail += " via " + JoinChain(stack.chain);
+        // TRANSLATORS: %s is the chain of PAM files that leads to the module, "a -> b".
+        detail += " " + FillPlaceholders(Translate("via %s"), {{"%s", JoinChain(stack.chain)}});
     }
     if (stack.optionalLine) {
-        detail += " (optional line)";
+        detail += " ";
+        detail += Translate("(optional line)");
     }
     detail += ", max-tries=" + Setting(stack.maxTries, kFprintdDefaultMaxTries);
     detail += ", timeout=" + Setting(stack.timeout, kFprintdDefaultTimeoutSeconds);
@@ -84,8 +88,11 @@ std::vector<std::string> LoginReportLines(const LoginReport& report) {
                         (login.stack.usesFingerprint ? kOn : kOff) + "\t" +
                         EscapeForTerminal(ServiceDetail(login.stack)));
     }
-    lines.push_back("managed by " + report.manager.name + " (" +
-                    EscapeForTerminal(report.manager.state) +
-                    "); to turn fingerprint login on: " + report.manager.command);
+    // TRANSLATORS: %1$s is the tool that manages the PAM files, %2$s its state, %3$s a command.
+    lines.push_back(
+        FillPlaceholders(Translate("managed by %1$s (%2$s); to turn fingerprint login on: %3$s"),
+                         {{"%1$s", report.manager.name},
+                          {"%2$s", EscapeForTerminal(report.manager.state)},
+                          {"%3$s", report.manager.command}}));
     return lines;
 }

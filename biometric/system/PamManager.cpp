@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "SystemFile.h"
+#include "Translation.h"
 
 namespace {
 
@@ -47,8 +48,10 @@ bool ReadAuthselect(const SystemFile& file, PamManagerAdvice& advice) {
     }
     advice.kind = PamManagerKind::kAuthselect;
     advice.name = "authselect";
-    advice.state = "profile " + profile + ", feature " + std::string(kAuthselectFeature) +
-                   (featureOn ? " on" : " off");
+    // TRANSLATORS: %1$s is the authselect profile, %2$s the feature's name.
+    advice.state = FillPlaceholders(featureOn ? Translate("profile %1$s, feature %2$s on")
+                                              : Translate("profile %1$s, feature %2$s off"),
+                                    {{"%1$s", profile}, {"%2$s", std::string(kAuthselectFeature)}});
     advice.command = "sudo authselect enable-feature " + std::string(kAuthselectFeature);
     return true;
 }
@@ -70,11 +73,12 @@ void ReadPamAuthUpdate(const SystemRoot& root, PamManagerAdvice& advice) {
     advice.name = "pam-auth-update";
     std::error_code error;
     if (!std::filesystem::exists(root.Resolve(kFprintdProfile), error)) {
-        advice.state = "no fprintd profile: libpam-fprintd is not installed";
+        advice.state = Translate("no fprintd profile: libpam-fprintd is not installed");
         advice.command = "sudo apt install libpam-fprintd && sudo pam-auth-update --enable fprintd";
         return;
     }
-    advice.state = ProfileEnabled(root) ? "profile fprintd on" : "profile fprintd off";
+    advice.state =
+        ProfileEnabled(root) ? Translate("profile fprintd on") : Translate("profile fprintd off");
     advice.command = "sudo pam-auth-update --enable fprintd";
 }
 
@@ -88,7 +92,7 @@ void AdviseByHand(const SystemRoot& root, PamManagerAdvice& advice) {
     } else if (std::filesystem::exists(root.Resolve(kCommonAuth), error)) {
         file = kCommonAuth;
     }
-    advice.state = "no tool manages the PAM files";
+    advice.state = Translate("no tool manages the PAM files");
     advice.command =
         "add as the first auth line of " + std::string(file) + ": " + std::string(kHandLine);
 }

@@ -8,6 +8,7 @@
 
 #include "PamRules.h"
 #include "SystemFile.h"
+#include "Translation.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ PamStackResult PamStackReader::ReadAuthStack(std::string_view service) const {
     PamStackResult result;
     result.serviceFound = ServiceExists(service);
     if (!result.serviceFound) {
-        result.note = "no PAM file for it";
+        result.note = Translate("no PAM file for it");
         return result;
     }
     std::vector<std::string> chain;
@@ -92,19 +93,21 @@ PamStackReader::Walk PamStackReader::WalkFile(const std::string& name,
                                               PamStackResult& result) const {
     if (std::find(chain.begin(), chain.end(), name) != chain.end()) {
         chain.push_back(name);
-        result.note = "include loop: " + JoinChain(chain);
+        result.note = FillPlaceholders(Translate("include loop: %s"), {{"%s", JoinChain(chain)}});
         return Walk::kStop;
     }
     chain.push_back(name);
     if (chain.size() > kPamIncludeDepthLimit) {
-        result.note = "includes nest deeper than " + std::to_string(kPamIncludeDepthLimit) + ": " +
-                      JoinChain(chain);
+        result.note = FillPlaceholders(
+            Translate("includes nest deeper than %1$s: %2$s"),
+            {{"%1$s", std::to_string(kPamIncludeDepthLimit)}, {"%2$s", JoinChain(chain)}});
         return Walk::kStop;
     }
     const std::optional<std::string> path = Locate(name);
     if (!path) {
         // PAM fails such a stack; what comes after the include is still read for the module.
-        result.note = JoinChain(chain) + ": no such PAM file";
+        result.note =
+            FillPlaceholders(Translate("%s: no such PAM file"), {{"%s", JoinChain(chain)}});
         chain.pop_back();
         return Walk::kGoOn;
     }
@@ -113,8 +116,10 @@ PamStackReader::Walk PamStackReader::WalkFile(const std::string& name,
         result.unreadable = true;
         result.note =
             file.state == SystemFileState::kTooLarge
-                ? *path + " is larger than " + std::to_string(kSystemFileLimit) + " bytes; not read"
-                : "cannot read " + *path + ": " + file.reason;
+                ? FillPlaceholders(Translate("%1$s is larger than %2$s bytes; not read"),
+                                   {{"%1$s", *path}, {"%2$s", std::to_string(kSystemFileLimit)}})
+                : FillPlaceholders(Translate("cannot read %1$s: %2$s"),
+                                   {{"%1$s", *path}, {"%2$s", file.reason}});
         return Walk::kStop;
     }
     for (const PamRule& rule : ParsePamRules(file.text)) {
@@ -147,9 +152,12 @@ PamStackReader::Walk PamStackReader::TakeFprintdLine(const PamRule& rule,
         TakeArgument(argument, kTimeoutArgument, result.timeout);
     }
     if (!ModuleInstalled(rule.module)) {
-        result.note = std::string(kFprintdModule) + " is named in " + file +
-                      " but is not installed" +
-                      (rule.optional ? " (the line begins with '-', so PAM skips it)" : "");
+        // TRANSLATORS: %1$s is the PAM module, %2$s the file that names it.
+        result.note = FillPlaceholders(
+            rule.optional ? Translate("%1$s is named in %2$s but is not installed (the line begins "
+                                      "with '-', so PAM skips it)")
+                          : Translate("%1$s is named in %2$s but is not installed"),
+            {{"%1$s", std::string(kFprintdModule)}, {"%2$s", file}});
         return Walk::kStop;
     }
     result.usesFingerprint = true;

@@ -6,11 +6,13 @@
 
 #include "LibfprintDeviceList.h"
 #include "TerminalText.h"
+#include "Translation.h"
 #include "UsbDevices.h"
 
 namespace {
 
 constexpr std::size_t kUsbIdTextSize = sizeof("vvvv:pppp");
+constexpr const char* kRestartFprintdCommand = "sudo systemctl restart fprintd";
 
 std::string DeviceName(const UsbDevice& device) {
     std::array<char, kUsbIdTextSize> id{};
@@ -20,21 +22,27 @@ std::string DeviceName(const UsbDevice& device) {
         name += " " + QuoteForTerminal(device.product);
     }
     if (!device.manufacturer.empty()) {
-        name += " by " + QuoteForTerminal(device.manufacturer);
+        // TRANSLATORS: a USB device and its maker: 06cb:00bd "Prometheus" by "Synaptics".
+        name = FillPlaceholders(Translate("%1$s by %2$s"),
+                                {{"%1$s", name}, {"%2$s", QuoteForTerminal(device.manufacturer)}});
     }
     return name;
 }
 
 std::string SupportedLine(const UsbDevice& device, const std::string& driver) {
-    return "the fingerprint reader " + DeviceName(device) +
-           " is connected and libfprint's driver " + EscapeForTerminal(driver) +
-           " supports it, but fprintd does not list it: restart fprintd "
-           "(sudo systemctl restart fprintd) or check the device's permissions";
+    return FillPlaceholders(
+        Translate("the fingerprint reader %1$s is connected and libfprint's driver %2$s supports "
+                  "it, but fprintd does not list it: restart fprintd (%3$s) or check the "
+                  "device's permissions"),
+        {{"%1$s", DeviceName(device)},
+         {"%2$s", EscapeForTerminal(driver)},
+         {"%3$s", kRestartFprintdCommand}});
 }
 
 std::string UnsupportedLine(const UsbDevice& device) {
-    return "the fingerprint reader " + DeviceName(device) +
-           " is connected, but libfprint has no driver for it";
+    return FillPlaceholders(
+        Translate("the fingerprint reader %s is connected, but libfprint has no driver for it"),
+        {{"%s", DeviceName(device)}});
 }
 
 }  // namespace
@@ -53,11 +61,17 @@ ReaderDiagnosis DiagnoseMissingReader(const SystemRoot& root) {
     if (!list.Readable()) {
         diagnosis.kind = ReaderDiagnosisKind::kDeviceListUnreadable;
         const SystemFile& file = list.File();
+        const char* text = file.state == SystemFileState::kMissing
+                               ? Translate(
+                                     "libfprint's device list %s is missing (is libfprint "
+                                     "installed?), so the connected USB devices cannot be "
+                                     "recognised as fingerprint readers")
+                               : Translate(
+                                     "libfprint's device list %s cannot be read, so the "
+                                     "connected USB devices cannot be recognised as "
+                                     "fingerprint readers");
         diagnosis.lines.push_back(
-            "libfprint's device list " + std::string(kLibfprintDeviceListPath) +
-            (file.state == SystemFileState::kMissing ? " is missing (is libfprint installed?)"
-                                                     : " cannot be read") +
-            ", so the connected USB devices cannot be recognised as fingerprint readers");
+            FillPlaceholders(text, {{"%s", std::string(kLibfprintDeviceListPath)}}));
         return diagnosis;
     }
     std::vector<std::string> supported;
@@ -79,7 +93,8 @@ ReaderDiagnosis DiagnoseMissingReader(const SystemRoot& root) {
     } else {
         diagnosis.kind = ReaderDiagnosisKind::kNoReader;
         diagnosis.lines.push_back(
-            "no fingerprint reader is connected: none of the USB devices is one libfprint knows");
+            Translate("no fingerprint reader is connected: none of the USB devices is one "
+                      "libfprint knows"));
         return diagnosis;
     }
     diagnosis.lines = std::move(supported);

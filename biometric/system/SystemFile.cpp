@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "Translation.h"
+
 SystemFile ReadSystemFile(const std::filesystem::path& path, std::size_t limit) {
     SystemFile file;
     std::error_code error;
@@ -21,7 +23,7 @@ SystemFile ReadSystemFile(const std::filesystem::path& path, std::size_t limit) 
     // A pipe or a device could block the read for ever; configuration is a plain file.
     if (!std::filesystem::is_regular_file(status)) {
         file.state = SystemFileState::kUnreadable;
-        file.reason = "not a regular file";
+        file.reason = Translate("not a regular file");
         return file;
     }
     std::ifstream stream(path, std::ios::binary);

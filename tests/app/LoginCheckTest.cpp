@@ -5,6 +5,7 @@
 
 #include "FakeBackend.h"
 #include "LoginCheck.h"
+#include "ScopedLanguage.h"
 #include "SystemFile.h"
 #include "SystemTree.h"
 
@@ -120,4 +121,27 @@ TEST(CheckFingerprintLogin, UnreadablePamFileIsAnError) {
     EXPECT_EQ(check.err,
               "varne: some PAM files could not be read, so a service shown as off may use the "
               "fingerprint\n");
+}
+
+// Scripts read the columns: in another language the sentences change, the service names, on and
+// off and the command do not.
+TEST(CheckFingerprintLogin, GermanKeepsTheColumnsAndTheCommand) {
+    const ScopedLanguage german("de");
+    SystemTree tree;
+    tree.WriteDebian(false);
+    tree.WriteLibfprintList();
+    tree.AddUsbDevice("1-4", "27c6", "5395", "Goodix");
+    ScopedFakeBackend backend;
+    backend->results = {{"units", kSensorUnavailable}};
+    const ReaderListing check = CheckFingerprintLogin(ServiceKind::kFprintd, tree.Root());
+    EXPECT_EQ(check.exitCode, 3);
+    EXPECT_EQ(check.out,
+              "kein Lesegerät ist aufgeführt: das Fingerabdruck-Lesegerät 27c6:5395 \"Goodix\" ist "
+              "angeschlossen, aber libfprint hat keinen Treiber dafür\n"
+              "sudo\toff\tpam_fprintd.so ist nicht in seinem auth-Stapel\n"
+              "su\toff\tpam_fprintd.so ist nicht in seinem auth-Stapel\n"
+              "login\toff\tpam_fprintd.so ist nicht in seinem auth-Stapel\n"
+              "polkit-1\toff\tpam_fprintd.so ist nicht in seinem auth-Stapel\n"
+              "verwaltet von pam-auth-update (Profil fprintd aus); um die Anmeldung per "
+              "Fingerabdruck einzuschalten: sudo pam-auth-update --enable fprintd\n");
 }

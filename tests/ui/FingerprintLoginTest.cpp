@@ -13,9 +13,11 @@
 #include <cstdlib>
 #include <optional>
 
+#include "ApplicationIdentity.h"
 #include "CLoginDlg.h"
 #include "LoginReport.h"
 #include "ModalWatcher.h"
+#include "ScopedLanguage.h"
 #include "SimulatedWindowTest.h"
 #include "SystemTree.h"
 
@@ -90,6 +92,27 @@ TEST(LoginBox, ShowsTheReportAndTheCommand) {
             EXPECT_FALSE(widget->accessibleName().isEmpty()) << widget->objectName().toStdString();
         }
     }
+}
+
+// In French the box's sentences and states change; the service names and the command stay.
+TEST(LoginBox, FrenchKeepsTheServiceNamesAndTheCommand) {
+    const ScopedLanguage french("fr");
+    CLoginDlg box(DebianReport(false));
+    EXPECT_EQ(box.windowTitle(),
+              QStringLiteral("Connexion par empreinte – %1").arg(ApplicationName()));
+    EXPECT_EQ(ChildOf<QLabel>(box, "managerLabel").text(),
+              QStringLiteral("Géré par pam-auth-update (profil fprintd désactivé). Pour activer la "
+                             "connexion par empreinte digitale, exécutez :"));
+    auto& services = ChildOf<QTreeWidget>(box, "serviceList");
+    ASSERT_EQ(services.topLevelItemCount(), 4);
+    EXPECT_EQ(services.topLevelItem(0)->text(0), QStringLiteral("sudo"));
+    EXPECT_EQ(services.topLevelItem(0)->text(1), QStringLiteral("désactivée"));
+    EXPECT_EQ(services.topLevelItem(0)->text(2),
+              QStringLiteral("pam_fprintd.so n’est pas dans sa pile auth"));
+    EXPECT_EQ(ChildOf<QLineEdit>(box, "commandField").text(),
+              QStringLiteral("sudo pam-auth-update --enable fprintd"));
+    EXPECT_EQ(ChildOf<QPushButton>(box, "copyButton").text(),
+              QStringLiteral("&Copier la commande"));
 }
 
 TEST(LoginBox, TheCommandIsCopiedByKeyboardAndMouse) {
