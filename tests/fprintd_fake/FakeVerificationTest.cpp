@@ -80,10 +80,8 @@ TEST_F(FakeVerificationTest, EachPlayedRunOfResultsReachesTheRequestsAndEndsRele
         {"nothing after the end counts",
          {{"verify-no-match", true}, {"verify-match", true}},
          {{kNoMatch, 0, 0, kUnit}}},
-        // The second retry arrives before it is asked for; the end overtakes it.
-        {"retries queued behind the end give way to it",
-         {{"verify-retry-scan", false}, {"verify-swipe-too-short", false}, {"verify-match", true}},
-         {{kBadCapture, 0, kRejectPoorQuality, kUnit}, {kOk, 1, 0, kUnit}}},
+        // Whether a retry played before the end is still queued when the next request comes
+        // depends on timing, so no row plays one there.
     };
     const SessionHandle handle = OpenSession();
     std::size_t stops = 0;
