@@ -76,8 +76,10 @@ std::string EnrolledFingersColumnText(SessionHandle session, UnitId unit) {
     if (status < 0) {
         std::array<char, kCodeTextSize> code{};
         std::snprintf(code.data(), code.size(), "0x%x", static_cast<std::uint32_t>(status));
-        return "\t" + FillPlaceholders(Translate("enrolled fingers not read (error code %s)"),
-                                       {{"%s", code.data()}});
+        std::string column = "\t";
+        column += FillPlaceholders(Translate("enrolled fingers not read (error code %s)"),
+                                   {{"%s", code.data()}});
+        return column;
     }
     std::string names;
     for (const SubFactor finger : EnrolledFingers(context.enrolledSet)) {
@@ -85,9 +87,10 @@ std::string EnrolledFingersColumnText(SessionHandle session, UnitId unit) {
         names += (names.empty() ? "" : ", ") + std::string(name ? *name : "?");
     }
     // TRANSLATORS: %s is the enrolled fingers' names as fprintd has them, or "none".
-    return "\t" +
-           FillPlaceholders(Translate("enrolled: %s"),
-                            {{"%s", names.empty() ? std::string(Translate("none")) : names}});
+    std::string column = "\t";
+    column += FillPlaceholders(Translate("enrolled: %s"),
+                               {{"%s", names.empty() ? std::string(Translate("none")) : names}});
+    return column;
 }
 
 std::string JoinUnitIds(const std::vector<UnitId>& ids) {

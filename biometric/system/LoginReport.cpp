@@ -70,14 +70,17 @@ std::string ServiceDetail(const PamStackResult& stack) {
     std::string detail = "pam_fprintd.so";
     if (stack.chain.size() > 1) {
         // TRANSLATORS: %s is the chain of PAM files that leads to the module, "a -> b".
-        detail += " " + FillPlaceholders(Translate("via %s"), {{"%s", JoinChain(stack.chain)}});
+        detail += ' ';
+        detail += FillPlaceholders(Translate("via %s"), {{"%s", JoinChain(stack.chain)}});
     }
     if (stack.optionalLine) {
         detail += " ";
         detail += Translate("(optional line)");
     }
-    detail += ", max-tries=" + Setting(stack.maxTries, kFprintdDefaultMaxTries);
-    detail += ", timeout=" + Setting(stack.timeout, kFprintdDefaultTimeoutSeconds);
+    detail += ", max-tries=";
+    detail += Setting(stack.maxTries, kFprintdDefaultMaxTries);
+    detail += ", timeout=";
+    detail += Setting(stack.timeout, kFprintdDefaultTimeoutSeconds);
     return detail;
 }
 

@@ -52,7 +52,8 @@ bool ReadAuthselect(const SystemFile& file, PamManagerAdvice& advice) {
     advice.state = FillPlaceholders(featureOn ? Translate("profile %1$s, feature %2$s on")
                                               : Translate("profile %1$s, feature %2$s off"),
                                     {{"%1$s", profile}, {"%2$s", std::string(kAuthselectFeature)}});
-    advice.command = "sudo authselect enable-feature " + std::string(kAuthselectFeature);
+    advice.command = "sudo authselect enable-feature ";
+    advice.command += kAuthselectFeature;
     return true;
 }
 
@@ -93,8 +94,10 @@ void AdviseByHand(const SystemRoot& root, PamManagerAdvice& advice) {
         file = kCommonAuth;
     }
     advice.state = Translate("no tool manages the PAM files");
-    advice.command =
-        "add as the first auth line of " + std::string(file) + ": " + std::string(kHandLine);
+    advice.command = "add as the first auth line of ";
+    advice.command += file;
+    advice.command += ": ";
+    advice.command += kHandLine;
 }
 
 }  // namespace

@@ -19,7 +19,8 @@ std::string DeviceName(const UsbDevice& device) {
     std::snprintf(id.data(), id.size(), "%04x:%04x", device.id.vendor, device.id.product);
     std::string name = id.data();
     if (!device.product.empty()) {
-        name += " " + QuoteForTerminal(device.product);
+        name += ' ';
+        name += QuoteForTerminal(device.product);
     }
     if (!device.manufacturer.empty()) {
         // TRANSLATORS: a USB device and its maker: 06cb:00bd "Prometheus" by "Synaptics".
