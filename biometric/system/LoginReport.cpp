@@ -69,8 +69,8 @@ std::string ServiceDetail(const PamStackResult& stack) {
     }
     std::string detail = "pam_fprintd.so";
     if (stack.chain.size() > 1) {
-        // TRANSLATORS: %s is the chain of PAM files that leads to the module, "a -> b".
         detail += ' ';
+        // TRANSLATORS: %s is the chain of PAM files that leads to the module, "a -> b".
         detail += FillPlaceholders(Translate("via %s"), {{"%s", JoinChain(stack.chain)}});
     }
     if (stack.optionalLine) {
