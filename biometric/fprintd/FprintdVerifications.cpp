@@ -47,12 +47,14 @@ void FprintdVerifications::Cancel(SessionHandle session) {
             verification->Cancel();
         }
     }
+    Forget();
 }
 
 void FprintdVerifications::CancelAll() {
     for (const auto& verification : std::vector(m_verifications)) {
         verification->Cancel();
     }
+    Forget();
 }
 
 void FprintdVerifications::OnVerifyStatus(const QString& daemon, const QString& path,
@@ -69,10 +71,13 @@ void FprintdVerifications::OnDaemonGone(const QString& daemon) {
 }
 
 void FprintdVerifications::Forget() {
-    m_verifications.erase(
-        std::remove_if(m_verifications.begin(), m_verifications.end(),
-                       [](const auto& verification) { return verification->Released(); }),
-        m_verifications.end());
+    // A released verification may still hold its final result for the next request.
+    m_verifications.erase(std::remove_if(m_verifications.begin(), m_verifications.end(),
+                                         [](const auto& verification) {
+                                             return verification->Released() &&
+                                                    verification->Over();
+                                         }),
+                          m_verifications.end());
 }
 
 void FprintdVerifications::TearDown() {

@@ -183,4 +183,25 @@ TEST_F(FakeVerificationTest, ARetryKeepsTheReaderForTheNextRequest) {
     EXPECT_FALSE(m_recorder.Next(kQuiet)) << "answered twice";
 }
 
+// fprintd may end the verification before the window asks for the result behind a retry: the
+// reader is released, and that result still answers the next request.
+TEST_F(FakeVerificationTest, AFinalResultOutlivesTheReleaseUntilItIsAskedFor) {
+    ASSERT_TRUE(m_fake.SetVerifyResults({{"verify-too-fast", false}, {"verify-no-match", true}}));
+    const SessionHandle handle = OpenSession();
+    ASSERT_EQ(m_recorder.Request(handle, kFinger), kOk);
+    const auto retry = m_recorder.Next(kResultPatience);
+    ASSERT_TRUE(retry);
+    EXPECT_EQ(retry->rejectDetail, kRejectTooFast);
+    ASSERT_TRUE(ReaderReleased());
+    ASSERT_EQ(m_recorder.Request(handle, kFinger), kOk);
+    const auto final = m_recorder.Next(kResultPatience);
+    ASSERT_TRUE(final);
+    EXPECT_EQ(*final, (Result{kNoMatch, 0, 0, kUnit}));
+    EXPECT_EQ(m_fake.Calls(QStringLiteral("Claim")).size(), 1u) << "a second verification began";
+    // Once it was handed out, the next request begins anew.
+    ASSERT_EQ(m_recorder.Request(handle, kFinger), kOk);
+    ASSERT_TRUE(m_recorder.Next(kResultPatience));
+    EXPECT_EQ(m_fake.Calls(QStringLiteral("Claim")).size(), 2u);
+}
+
 }  // namespace
