@@ -11,14 +11,15 @@
 
 #include "Login1ManagerProxy.h"
 #include "Login1SessionProxy.h"
+#include "LogindNames.h"
 #include "PropertiesProxy.h"
 
 namespace {
 
-const QString kLogind = QStringLiteral("org.freedesktop.login1");
-const QString kManagerPath = QStringLiteral("/org/freedesktop/login1");
-const QString kManagerInterface = QStringLiteral("org.freedesktop.login1.Manager");
-const QString kSessionInterface = QStringLiteral("org.freedesktop.login1.Session");
+const QString kLogind = QString::fromLatin1(kLogindService);
+const QString kManagerPath = QString::fromLatin1(kLogindManagerPath);
+const QString kManagerInterface = QString::fromLatin1(kLogindManagerInterface);
+const QString kSessionInterface = QString::fromLatin1(kLogindSessionInterface);
 const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kLockedHint = QStringLiteral("LockedHint");
 const QString kBus = QStringLiteral("org.freedesktop.DBus");

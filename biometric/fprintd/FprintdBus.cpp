@@ -12,6 +12,7 @@
 #include <climits>
 
 #include "FprintDeviceProxy.h"
+#include "FprintdSleepGate.h"
 
 namespace {
 
@@ -28,12 +29,16 @@ QString NextConnectionName() {
 
 }  // namespace
 
-FprintdBus::FprintdBus(std::chrono::milliseconds replyTimeout, ResultHandler onEnrollStatus,
+FprintdBus::FprintdBus(std::chrono::milliseconds replyTimeout,
+                       std::chrono::milliseconds longestSleep, ResultHandler onEnrollStatus,
                        ResultHandler onVerifyStatus, DaemonGoneHandler onDaemonGone)
     : m_replyTimeout(replyTimeout),
       m_onEnrollStatus(std::move(onEnrollStatus)),
       m_onVerifyStatus(std::move(onVerifyStatus)),
-      m_onDaemonGone(std::move(onDaemonGone)) {}
+      m_onDaemonGone(std::move(onDaemonGone)),
+      m_sleepGate(new FprintdSleepGate(longestSleep)) {
+    m_sleepGate->setParent(this);
+}
 
 FprintdBus::~FprintdBus() {
     Drop(false);
@@ -52,7 +57,7 @@ bool FprintdBus::Connect() {
         return false;
     }
     if (m_daemonWatched) {
-        InstallOwnerWatcher();
+        InstallWatchers();
     }
     return true;
 }
@@ -60,16 +65,17 @@ bool FprintdBus::Connect() {
 void FprintdBus::WatchDaemon() {
     m_daemonWatched = true;
     if (Connect() && m_ownerWatcher == nullptr) {
-        InstallOwnerWatcher();
+        InstallWatchers();
     }
 }
 
-void FprintdBus::InstallOwnerWatcher() {
-    // A round trip to Qt's bus thread and a match rule: kept off start-up, which only lists.
+void FprintdBus::InstallWatchers() {
+    // Round trips to Qt's bus thread and match rules: kept off start-up, which only lists.
     m_ownerWatcher = new QDBusServiceWatcher(kService, *m_connection,
                                              QDBusServiceWatcher::WatchForOwnerChange, m_pending);
     connect(m_ownerWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             &FprintdBus::OnOwnerChanged);
+    m_sleepGate->Watch(*m_connection);
 }
 
 QString FprintdBus::OwnName() const {
@@ -135,7 +141,11 @@ void FprintdBus::Stop(const QString& daemon, const QString& path, const QString&
 
 void FprintdBus::Release(const QString& daemon, const QString& path, std::chrono::milliseconds wait,
                          std::function<void()> released) {
-    CallWithin(daemon, path, QStringLiteral("Release"), wait, true, std::move(released));
+    // The reader stays claimed through the sleep; closing the connection instead would fail
+    // the same way.
+    m_sleepGate->WhenAwake([this, daemon, path, wait, released = std::move(released)]() mutable {
+        CallWithin(daemon, path, QStringLiteral("Release"), wait, true, std::move(released));
+    });
 }
 
 void FprintdBus::CallWithin(const QString& daemon, const QString& path, const QString& method,

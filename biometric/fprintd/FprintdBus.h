@@ -17,6 +17,7 @@
 #include "WinBio.h"
 
 class FprintDeviceProxy;
+class FprintdSleepGate;
 class QDBusPendingCallWatcher;
 class QDBusServiceWatcher;
 
@@ -44,13 +45,15 @@ public:
                                              const QString& result, bool done)>;
     using DaemonGoneHandler = std::function<void(const QString& daemon)>;
 
-    FprintdBus(std::chrono::milliseconds replyTimeout, ResultHandler onEnrollStatus,
-               ResultHandler onVerifyStatus, DaemonGoneHandler onDaemonGone);
+    FprintdBus(std::chrono::milliseconds replyTimeout, std::chrono::milliseconds longestSleep,
+               ResultHandler onEnrollStatus, ResultHandler onVerifyStatus,
+               DaemonGoneHandler onDaemonGone);
     ~FprintdBus() override;
 
     bool Connect();
     // From now on, on this connection and any later one, fprintd's end is told to the
-    // DaemonGoneHandler. Listing needs no watch, so start-up does without its cost.
+    // DaemonGoneHandler, and releases wait while the system sleeps. Listing needs neither watch,
+    // so start-up does without their cost.
     void WatchDaemon();
     // This process's unique name on the bus, as polkit knows the caller; empty when offline.
     QString OwnName() const;
@@ -63,8 +66,9 @@ public:
     // on the answer, whatever it is, or after the wait: the release follows either way.
     void Stop(const QString& daemon, const QString& path, const QString& method,
               std::chrono::milliseconds wait, std::function<void()> stopped);
-    // Releases the reader; when no answer comes within the wait the connection is closed, which
-    // ends the claim on fprintd's side. `released` is called once either way.
+    // Releases the reader, after the resume when the system sleeps; when no answer comes within
+    // the wait the connection is closed, which ends the claim on fprintd's side. `released` is
+    // called once either way.
     void Release(const QString& daemon, const QString& path, std::chrono::milliseconds wait,
                  std::function<void()> released);
     // Closes the connection. Calls still out get a Disconnected error when `answerPending`,
@@ -80,7 +84,7 @@ private:
     // connection is dropped first if `dropOnTimeout`.
     void CallWithin(const QString& daemon, const QString& path, const QString& method,
                     std::chrono::milliseconds wait, bool dropOnTimeout, std::function<void()> done);
-    void InstallOwnerWatcher();
+    void InstallWatchers();
 
     const std::chrono::milliseconds m_replyTimeout;
     const ResultHandler m_onEnrollStatus;
@@ -90,6 +94,7 @@ private:
     std::optional<QDBusConnection> m_connection;
     bool m_daemonWatched = false;
     QDBusServiceWatcher* m_ownerWatcher = nullptr;
+    FprintdSleepGate* m_sleepGate;
     // Parent of everything that dies with the connection: call watchers and release timers.
     QObject* m_pending = nullptr;
     std::map<QDBusPendingCallWatcher*, Reply> m_calls;

@@ -17,4 +17,7 @@ struct FprintdTimeouts {
     // How long a Release (or the EnrollStop before it) may take before the connection is closed,
     // which ends the claim on fprintd's side as well.
     std::chrono::milliseconds releaseWait{3000};
+    // A release waits for the resume after logind announced a sleep, at most this long counted
+    // while the system is awake: the suspend itself follows within seconds.
+    std::chrono::milliseconds longestSleep{60000};
 };

@@ -49,7 +49,7 @@ FprintdWorker::FprintdWorker(FprintdTimeouts timeouts,
     : m_timeouts(timeouts),
       m_stageCount(std::move(stageCount)),
       m_bus(std::make_unique<FprintdBus>(
-          timeouts.reply,
+          timeouts.reply, timeouts.longestSleep,
           [this](const QString& daemon, const QString& path, const QString& result, bool done) {
               OnEnrollStatus(daemon, path, result, done);
           },

@@ -79,3 +79,13 @@ private:
 
     PrivateSystemBus m_bus{"other"};
 };
+
+namespace FprintdSandbox {
+
+// How soon after logind's resume a reader held through a sleep must be free again.
+inline constexpr std::chrono::milliseconds kFreeAfterResume{1000};
+// Long enough for a release that was not held back to have reached fprintd.
+inline constexpr std::chrono::milliseconds kReleaseSettles{300};
+inline const QString kAlreadyInUse = QStringLiteral("net.reactivated.Fprint.Error.AlreadyInUse");
+
+}  // namespace FprintdSandbox

@@ -23,6 +23,7 @@
 #include "FprintdMapping.h"
 #include "FprintdSandbox.h"
 #include "FprintdService.h"
+#include "LogindMock.h"
 #include "ServiceCalls.h"
 #include "TemporaryDirectory.h"
 #include "UnitListing.h"
@@ -775,6 +776,29 @@ TEST_F(FprintdServiceTest, ListingTheFingersWaitsForAPrompt) {
     EXPECT_TRUE(EnrolledAre(handle, {}));
     prompt.join();
     EXPECT_TRUE(wasHeld);
+}
+
+// fprintd suspends its readers when logind announces a sleep, and a Release sent to a suspended
+// reader fails and leaves it open for good; so the reader stays claimed until the resume.
+TEST_F(FprintdServiceTest, ASleepMidEnrollmentReleasesTheReaderAfterTheResume) {
+    LogindMock logind;
+    ASSERT_TRUE(logind.Start());
+    const SessionHandle handle = OpenSession();
+    ASSERT_NO_FATAL_FAILURE(BeginWithACaptureWaiting(handle, 2));
+    ASSERT_TRUE(logind.PrepareForSleep(true));
+    ASSERT_EQ(WinBioCancel(handle), kOk);  // as the window does on the sleep
+    const auto ended = AwaitCapture(kResultPatience);
+    ASSERT_TRUE(ended);
+    EXPECT_NE(ended->status, kMoreData);
+    std::this_thread::sleep_for(FprintdSandbox::kReleaseSettles);
+    EXPECT_EQ(OtherClient().Claim(), FprintdSandbox::kAlreadyInUse) << "released while asleep";
+
+    ASSERT_TRUE(logind.PrepareForSleep(false));
+    QElapsedTimer clock;
+    clock.start();
+    ExpectReaderFree();
+    EXPECT_LE(clock.elapsed(), FprintdSandbox::kFreeAfterResume.count());
+    EXPECT_TRUE(EnrolledAre(handle, {}));
 }
 
 }  // namespace

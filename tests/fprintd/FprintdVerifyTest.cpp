@@ -6,10 +6,12 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FprintdSandbox.h"
 #include "FprintdService.h"
+#include "LogindMock.h"
 #include "ServiceCalls.h"
 #include "VerifyRecorder.h"
 #include "WinBio.h"
@@ -193,6 +195,27 @@ TEST_F(FprintdVerifyTest, FprintdKilledMidVerifyEndsTheTestAndTheNextOneWorks) {
     ASSERT_TRUE(again);
     EXPECT_EQ(again->status, kOk);
     ExpectReaderFree();
+}
+
+// As for an enrollment: the reader fprintd suspended is released once the system has resumed.
+TEST_F(FprintdVerifyTest, ASleepMidVerifyReleasesTheReaderAfterTheResume) {
+    LogindMock logind;
+    ASSERT_TRUE(logind.Start());
+    const SessionHandle handle = OpenSession();
+    ASSERT_NO_FATAL_FAILURE(VerifyUntilARetry(handle));
+    ASSERT_TRUE(logind.PrepareForSleep(true));
+    ASSERT_EQ(WinBioCancel(handle), kOk);
+    const auto ended = m_recorder.Next(kResultPatience);
+    ASSERT_TRUE(ended);
+    EXPECT_NE(ended->status, kOk);
+    std::this_thread::sleep_for(FprintdSandbox::kReleaseSettles);
+    EXPECT_EQ(OtherClient().Claim(), FprintdSandbox::kAlreadyInUse) << "released while asleep";
+
+    ASSERT_TRUE(logind.PrepareForSleep(false));
+    QElapsedTimer clock;
+    clock.start();
+    ExpectReaderFree();
+    EXPECT_LE(clock.elapsed(), FprintdSandbox::kFreeAfterResume.count());
 }
 
 }  // namespace

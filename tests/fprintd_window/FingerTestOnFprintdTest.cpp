@@ -1,13 +1,10 @@
 // Testing a finger through the window on the real fprintd: a finger enrolled through the window
 // is tested through its menu, reached by the keyboard, and through the accessibility action.
-#include <QAccessible>
 #include <QMenu>
 #include <QTest>
 #include <string>
 #include <vector>
 
-#include "FingerMapFocus.h"
-#include "FingertipAccessible.h"
 #include "FingertipMenu.h"
 #include "FprintdWindowFixture.h"
 
@@ -25,10 +22,7 @@ protected:
 
     void StartTest(Route route) {
         if (route == Route::kAccessibilityAction) {
-            QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(&Picture());
-            QAccessibleInterface* fingertip = picture->child(FingerMapFocus::IndexOf(kRightIndex));
-            ASSERT_NE(fingertip, nullptr);
-            fingertip->actionInterface()->doAction(FingertipAccessible::TestAction());
+            ASSERT_NO_FATAL_FAILURE(TestRightIndexThroughAccessibility());
         } else {
             // The last menu may have taken the activation with it.
             Dialog().activateWindow();

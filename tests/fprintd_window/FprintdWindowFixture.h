@@ -5,6 +5,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QColor>
 #include <QImage>
 #include <QScreen>
@@ -12,6 +13,8 @@
 #include <string>
 
 #include "CVarneDlg.h"
+#include "FingerMapFocus.h"
+#include "FingertipAccessible.h"
 #include "FprintdClient.h"
 #include "FprintdService.h"
 #include "MessageBoxAnswerer.h"
@@ -95,6 +98,14 @@ protected:
         EXPECT_EQ(ProgressBar().maximum(), touches);
         EXPECT_EQ(ProgressBar().value(), touches);
         EXPECT_EQ(CaptureCounter().text(), QStringLiteral("%1/%2").arg(touches - 1).arg(touches));
+    }
+
+    // Starts a test of the enrolled right index through its accessibility action.
+    void TestRightIndexThroughAccessibility() {
+        QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(&Picture());
+        QAccessibleInterface* fingertip = picture->child(FingerMapFocus::IndexOf(kRightIndex));
+        ASSERT_NE(fingertip, nullptr);
+        fingertip->actionInterface()->doAction(FingertipAccessible::TestAction());
     }
 
     static constexpr int kMaxTouches = 20;

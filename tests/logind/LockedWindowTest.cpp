@@ -1,9 +1,13 @@
 // The window on the simulated sensor, wired to logind as the program wires it: lock and sleep.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QElapsedTimer>
 #include <cstdlib>
+#include <string>
 
+#include "FingerMapFocus.h"
+#include "FingertipAccessible.h"
 #include "LogindMock.h"
 #include "LogindWatcher.h"
 #include "SimulatedWindowTest.h"
@@ -16,18 +20,23 @@ constexpr int kRightIndex = 2;
 const char* const kScript = "more,more@600000,ok";
 constexpr qint64 kMostMsToSayWhy = 1000;
 
+// A verification that is never answered while the test runs.
+const char* const kTestScript = "match@600000";
+
 struct EventRow {
     const char* name;
     bool (*play)(LogindMock&);
     TextId text;
+    TextId testText;
 };
 
 const EventRow kEvents[] = {
     {"LockedHint", [](LogindMock& mock) { return mock.SetLockedHint(kSession, true); },
-     kTextStoppedScreenLocked},
-    {"LockSignal", [](LogindMock& mock) { return mock.Lock(kSession); }, kTextStoppedScreenLocked},
+     kTextStoppedScreenLocked, kTextTestStoppedScreenLocked},
+    {"LockSignal", [](LogindMock& mock) { return mock.Lock(kSession); }, kTextStoppedScreenLocked,
+     kTextTestStoppedScreenLocked},
     {"PrepareForSleep", [](LogindMock& mock) { return mock.PrepareForSleep(true); },
-     kTextStoppedGoingToSleep},
+     kTextStoppedGoingToSleep, kTextTestStoppedGoingToSleep},
 };
 
 void PrintTo(const EventRow& row, std::ostream* out) {
@@ -85,6 +94,31 @@ TEST_P(LockedWindowTest, MidEnrollmentTheAttemptStopsAndThePanelSaysWhy) {
     ClickFinger(kRightIndex);
     EXPECT_EQ(Title(), Text(kTitlePlaceFinger));
     EXPECT_TRUE(AbortButton().isEnabled());
+}
+
+TEST_P(LockedWindowTest, MidTestTheTestStopsAndThePanelSaysWhy) {
+    Start({{"VARNE_SIM_ENROLLED", std::to_string(kRightIndex)}, {"VARNE_SIM_SCRIPT", kTestScript}});
+    WatchLogind();
+    QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(&Picture());
+    picture->child(FingerMapFocus::IndexOf(kRightIndex))
+        ->actionInterface()
+        ->doAction(FingertipAccessible::TestAction());
+    ASSERT_TRUE(WaitForTitle(kTitleTestFinger));
+    ASSERT_TRUE(AbortButton().isEnabled());
+
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(GetParam().play(m_mock));
+    ASSERT_TRUE(WaitForTitle(kTitleTestStopped)) << Title().toStdString();
+    EXPECT_LE(clock.elapsed(), kMostMsToSayWhy);
+    EXPECT_EQ(InstructionLabel().text(), Text(GetParam().testText));
+    EXPECT_FALSE(AbortButton().isEnabled());
+    EXPECT_EQ(Context().selectedFinger, 0);
+    EXPECT_EQ(Context().enrolledSet, u"2");  // a test never changes what is stored
+
+    // Nothing resumes by itself; a click on a bare fingertip starts an enrollment.
+    ClickFinger(kRightIndex + 1);
+    EXPECT_EQ(Title(), Text(kTitlePlaceFinger));
 }
 
 INSTANTIATE_TEST_SUITE_P(Events, LockedWindowTest, testing::ValuesIn(kEvents),

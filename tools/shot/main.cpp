@@ -11,10 +11,13 @@
 #include <string>
 
 #include "CAboutDlg.h"
+#include "CLoginDlg.h"
 #include "CVarneDlg.h"
 #include "FingerMap.h"
 #include "FingertipMenu.h"
+#include "LoginReport.h"
 #include "SimulatedService.h"
+#include "SystemRoot.h"
 #include "Translation.h"
 #include "UiText.h"
 #include "WinBio.h"
@@ -26,11 +29,19 @@ constexpr int kTestPatienceMs = 10000;
 
 const char* const kUsage =
     "Usage: varne_window_shot OUT.png [--dark] [--point-size N]\n"
-    "                         [--click FINGER | --test FINGER | --about]\n"
+    "                         [--click FINGER | --test FINGER | --about | --login]\n"
     "Shows the window on unit 1 of the simulated sensor (VARNE_SIM_* apply), clicks a\n"
     "fingertip if asked (or right-clicks an enrolled one and chooses Test This Finger, then\n"
-    "waits for the scripted verdict), and saves what the window (or the About box) shows. The\n"
-    "language follows LANGUAGE and the locale; VARNE_LOCALE_DIR=build/locale takes the build's.\n";
+    "waits for the scripted verdict), and saves what the window (or the About box, or the\n"
+    "Fingerprint Login box read from VARNE_SYSTEM_ROOT) shows. The language follows LANGUAGE\n"
+    "and the locale; VARNE_LOCALE_DIR=build/locale takes the build's.\n";
+
+// Shows a box on its own until it has settled, and saves it.
+int SaveBox(QDialog& box, const QString& out) {
+    box.show();
+    QTest::qWait(kSettleMs);
+    return box.grab().toImage().save(out) ? 0 : 1;
+}
 
 QPalette DarkPalette() {
     QPalette dark;
@@ -98,6 +109,7 @@ int main(int argc, char** argv) {
     int finger = 0;
     bool test = false;
     bool about = false;
+    bool login = false;
     for (int index = 2; index < argc; ++index) {
         const bool hasValue = index + 1 < argc;
         if (std::strcmp(argv[index], "--dark") == 0) {
@@ -109,6 +121,8 @@ int main(int argc, char** argv) {
             QApplication::setFont(font);
         } else if (std::strcmp(argv[index], "--about") == 0) {
             about = true;
+        } else if (std::strcmp(argv[index], "--login") == 0) {
+            login = true;
         } else if (std::strcmp(argv[index], "--click") == 0 && hasValue) {
             finger = std::atoi(argv[++index]);
         } else if (std::strcmp(argv[index], "--test") == 0 && hasValue) {
@@ -122,9 +136,11 @@ int main(int argc, char** argv) {
 
     if (about) {
         CAboutDlg box;
-        box.show();
-        QTest::qWait(kSettleMs);
-        return box.grab().toImage().save(out) ? 0 : 1;
+        return SaveBox(box, out);
+    }
+    if (login) {
+        CLoginDlg box(ReadLoginReport(SystemRoot::FromEnvironment()));
+        return SaveBox(box, out);
     }
     int result = 1;
     {
