@@ -2,6 +2,7 @@
 // sensor, and a second program that uses the reader.
 #include "FprintdSandbox.h"
 
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pwd.h>
 #include <sys/socket.h>
@@ -12,6 +13,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <cerrno>
 #include <csignal>
@@ -21,6 +23,8 @@
 #include <iterator>
 #include <string>
 #include <thread>
+
+#include "LogindMock.h"
 
 namespace {
 
@@ -295,4 +299,29 @@ QStringList OtherClient::ListEnrolledFingers(QString* error) {
     const QDBusMessage reply = m_bus.Call(message);
     *error = reply.type() == QDBusMessage::ReplyMessage ? QString() : reply.errorName();
     return reply.arguments().value(0).toStringList();
+}
+
+bool FprintdSandbox::HeldThroughTheSleepAndFreedAfterTheResume(LogindMock& logind) {
+    // Long enough for a release that was not held back to have reached fprintd.
+    constexpr std::chrono::milliseconds kReleaseSettles{300};
+    constexpr qint64 kFreeAfterResumeMs = 1000;
+    std::this_thread::sleep_for(kReleaseSettles);
+    const QString claimed = OtherClient().Claim();
+    if (claimed != QStringLiteral("net.reactivated.Fprint.Error.AlreadyInUse")) {
+        ADD_FAILURE() << "released while asleep: the claim answered '" << claimed.toStdString()
+                      << "'";
+        return false;
+    }
+    if (!logind.PrepareForSleep(false)) {
+        ADD_FAILURE() << "the resume could not be played";
+        return false;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    if (!OtherClient().WaitUntilReaderFree()) {
+        ADD_FAILURE() << "the reader was left claimed after the resume";
+        return false;
+    }
+    EXPECT_LE(clock.elapsed(), kFreeAfterResumeMs);
+    return true;
 }

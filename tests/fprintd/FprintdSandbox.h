@@ -80,12 +80,12 @@ private:
     PrivateSystemBus m_bus{"other"};
 };
 
+class LogindMock;
+
 namespace FprintdSandbox {
 
-// How soon after logind's resume a reader held through a sleep must be free again.
-inline constexpr std::chrono::milliseconds kFreeAfterResume{1000};
-// Long enough for a release that was not held back to have reached fprintd.
-inline constexpr std::chrono::milliseconds kReleaseSettles{300};
-inline const QString kAlreadyInUse = QStringLiteral("net.reactivated.Fprint.Error.AlreadyInUse");
+// With logind's sleep announced and the back end's attempt ended: the reader stays claimed while
+// the system sleeps, and once the resume is announced it is free within a second.
+bool HeldThroughTheSleepAndFreedAfterTheResume(LogindMock& logind);
 
 }  // namespace FprintdSandbox
