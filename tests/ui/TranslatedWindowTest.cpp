@@ -122,7 +122,7 @@ TEST_F(TranslatedWindowTest, WindowTextsAndQtsButtonsSpeakTheLanguage) {
 
 // Back in English, a new window and Qt's buttons are English again.
 TEST_F(TranslatedWindowTest, EnglishReturnsWhenTheLanguageGoes) {
-    { const ScopedUiLanguage language("de"); }
+    ScopedUiLanguage("de");  // German for the statement's length only
     Start({{"VARNE_SIM_ENROLLED", "5"}});
     EXPECT_EQ(Child<CLabel>("titleLabel").text(), QStringLiteral("Select Finger"));
     EXPECT_EQ(Child<QPushButton>("abortButton").text(), QStringLiteral("Abort"));
