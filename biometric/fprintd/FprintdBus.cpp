@@ -184,6 +184,11 @@ void FprintdBus::Drop(bool answerPending) {
         m_pending->deleteLater();
         m_pending = nullptr;
     }
+    if (m_ownerWatcher != nullptr && m_connection) {
+        // Unhooked while the connection is open: its closing must find nothing of ours.
+        m_ownerWatcher->setWatchedServices({});
+        m_sleepGate->Unwatch(*m_connection);
+    }
     m_ownerWatcher = nullptr;
     if (m_connection) {
         m_connection.reset();

@@ -15,11 +15,24 @@ FprintdSleepGate::FprintdSleepGate(std::chrono::milliseconds longestSleep)
 
 FprintdSleepGate::~FprintdSleepGate() = default;
 
+namespace {
+
+const char* const kSlot = SLOT(OnPrepareForSleep(bool));
+
+}  // namespace
+
 void FprintdSleepGate::Watch(QDBusConnection& connection) {
     // By logind's name: nobody else can make the back end hold its releases.
     connection.connect(QString::fromLatin1(kLogindService), QString::fromLatin1(kLogindManagerPath),
                        QString::fromLatin1(kLogindManagerInterface),
-                       QString::fromLatin1(kPrepareForSleep), this, SLOT(OnPrepareForSleep(bool)));
+                       QString::fromLatin1(kPrepareForSleep), this, kSlot);
+}
+
+void FprintdSleepGate::Unwatch(QDBusConnection& connection) {
+    connection.disconnect(QString::fromLatin1(kLogindService),
+                          QString::fromLatin1(kLogindManagerPath),
+                          QString::fromLatin1(kLogindManagerInterface),
+                          QString::fromLatin1(kPrepareForSleep), this, kSlot);
 }
 
 void FprintdSleepGate::WhenAwake(std::function<void()> action) {

@@ -20,8 +20,10 @@ public:
     explicit FprintdSleepGate(std::chrono::milliseconds longestSleep);
     ~FprintdSleepGate() override;
 
-    // Hears logind on this connection; called again for each new connection.
+    // Hears logind on this connection; called again for each new connection. Unwatch before the
+    // connection closes: Qt's bus thread keeps a pointer to every receiver still hooked on it.
     void Watch(QDBusConnection& connection);
+    void Unwatch(QDBusConnection& connection);
     bool Asleep() const { return m_asleep; }
     // Runs `action` now when awake, else once the system has resumed, in the order given.
     void WhenAwake(std::function<void()> action);

@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QElapsedTimer>
+#include <QMetaObject>
+#include <QThread>
 #include <chrono>
 #include <string>
 #include <thread>
 
+#include "FprintdBus.h"
 #include "FprintdSleepGate.h"
+#include "LogindMock.h"
 
 namespace {
 
@@ -63,6 +68,57 @@ TEST(FprintdSleepGateTest, HeldActionsRunAfterTheResumeOrTheLongestSleep) {
         gate.WhenAwake([&] { ran += "c"; });
         EXPECT_EQ(ran, "abc");
     }
+}
+
+// Logind is heard on a watched connection, and no longer once it is unwatched.
+TEST(FprintdSleepGateTest, AnUnwatchedConnectionIsNoLongerHeard) {
+    LogindMock logind;
+    ASSERT_TRUE(logind.Start());
+    QDBusConnection connection = QDBusConnection::systemBus();
+    ASSERT_TRUE(connection.isConnected());
+    FprintdSleepGate gate(kLongestSleep * 10);
+    gate.Watch(connection);
+    ASSERT_TRUE(logind.PrepareForSleep(true));
+    QElapsedTimer clock;
+    clock.start();
+    while (!gate.Asleep() && clock.elapsed() < 2000) {
+        ProcessEventsFor(5ms);
+    }
+    ASSERT_TRUE(gate.Asleep()) << "PrepareForSleep(true) not heard";
+    gate.Unwatch(connection);
+    ASSERT_TRUE(logind.PrepareForSleep(false));
+    ProcessEventsFor(kLongestSleep);
+    EXPECT_TRUE(gate.Asleep()) << "the resume was heard on an unwatched connection";
+}
+
+// The gate outlives each connection it hears; a connection closed with the gate still hooked
+// kept a pointer to it, which Qt's bus thread followed once the gate was gone. Connections are
+// opened, watched and dropped here on a thread of their own, as the back end does.
+TEST(FprintdSleepGateTest, ConnectionsDroppedAroundTheGateKeepNoHookOnIt) {
+    constexpr int kCycles = 60;
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        QThread thread;
+        auto* bus = new FprintdBus(1s, kLongestSleep, {}, {}, {});
+        bus->moveToThread(&thread);
+        QObject::connect(&thread, &QThread::finished, bus, &QObject::deleteLater);
+        thread.start();
+        bool connected = false;
+        QMetaObject::invokeMethod(
+            bus,
+            [bus, &connected, cycle] {
+                bus->WatchDaemon();
+                connected = bus->Connect();
+                if (cycle % 2 == 1) {
+                    bus->Drop(true);  // and a second connection, dropped at the end
+                    bus->WatchDaemon();
+                }
+            },
+            Qt::BlockingQueuedConnection);
+        ASSERT_TRUE(connected) << "no system bus in cycle " << cycle;
+        thread.quit();
+        ASSERT_TRUE(thread.wait(5000));
+    }
+    ProcessEventsFor(50ms);
 }
 
 }  // namespace
