@@ -95,7 +95,7 @@ TEST(ListReaders, Rows) {
          {Unit(5, fullName)},
          0,
          0,
-         "5\t" + std::string(kUnitTextCapacity, 'n') + "\tpress\n",
+         std::string("5\t").append(kUnitTextCapacity, 'n').append("\tpress\n"),
          ""},
         {"daemon unreachable",
          ServiceKind::kFprintd,

@@ -42,7 +42,7 @@ void SystemTree::WriteDebian(bool fingerprintOn) const {
 
 void SystemTree::AddUsbDevice(std::string_view name, std::string_view vendor,
                               std::string_view product, const std::string& productName) const {
-    const std::string folder = "/sys/bus/usb/devices/" + std::string(name) + "/";
+    const std::string folder = std::string("/sys/bus/usb/devices/").append(name).append("/");
     Write(folder + "idVendor", std::string(vendor) + "\n");
     Write(folder + "idProduct", std::string(product) + "\n");
     Write(folder + "product", productName + "\n");

@@ -262,8 +262,9 @@ TEST(PamStackReader, FilesThatCannotBeReadAreNamed) {
             tree.Write("/etc/pam.d/common-auth/x", "");
         } else {
             // The module's line first: a file too large is not read at all, not half read.
-            tree.Write("/etc/pam.d/common-auth",
-                       "auth sufficient pam_fprintd.so\n" + std::string(kSystemFileLimit, '#'));
+            tree.Write(
+                "/etc/pam.d/common-auth",
+                std::string("auth sufficient pam_fprintd.so\n").append(kSystemFileLimit, '#'));
         }
         const PamStackResult result = PamStackReader(tree.Root()).ReadAuthStack("sudo");
         EXPECT_FALSE(result.usesFingerprint) << row.name;
