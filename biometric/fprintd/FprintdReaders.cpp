@@ -17,6 +17,8 @@ const QString kManagerPath = QStringLiteral("/net/reactivated/Fprint/Manager");
 const QString kManagerInterface = QStringLiteral("net.reactivated.Fprint.Manager");
 const QString kDeviceInterface = QStringLiteral("net.reactivated.Fprint.Device");
 const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString kBusService = QStringLiteral("org.freedesktop.DBus");
+const QString kBusPath = QStringLiteral("/org/freedesktop/DBus");
 
 // The system bus refuses a connection's replies beyond a limit (128 by default): a few reads at
 // a time list any number of readers.
@@ -64,14 +66,28 @@ void FprintdReaders::List(std::function<void(Listing)> answer) {
                        answer(std::move(listing));
                        return;
                    }
-                   listing.daemon = reply.service();
                    const auto devices =
                        qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().value(0));
                    for (const QDBusObjectPath& device : devices) {
                        listing.paths.push_back(device.path());
                        UnitOf(device.path());
                    }
-                   answer(std::move(listing));
+                   NameTheDaemon(std::move(listing), answer);
+               });
+}
+
+void FprintdReaders::NameTheDaemon(Listing listing, const std::function<void(Listing)>& answer) {
+    // Asked of the bus: Qt 6.8 no longer gives a reply's sender, which Qt 6.4 did.
+    m_bus.Call({kBusService, kBusPath, kBusService}, QStringLiteral("GetNameOwner"), {kService},
+               Prompt::kNever, [listing = std::move(listing), answer](const QDBusMessage& reply) {
+                   Listing named = listing;
+                   if (FprintdBus::IsError(reply)) {
+                       named.status = ErrorStatus(reply);  // gone meanwhile
+                       named.paths.clear();
+                   } else {
+                       named.daemon = reply.arguments().value(0).toString();
+                   }
+                   answer(std::move(named));
                });
 }
 

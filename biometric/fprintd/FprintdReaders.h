@@ -46,6 +46,8 @@ private:
         std::vector<QString> paths;  // present now, in fprintd's order
     };
     void List(std::function<void(Listing)> answer);
+    // The instance that listed the readers, by its unique name.
+    void NameTheDaemon(Listing listing, const std::function<void(Listing)>& answer);
     UnitId UnitOf(const QString& path);
 
     FprintdBus& m_bus;
