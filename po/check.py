@@ -105,11 +105,18 @@ def check_language(po, template):
     return [f"{po.name}: {problem}" for problem in problems]
 
 
+def unwrapped(catalogue):
+    """The catalogue with every message on one line: xgettext versions wrap differently."""
+    return subprocess.run(["msgcat", "--no-wrap", str(catalogue)], check=True,
+                          capture_output=True, text=True,
+                          env={"LC_ALL": "C", "PATH": "/usr/bin:/bin"}).stdout
+
+
 def check_template_current():
     with tempfile.TemporaryDirectory() as folder:
         fresh = pathlib.Path(folder) / "varne.pot"
         subprocess.run(["bash", str(PO_DIR / "update.sh"), str(fresh)], check=True)
-        if fresh.read_bytes() != (PO_DIR / "varne.pot").read_bytes():
+        if unwrapped(fresh) != unwrapped(PO_DIR / "varne.pot"):
             diff = subprocess.run(["diff", "-u", str(PO_DIR / "varne.pot"), str(fresh)],
                                   capture_output=True, text=True).stdout
             return ["po/varne.pot is not current: run po/update.sh\n" + diff]

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev libgl-dev
-    gettext qt6-translations-l10n
+    gettext qt6-translations-l10n locales-all
     libgtest-dev libgmock-dev googletest
     fonts-dejavu-core
     xvfb xauth
@@ -17,6 +17,8 @@ packages=(
     clang libclang-rt-dev clang-format
     weston qt6-wayland
 )
+# locales-all: the translation tests choose a language with LANGUAGE, which glibc honours only
+# under a locale other than C; since glibc 2.41 (Debian 13) C.UTF-8 counts as C.
 # The fuzzers link the runtime of the clang that `clang` runs. libclang-rt-dev brings the
 # release's default clang's, and is all CI can ask for before clang is installed; once it is,
 # the runtime of its own version is asked for too, in case `clang` is another version.

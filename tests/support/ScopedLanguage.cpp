@@ -11,8 +11,9 @@
 namespace {
 
 constexpr const char* kLanguageVariable = "LANGUAGE";
-// gettext ignores LANGUAGE in the plain C locale; this one is built into the C library.
-constexpr const char* kUtf8Locale = "C.UTF-8";
+// gettext ignores LANGUAGE in the C locales, C.UTF-8 included since glibc 2.41; any other
+// locale carries it (locales-all brings this one).
+constexpr const char* kUtf8Locale = "en_US.UTF-8";
 constexpr const char* kPlainLocale = "C";
 
 // gettext keeps the texts it found under the locale's name, which a change of LANGUAGE alone

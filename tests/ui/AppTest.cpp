@@ -34,6 +34,8 @@ Outcome RunProgram(const QStringList& arguments, const QProcessEnvironment& extr
     for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
         environment.remove(QLatin1String(variable));
     }
+    // Qt 6.8 warns on standard error under a character set other than UTF-8.
+    environment.insert(QStringLiteral("LC_CTYPE"), QStringLiteral("C.UTF-8"));
     environment.insert(QStringLiteral("VARNE_LOCALE_DIR"), QStringLiteral(VARNE_BUILD_LOCALE_DIR));
     environment.insert(extra);
     for (const QString& variable : removed) {
@@ -227,20 +229,20 @@ TEST(AppTest, TerminalTextsFollowTheLanguageAndStayExactInEnglish) {
         const char* notListed;    // on standard error, after the window closed
     };
     const Row rows[] = {
-        {{{"LANGUAGE", "de"}, {"LANG", "C.UTF-8"}},
+        {{{"LANG", "de_DE.UTF-8"}},
          "Aufruf: varne [EINHEIT]\n",
          "2\tSimulated fingerprint sensor\tauflegen\t(Standard)\n",
          "varne: Einheit 7 ist nicht aufgef\u00fchrt; aufgef\u00fchrt sind die Einheiten 2, 3"},
-        {{{"LANGUAGE", "fr"}, {"LC_ALL", "C.UTF-8"}, {"LANG", "C"}},
+        {{{"LANGUAGE", "fr"}, {"LC_ALL", "en_US.UTF-8"}, {"LANG", "C"}},
          "Usage : varne [UNIT\u00c9]\n",
          "2\tSimulated fingerprint sensor\tappui\t(par d\u00e9faut)\n",
          "varne: l\u2019unit\u00e9 7 n\u2019est pas r\u00e9pertori\u00e9e"},
-        {{{"LANGUAGE", "es:fr"}, {"LC_MESSAGES", "C.UTF-8"}},
+        {{{"LANGUAGE", "es:fr"}, {"LC_MESSAGES", "en_US.UTF-8"}},
          "Uso: varne [UNIDAD]\n",
          "2\tSimulated fingerprint sensor\tcontacto\t(predeterminado)\n",
          "varne: la unidad 7 no est\u00e1 en la lista"},
         // A language without a catalogue falls to the next one named, here English.
-        {{{"LANGUAGE", "xx:en"}, {"LANG", "C.UTF-8"}}, nullptr, nullptr, nullptr},
+        {{{"LANGUAGE", "xx:en"}, {"LANG", "en_US.UTF-8"}}, nullptr, nullptr, nullptr},
         // The C locale ignores LANGUAGE, as every program's texts do.
         {{{"LANGUAGE", "de"}, {"LC_ALL", "C"}}, nullptr, nullptr, nullptr},
     };
