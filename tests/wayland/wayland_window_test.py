@@ -52,7 +52,8 @@ class ProtocolLog:
 
     def text(self):
         with open(self.path, encoding="utf-8", errors="replace") as log:
-            return log.read()
+            # libwayland 1.23 names objects interface#id where 1.21 wrote interface@id.
+            return re.sub(r"\b([A-Za-z_]\w*)#(\d+)", r"\1@\2", log.read())
 
     def messages(self, most=40):
         """The program's own lines (a sanitizer's report, Qt's warnings): not the protocol's."""
