@@ -59,8 +59,9 @@ if ! grep -q "\bqt6-translations-l10n\b" <<<"$recommends"; then
     echo "the package does not recommend qt6-translations-l10n (Qt's own buttons)" >&2
     exit 1
 fi
+# Debian 13 renamed some libraries for its 64-bit time_t (libqt6core6t64).
 for needed in libqt6core6 libqt6gui6 libqt6widgets6 fprintd; do
-    if ! grep -q "\b$needed\b" <<<"$depends"; then
+    if ! grep -qE "\b$needed(t64)?\b" <<<"$depends"; then
         echo "the package does not depend on $needed" >&2
         exit 1
     fi
@@ -77,7 +78,7 @@ DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recomme
 /usr/bin/varne --version
 /usr/bin/varne --help >/dev/null
 # The installed catalogues, found without any variable of the build's.
-if ! LANGUAGE=de LC_ALL=C.UTF-8 /usr/bin/varne --help | grep -q '^Aufruf: varne'; then
+if ! LC_ALL=de_DE.UTF-8 /usr/bin/varne --help | grep -q '^Aufruf: varne'; then
     echo "the installed program does not find its German translation" >&2
     exit 1
 fi
