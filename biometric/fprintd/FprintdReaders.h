@@ -46,7 +46,8 @@ private:
         std::vector<QString> paths;  // present now, in fprintd's order
     };
     void List(std::function<void(Listing)> answer);
-    // The instance that listed the readers, by its unique name.
+    // Who owns fprintd's name now, by unique name: the instance that just listed the readers,
+    // unless it restarted in between.
     void NameTheDaemon(Listing listing, const std::function<void(Listing)>& answer);
     UnitId UnitOf(const QString& path);
 
